@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Prepares this machine to run 32-bit and 64-bit Windows console programs
+# under Wine (Debian 12 packages wine, wine64, wine32:i386, qemu-user-static;
+# see scripts/install-deps.sh).
+#
+#  1. Makes sure 32-bit i386 ELF programs (the 32-bit Wine loader) can start.
+#     If the kernel runs them natively, nothing is registered (native is about
+#     100x faster than emulation). Otherwise binfmt_misc is mounted on
+#     /proc/sys/fs/binfmt_misc and /usr/bin/qemu-i386-static is registered for
+#     i386 ELF executables with flag F (needs root).
+#  2. Creates a 64-bit (WoW64) Wine prefix in $WINEPREFIX (default
+#     $HOME/.wine) with the 64-bit loader, unless a complete one exists.
+#  3. Checks that a 32-bit and a 64-bit Windows program run in the prefix.
+#
+# Safe to run again and again; when everything is set up it takes about a
+# second.
+#
+# Environment:
+#   WINEPREFIX        prefix to create/check (default: $HOME/.wine)
+#   WINEDEBUG         default -all
+#   WINEDLLOVERRIDES  default "mscoree,mshtml=" (no Mono/Gecko install dialogs)
+#   SETUP_WINE_I386   auto (default): use native 32-bit execution if it works,
+#                     otherwise register qemu-i386-static;
+#                     qemu: always make sure qemu-i386-static is registered
+#                     (even if the kernel could run 32-bit programs natively).
+set -euo pipefail
+
+WINE32=/usr/lib/wine/wine
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+QEMU_I386=/usr/bin/qemu-i386-static
+BINFMT_DIR=/proc/sys/fs/binfmt_misc
+BINFMT_NAME=qemu-i386
+# Standard qemu-i386 magic/mask (qemu's scripts/qemu-binfmt-conf.sh): ELF,
+# 32-bit, little endian, e_type EXEC or DYN, e_machine EM_386.
+I386_MAGIC='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+I386_MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+I386_MAGIC_HEX=7f454c4601010100000000000000000002000300
+WINE_INF=/usr/share/wine/wine.inf
+MODE=${SETUP_WINE_I386:-auto}
+
+export WINEPREFIX="${WINEPREFIX:-${HOME:?HOME is not set}/.wine}"
+WINEPREFIX="${WINEPREFIX%/}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No X server here: keep Wine from trying to open windows or dialogs.
+unset DISPLAY WAYLAND_DISPLAY
+
+log() { echo "setup-wine: $*" >&2; }
+die() { log "error: $*"; exit 1; }
+
+case "$MODE" in auto|qemu) ;; *) die "SETUP_WINE_I386 must be auto or qemu, not '$MODE'";; esac
+for f in "$WINE32" "$WINE64" "$WINESERVER"; do
+  [ -x "$f" ] || die "$f missing; run scripts/install-deps.sh as root first"
+done
+
+# One setup at a time per prefix (concurrent wineboots would trample each other).
+lock="/tmp/setup-wine.$(id -u).$(printf '%s' "$WINEPREFIX" | md5sum | cut -c1-12).lock"
+exec 9>"$lock"
+flock -w 1800 9 || die "timed out waiting for lock $lock"
+
+is_root() { [ "$(id -u)" -eq 0 ]; }
+
+# --- 1. 32-bit ELF execution -------------------------------------------------
+
+i386_elf_starts() {
+  local out
+  out=$(timeout 120 "$WINE32" --version 2>/dev/null) || return 1
+  [[ $out == wine-* ]]
+}
+
+binfmt_mounted() { [ -e "$BINFMT_DIR/register" ]; }
+
+mount_binfmt() {
+  binfmt_mounted && return 0
+  is_root || return 1
+  grep -qw binfmt_misc /proc/filesystems || modprobe binfmt_misc 2>/dev/null || true
+  mount -t binfmt_misc binfmt_misc "$BINFMT_DIR" || return 1
+  log "mounted binfmt_misc on $BINFMT_DIR"
+}
+
+# Prints the names of registered entries that match i386 ELF files.
+i386_entries() {
+  local e
+  binfmt_mounted || return 0
+  for e in "$BINFMT_DIR"/*; do
+    case "${e##*/}" in register|status) continue;; esac
+    [ -f "$e" ] || continue
+    grep -q "^magic $I386_MAGIC_HEX\$" "$e" 2>/dev/null && echo "${e##*/}"
+  done
+  return 0
+}
+
+# True if an enabled i386 entry with an existing interpreter is registered.
+working_i386_entry() {
+  local n interp
+  [ "$(cat "$BINFMT_DIR/status" 2>/dev/null)" = enabled ] || return 1
+  for n in $(i386_entries); do
+    [ "$(head -n1 "$BINFMT_DIR/$n")" = enabled ] || continue
+    interp=$(sed -n 's/^interpreter //p' "$BINFMT_DIR/$n")
+    [ -x "$interp" ] && return 0
+  done
+  return 1
+}
+
+register_qemu_i386() {
+  local n
+  is_root || die "registering $QEMU_I386 with binfmt_misc needs root"
+  [ -x "$QEMU_I386" ] || die "$QEMU_I386 missing; install qemu-user-static"
+  mount_binfmt || die "cannot mount binfmt_misc on $BINFMT_DIR"
+  [ "$(cat "$BINFMT_DIR/status")" = enabled ] || echo 1 > "$BINFMT_DIR/status"
+  # Drop i386 entries that are disabled or point at a missing interpreter.
+  for n in $(i386_entries); do
+    log "removing unusable binfmt entry $n"
+    echo -1 > "$BINFMT_DIR/$n"
+  done
+  echo ":$BINFMT_NAME:M::$I386_MAGIC:$I386_MASK:$QEMU_I386:F" > "$BINFMT_DIR/register"
+  log "registered $QEMU_I386 for i386 ELF executables (flag F)"
+}
+
+if is_root; then
+  mount_binfmt || log "warning: could not mount binfmt_misc on $BINFMT_DIR"
+fi
+
+if [ "$MODE" = qemu ]; then
+  working_i386_entry || register_qemu_i386
+  i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
+  i386_how="qemu-i386-static via binfmt_misc"
+elif i386_elf_starts; then
+  if working_i386_entry; then
+    i386_how="registered binfmt_misc entry ($(i386_entries | tr '\n' ' ' | sed 's/ $//'))"
+  else
+    i386_how="native kernel support"
+  fi
+else
+  log "32-bit ELF programs do not start natively; using qemu-i386-static"
+  register_qemu_i386
+  i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
+  i386_how="qemu-i386-static via binfmt_misc"
+fi
+log "32-bit ELF programs start ($i386_how)"
+
+# --- 2. Wine prefix ----------------------------------------------------------
+
+prefix_complete() {
+  local p=$WINEPREFIX stamp
+  [ -f "$p/system.reg" ] && [ -f "$p/user.reg" ] && [ -f "$p/userdef.reg" ] || return 1
+  grep -q '^#arch=win64' "$p/system.reg" || return 1
+  [ -f "$p/drive_c/windows/system32/kernel32.dll" ] || return 1
+  [ -f "$p/drive_c/windows/syswow64/kernel32.dll" ] || return 1
+  [ -L "$p/dosdevices/c:" ] || return 1
+  # Wine re-runs wineboot when this stamp differs from wine.inf's mtime.
+  # (written by Wine as "<seconds>\r\n")
+  stamp=$(tr -d '\r\n ' < "$p/.update-timestamp" 2>/dev/null) || return 1
+  [ "$stamp" = disable ] || [ ! -f "$WINE_INF" ] || [ "$stamp" = "$(stat -c %Y "$WINE_INF")" ]
+}
+
+if prefix_complete; then
+  log "Wine prefix $WINEPREFIX is complete"
+else
+  if [ -e "$WINEPREFIX" ]; then
+    [ -d "$WINEPREFIX" ] || die "$WINEPREFIX exists and is not a directory"
+    [ "$(stat -c %u "$WINEPREFIX")" = "$(id -u)" ] ||
+      die "$WINEPREFIX is not owned by $(id -un); Wine refuses to use it"
+    if [ -e "$WINEPREFIX/system.reg" ] && ! grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; then
+      die "$WINEPREFIX is a 32-bit-only prefix (made by the 32-bit loader?); remove it and run again"
+    fi
+    if [ -n "$(ls -A "$WINEPREFIX")" ] && [ ! -e "$WINEPREFIX/system.reg" ] &&
+       [ ! -e "$WINEPREFIX/drive_c" ] && [ ! -e "$WINEPREFIX/dosdevices" ]; then
+      die "$WINEPREFIX is not empty and does not look like a Wine prefix"
+    fi
+    log "Wine prefix $WINEPREFIX is incomplete or outdated; updating it"
+  else
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    log "creating Wine prefix $WINEPREFIX with the 64-bit loader (can take minutes)"
+  fi
+  # Never with the 32-bit loader: such a prefix hangs / is 32-bit only.
+  start=$SECONDS
+  timeout 1800 "$WINE64" wineboot -i </dev/null ||
+    die "'$WINE64 wineboot -i' failed (rc=$?)"
+  # wineserver writes the registry to disk when it exits; wait for that.
+  timeout 300 "$WINESERVER" -w || true
+  prefix_complete || die "$WINEPREFIX still incomplete after wineboot"
+  log "Wine prefix ready after $((SECONDS - start)) s"
+fi
+
+# --- 3. Smoke test -------------------------------------------------------------
+# Run the prefix's own cmd.exe (64-bit from system32, 32-bit from syswow64)
+# and check that the exit code comes back. Under qemu emulation the 32-bit
+# run takes about a minute, so it is only done there right after creation.
+
+smoke() { # loader expected-rc timeout
+  local rc=0
+  (cd "$WINEPREFIX/drive_c" && timeout "$3" "$1" cmd.exe /c exit "$2" </dev/null >/dev/null 2>&1) || rc=$?
+  [ "$rc" -eq "$2" ]
+}
+smoke "$WINE64" 7 120 || die "64-bit Windows program did not run ($WINE64 cmd.exe)"
+if [[ $i386_how != qemu* ]]; then
+  smoke "$WINE32" 7 120 || die "32-bit Windows program did not run ($WINE32 cmd.exe); try SETUP_WINE_I386=qemu"
+elif [ -n "${start:-}" ]; then
+  smoke "$WINE32" 7 600 || die "32-bit Windows program did not run ($WINE32 cmd.exe)"
+fi
+
+echo "Wine ready: run 32-bit programs with '/usr/lib/wine/wine PROGRAM.exe', 64-bit with '/usr/lib/wine/wine64 PROGRAM.exe' (env: WINEPREFIX=$WINEPREFIX WINEDEBUG=$WINEDEBUG WINEDLLOVERRIDES=$WINEDLLOVERRIDES)"

@@ -1,0 +1,61 @@
+#include "BlockTail.h"
+
+#include <array>
+
+#include "CoefficientUpdate.h"
+#include "LadderFilter.h"
+
+namespace vexa {
+
+namespace {
+
+constexpr float overloadThreshold = 2.0f;  // 20 V on the first sample of a block
+constexpr int32_t overloadFromRest = 128;
+constexpr int32_t overloadRetrigger = 64;
+constexpr float overloadHold = 0.3f;
+/// Fade from the edge of the envelope inwards: the first and last six blocks.
+constexpr std::array<float, 6> overloadFade = {0.9f, 0.8f, 0.7f, 0.6f, 0.5f, 0.4f};
+constexpr int32_t fadeLength = static_cast<int32_t>(overloadFade.size());
+
+/// States beyond this magnitude count as overflowed: no audio path gets near it.
+constexpr float stateLimit = 1e20f;
+
+bool withinLimit(float v) { return v >= -stateLimit && v <= stateLimit; }
+
+}  // namespace
+
+float overloadFactor(int32_t counter) {
+    if (counter > overloadFromRest - fadeLength) return overloadFade[static_cast<std::size_t>(overloadFromRest - counter)];
+    if (counter <= fadeLength) return overloadFade[static_cast<std::size_t>(counter - 1)];
+    return overloadHold;
+}
+
+void finishBlock(LadderFilter& filter, float* output, int32_t count) {
+    int32_t counter = filter.overloadCounter;
+    if (output[0] > overloadThreshold) {
+        if (counter == 0) {
+            counter = overloadFromRest;
+        } else if (counter < overloadRetrigger) {
+            counter = overloadRetrigger;
+        }
+    }
+    if (counter != 0) {
+        const float factor = overloadFactor(counter);
+        for (int32_t i = 0; i < count; ++i) output[i] *= factor;
+        --counter;
+    }
+    filter.overloadCounter = counter;
+
+    // Whatever the input did, the host only ever sees finite samples, and a
+    // state that ran away is started afresh as at a change of configuration.
+    bool outputFinite = true;
+    for (int32_t i = 0; i < count; ++i) outputFinite &= isFinite(output[i]);
+    if (!outputFinite) {
+        for (int32_t i = 0; i < count; ++i) output[i] = finiteOrZero(output[i]);
+    }
+    const bool stateSound = withinLimit(filter.s1) && withinLimit(filter.s2) && withinLimit(filter.s3) &&
+                            withinLimit(filter.s4) && withinLimit(filter.s5) && withinLimit(filter.fb);
+    if (!stateSound) filter.resetState(0.0f);
+}
+
+}  // namespace vexa

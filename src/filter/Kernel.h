@@ -1,0 +1,151 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <utility>
+
+#include "CoefficientUpdate.h"
+#include "LadderFilter.h"
+#include "PoleConfigs.h"
+#include "Saturator.h"
+
+namespace vexa {
+
+/// Candidate positions of the coefficient update are every this many samples,
+/// counted back from the block's last sample.
+inline constexpr int32_t updateInterval = 12;
+
+/// Pitch (1.0 = 10 V) below which the tapped value is boosted.
+inline constexpr float boostPitch = 0.5f;
+/// Soft feedback y * (y * 0.02 + 1) turns at y = -25; beyond that it would fall
+/// again and change sign, so its argument is held there.
+inline constexpr float softFeedbackCurve = 0.02f;
+inline constexpr float softFeedbackTurn = -25.0f;
+
+/// One pole of the chain for one sample: returns the pole's output and
+/// advances its state.
+template <StageForm Form>
+inline float runPole(float in, float& state, float q, float inKnee, float outKnee) {
+    const float v = static_cast<float>(static_cast<double>(in) + static_cast<double>(q) * (static_cast<double>(in) - state));
+    if constexpr (Form == StageForm::saturating) {
+        const float a = sat(v, inKnee);
+        float y = state + a;
+        if (outKnee != none) y = sat(y, outKnee);
+        state = a;
+        return y;
+    } else if constexpr (Form == StageForm::outputKneeOnly) {
+        const float y = sat(state + v, outKnee);
+        state = v;
+        return y;
+    } else {
+        const float y = state + v;
+        state = v;
+        return y;
+    }
+}
+
+inline constexpr std::array<float LadderFilter::*, maxPoles> stateFields = {
+    &LadderFilter::s1, &LadderFilter::s2, &LadderFilter::s3, &LadderFilter::s4, &LadderFilter::s5};
+inline constexpr std::array<float LadderFilter::*, coefficientCount> coefficientFields = {
+    &LadderFilter::k, &LadderFilter::kA, &LadderFilter::kB, &LadderFilter::kC};
+
+/// Processes one block of configuration `Poles`. Everything the loop touches
+/// lives in locals; the configuration's chain is unrolled at compile time.
+template <std::size_t Poles, bool HighPass>
+void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
+    constexpr const PoleConfig& config = poleConfigs[Poles];
+    constexpr std::size_t poleCount = config.poleCount();
+    constexpr std::size_t tap = config.tap();
+    constexpr std::size_t feedbackPole = config.feedbackPole();
+    constexpr CoefficientUse use = config.coefficientUse();
+    constexpr int32_t forcedInterval = config.update.forcedUpdateInterval;
+
+    const float* const signal = filter.signalIn + start;
+    const float* const pitch = filter.pitchIn + start;
+    const float* const resonance = filter.resonanceIn + start;
+    float* const out = filter.output + start;
+    const float zing = finiteOrZero(filter.zingIn[start]);
+    const float freqScale = filter.freqScale;
+    const float outGain = filter.outGain;
+
+    std::array<float, poleCount> s;
+    for (std::size_t i = 0; i < poleCount; ++i) s[i] = filter.*stateFields[i];
+    Coefficients c{};
+    for (std::size_t i = 0; i < coefficientCount; ++i) c.q[i] = filter.*coefficientFields[i];
+    c.resFeedback = filter.resFeedback;
+    float fb = filter.fb;
+    float lastPitch = filter.lastPitch;
+    float lastResonance = filter.lastResonance;
+    bool resetPending = filter.resetPending;
+
+    int32_t nextCandidate = (count - 1) % updateInterval;
+    for (int32_t i = 0; i < count; ++i) {
+        float x = finiteOrZero(signal[i]);
+        const float p = finiteOrZero(pitch[i]);
+        const float r = finiteOrZero(resonance[i]);
+        if (i == nextCandidate || resetPending) {
+            bool due = resetPending;
+            if (i == nextCandidate) {
+                nextCandidate += updateInterval;
+                due = due || p != lastPitch || r != lastResonance;
+                if constexpr (forcedInterval != 0) due = due || (count - 1 - i) % forcedInterval == 0;
+            }
+            if (due) {
+                lastPitch = p;
+                lastResonance = r;
+                updateCoefficients(config.update, use, p, r, zing, freqScale, c);
+                if (shouldFlushFeedback(fb)) fb = 0.0f;
+                if (resetPending) {
+                    resetPending = false;
+                    x *= 0.5f;
+                }
+            }
+        }
+
+        float below = boostPitch - p;
+        below = below > 0.0f ? below : 0.0f;
+        const float boost = below * config.boostSlope + 1.0f;
+
+        float signalOut = 0.0f;
+        float fedBack = 0.0f;
+        float y = (x - fb) * 0.5f;
+        [&]<std::size_t... I>(std::index_sequence<I...>) {
+            (
+                [&] {
+                    constexpr PoleStage stage = config.chain.stages[I];
+                    y = runPole<stage.form>(y, s[I], c.q[static_cast<std::size_t>(stage.coefficient)], stage.inKnee,
+                                            stage.outKnee);
+                    if constexpr (I + 1 == tap) {
+                        y *= boost;
+                        if constexpr (config.routing.output == OutputForm::difference) {
+                            signalOut = outGain * (2.0f * s[config.routing.differencePole - 1] - y);
+                        } else if constexpr (HighPass) {
+                            signalOut = outGain * (x - y);
+                        } else {
+                            signalOut = outGain * y;
+                        }
+                    }
+                    if constexpr (I + 1 == feedbackPole) fedBack = y;
+                }(),
+                ...);
+        }(std::make_index_sequence<poleCount>{});
+        out[i] = signalOut;
+
+        if constexpr (config.feedback == FeedbackForm::soft) {
+            const float held = fedBack > softFeedbackTurn ? fedBack : softFeedbackTurn;
+            fb = held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
+        } else {
+            fb = fedBack * c.resFeedback;
+        }
+    }
+
+    for (std::size_t i = 0; i < poleCount; ++i) filter.*stateFields[i] = s[i];
+    for (std::size_t i = 0; i < coefficientCount; ++i) filter.*coefficientFields[i] = c.q[i];
+    filter.resFeedback = c.resFeedback;
+    filter.fb = fb;
+    filter.lastPitch = lastPitch;
+    filter.lastResonance = lastResonance;
+    filter.resetPending = resetPending;
+}
+
+}  // namespace vexa

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "HostInstance.h"
+#include "ModuleLibrary.h"
+
+namespace vexatest {
+
+/// The built module every integration test loads, chosen on the command line.
+class ModuleUnderTest {
+public:
+    static void choose(const std::string& path);
+    static const std::string& path();
+    static const vexahost::ModuleEntryPoints& entries();
+};
+
+/// A host instance of the filter with seven pins, opened at the given rate,
+/// Signal streaming, and every input at a constant value.
+struct FilterSetup {
+    float sampleRate = 44100.0f;
+    int16_t poles = 0;
+    int16_t type = 0;
+    float signal = 1.0f;
+    float pitch = 0.5f;
+    float resonance = 0.5f;
+    float zing = 0.1f;
+    int32_t blockSize = 64;
+};
+
+enum FilterPin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
+
+std::unique_ptr<vexahost::HostInstance> makeFilter(const FilterSetup& setup, int32_t bufferCapacity = 8192);
+
+}  // namespace vexatest

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "ModuleInterface.h"
+
+namespace vexahost {
+
+/// The two functions a module library exports.
+struct ModuleEntryPoints {
+    GetModulePropertiesFunction getModuleProperties = nullptr;
+    MakeModuleFunction makeModule = nullptr;
+};
+
+class ModuleLoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// A module library loaded from a file (dlopen or LoadLibrary), as a host loads it.
+class ModuleLibrary {
+public:
+    /// Loads the library and finds both exports by name; throws ModuleLoadError.
+    explicit ModuleLibrary(const std::string& path);
+    ~ModuleLibrary();
+
+    ModuleLibrary(const ModuleLibrary&) = delete;
+    ModuleLibrary& operator=(const ModuleLibrary&) = delete;
+
+    const ModuleEntryPoints& entryPoints() const { return entries; }
+    const std::string& path() const { return libraryPath; }
+
+    /// The native build next to the running program, for tools and tests.
+    static std::string defaultModulePath(const std::string& programPath);
+
+private:
+    std::string libraryPath;
+    void* handle = nullptr;
+    ModuleEntryPoints entries;
+};
+
+}  // namespace vexahost
