@@ -122,6 +122,7 @@ if is_root; then
   mount_binfmt || log "warning: could not mount binfmt_misc on $BINFMT_DIR"
 fi
 
+emulated=1
 if [ "$MODE" = qemu ]; then
   working_i386_entry || register_qemu_i386
   i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
@@ -131,6 +132,7 @@ elif i386_elf_starts; then
     i386_how="registered binfmt_misc entry ($(i386_entries | tr '\n' ' ' | sed 's/ $//'))"
   else
     i386_how="native kernel support"
+    emulated=0
   fi
 else
   log "32-bit ELF programs do not start natively; using qemu-i386-static"
@@ -155,13 +157,16 @@ prefix_complete() {
   [ "$stamp" = disable ] || [ ! -f "$WINE_INF" ] || [ "$stamp" = "$(stat -c %Y "$WINE_INF")" ]
 }
 
+if [ -e "$WINEPREFIX" ]; then
+  [ -d "$WINEPREFIX" ] || die "$WINEPREFIX exists and is not a directory"
+  [ "$(stat -c %u "$WINEPREFIX")" = "$(id -u)" ] ||
+    die "$WINEPREFIX is not owned by $(id -un); Wine refuses to use it"
+fi
+
 if prefix_complete; then
   log "Wine prefix $WINEPREFIX is complete"
 else
   if [ -e "$WINEPREFIX" ]; then
-    [ -d "$WINEPREFIX" ] || die "$WINEPREFIX exists and is not a directory"
-    [ "$(stat -c %u "$WINEPREFIX")" = "$(id -u)" ] ||
-      die "$WINEPREFIX is not owned by $(id -un); Wine refuses to use it"
     if [ -e "$WINEPREFIX/system.reg" ] && ! grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; then
       die "$WINEPREFIX is a 32-bit-only prefix (made by the 32-bit loader?); remove it and run again"
     fi
@@ -171,7 +176,9 @@ else
     fi
     log "Wine prefix $WINEPREFIX is incomplete or outdated; updating it"
   else
-    mkdir -p "$(dirname "$WINEPREFIX")"
+    # Created here because Wine refuses to create it in a directory that
+    # the caller does not own (e.g. /tmp).
+    mkdir -p "$WINEPREFIX"
     log "creating Wine prefix $WINEPREFIX with the 64-bit loader (can take minutes)"
   fi
   # Never with the 32-bit loader: such a prefix hangs / is 32-bit only.
@@ -187,7 +194,7 @@ fi
 # --- 3. Smoke test -------------------------------------------------------------
 # Run the prefix's own cmd.exe (64-bit from system32, 32-bit from syswow64)
 # and check that the exit code comes back. Under qemu emulation the 32-bit
-# run takes about a minute, so it is only done there right after creation.
+# run takes about two minutes, so it is only done there right after creation.
 
 smoke() { # loader expected-rc timeout
   local rc=0
@@ -195,7 +202,7 @@ smoke() { # loader expected-rc timeout
   [ "$rc" -eq "$2" ]
 }
 smoke "$WINE64" 7 120 || die "64-bit Windows program did not run ($WINE64 cmd.exe)"
-if [[ $i386_how != qemu* ]]; then
+if [ "$emulated" -eq 0 ]; then
   smoke "$WINE32" 7 120 || die "32-bit Windows program did not run ($WINE32 cmd.exe); try SETUP_WINE_I386=qemu"
 elif [ -n "${start:-}" ]; then
   smoke "$WINE32" 7 600 || die "32-bit Windows program did not run ($WINE32 cmd.exe)"
