@@ -55,6 +55,8 @@ for f in "$WINE32" "$WINE64" "$WINESERVER"; do
 done
 
 # One setup at a time per prefix (concurrent wineboots would trample each other).
+# Wine commands below get "9>&-" so that a lingering wineserver does not keep
+# holding the lock after this script has finished.
 lock="/tmp/setup-wine.$(id -u).$(printf '%s' "$WINEPREFIX" | md5sum | cut -c1-12).lock"
 exec 9>"$lock"
 flock -w 1800 9 || die "timed out waiting for lock $lock"
@@ -65,7 +67,7 @@ is_root() { [ "$(id -u)" -eq 0 ]; }
 
 i386_elf_starts() {
   local out
-  out=$(timeout 120 "$WINE32" --version 2>/dev/null) || return 1
+  out=$(timeout 120 "$WINE32" --version 2>/dev/null 9>&-) || return 1
   [[ $out == wine-* ]]
 }
 
@@ -183,10 +185,10 @@ else
   fi
   # Never with the 32-bit loader: such a prefix hangs / is 32-bit only.
   start=$SECONDS
-  timeout 1800 "$WINE64" wineboot -i </dev/null ||
+  timeout 1800 "$WINE64" wineboot -i </dev/null 9>&- ||
     die "'$WINE64 wineboot -i' failed (rc=$?)"
   # wineserver writes the registry to disk when it exits; wait for that.
-  timeout 300 "$WINESERVER" -w || true
+  timeout 300 "$WINESERVER" -w 9>&- || true
   prefix_complete || die "$WINEPREFIX still incomplete after wineboot"
   log "Wine prefix ready after $((SECONDS - start)) s"
 fi
@@ -198,7 +200,7 @@ fi
 
 smoke() { # loader expected-rc timeout
   local rc=0
-  (cd "$WINEPREFIX/drive_c" && timeout "$3" "$1" cmd.exe /c exit "$2" </dev/null >/dev/null 2>&1) || rc=$?
+  (cd "$WINEPREFIX/drive_c" && timeout "$3" "$1" cmd.exe /c exit "$2" </dev/null >/dev/null 2>&1 9>&-) || rc=$?
   [ "$rc" -eq "$2" ]
 }
 smoke "$WINE64" 7 120 || die "64-bit Windows program did not run ($WINE64 cmd.exe)"

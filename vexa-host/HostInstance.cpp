@@ -124,11 +124,12 @@ void HostInstance::sendStatus(int32_t index, int32_t status) {
 void HostInstance::sendEvent(const HostEvent& event) { moduleRecord->eventEntry(moduleRecord->object, &event); }
 
 void HostInstance::process(int32_t start, int32_t count) {
-    if (start < 0 || count < 0 || start + count > options.bufferCapacity) {
+    // A count of zero or less is passed on as it is: the module must cope with it.
+    if (start < 0 || start + std::max(count, 0) > options.bufferCapacity) {
         throw std::out_of_range("block outside the host's pin buffers");
     }
     moduleRecord->subProcess(moduleRecord->object, start, count);
-    sampleClock += count;
+    sampleClock += std::max(count, 0);
 }
 
 void HostInstance::processInBlocks(int32_t total, int32_t blockSize) {
