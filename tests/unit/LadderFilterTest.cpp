@@ -8,6 +8,7 @@
 #include "FakeHost.h"
 #include "filter/KernelTable.h"
 #include "filter/LadderFilter.h"
+#include "filter/PoleConfigs.h"
 
 namespace vexatest {
 namespace {
@@ -155,6 +156,28 @@ TEST(LadderFilterSilence, CountdownStaysInRangeThroughLongSilence) {
     opened.process(0, 4096);
     EXPECT_EQ(f.silenceCountdown, std::numeric_limits<int32_t>::min());
     EXPECT_EQ(opened.host.count(HostOpcodeRequestSleep), 1);
+}
+
+TEST(LadderFilterKernels, StatesBeyondTheChainAreNeverTouched) {
+    for (int16_t poles = 0; poles < 30; ++poles) {
+        OpenedFilter opened(poles);
+        LadderFilter& f = opened.filter;
+        opened.status(LadderFilter::signalPin, PinStatusStreaming);
+        std::fill(opened.signal.begin(), opened.signal.end(), 0.7f);
+        std::fill(opened.pitch.begin(), opened.pitch.end(), 0.5f);
+        std::fill(opened.resonance.begin(), opened.resonance.end(), 0.5f);
+        float* states[] = {&f.s1, &f.s2, &f.s3, &f.s4, &f.s5};
+        const std::size_t used = vexa::poleConfigs[static_cast<std::size_t>(poles)].poleCount();
+        for (std::size_t i = used; i < 5; ++i) *states[i] = 0.125f * static_cast<float>(i + 1);
+        opened.process(0, 256);
+        for (std::size_t i = 0; i < 5; ++i) {
+            if (i < used) {
+                EXPECT_NE(*states[i], 0.0f) << poles << " s" << i + 1;
+            } else {
+                EXPECT_EQ(*states[i], 0.125f * static_cast<float>(i + 1)) << poles << " s" << i + 1;
+            }
+        }
+    }
 }
 
 TEST(LadderFilterStatus, TooFewPinsSkipTheReportAndTheSwitch) {
