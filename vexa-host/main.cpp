@@ -5,42 +5,21 @@
 
 #include <CLI/CLI.hpp>
 
-#include "HostInstance.h"
+#include "InfoCommand.h"
 #include "ModuleLibrary.h"
+#include "ToolError.h"
+#if defined(VEXA_HAS_AUDIO_TOOLS)
+#include "RenderCommand.h"
+#include "ResponseCommand.h"
+#endif
 
 namespace {
 
-const char* directionName(int32_t direction) { return direction == PinDirectionOut ? "out" : "in"; }
-
-const char* dataTypeName(int32_t dataType) {
-    switch (dataType) {
-    case PinDataTypeAudio: return "audio";
-    case PinDataTypeList: return "list";
-    default: return "other";
-    }
-}
-
-int printInfo(const std::string& modulePath) {
-    const vexahost::ModuleLibrary library(modulePath);
-    const vexahost::ModuleIdentity identity = vexahost::readIdentity(library.entryPoints());
-    if (identity.result != 1) throw std::runtime_error(modulePath + ": the library reports no module at index 0");
-    std::printf("Module:            %s\n", library.path().c_str());
-    std::printf("Id:                %s\n", identity.id.c_str());
-    std::printf("Name:              %s\n", identity.name.c_str());
-    std::printf("Interface version: %d\n\n", identity.interfaceVersion);
-    std::printf("About:\n%s\n\n", identity.about.c_str());
-
-    vexahost::HostInstance instance(library.entryPoints());
-    std::printf("Pins:\n");
-    std::printf("  %-2s %-10s %-4s %-6s %-8s %s\n", "#", "name", "dir", "type", "default", "range / list");
-    const auto& pins = instance.describedPins();
-    for (std::size_t i = 0; i < pins.size(); ++i) {
-        const vexahost::PinInfo& pin = pins[i];
-        std::printf("  %-2zu %-10s %-4s %-6s %-8s %s\n", i, pin.name.c_str(), directionName(pin.direction),
-                    dataTypeName(pin.dataType), pin.hasDefault ? pin.defaultText.c_str() : "-",
-                    pin.hasExtra ? pin.extraText.c_str() : "-");
-    }
-    return 0;
+/// "vexa-host render" for messages about one command.
+std::string commandName(const CLI::App& app) {
+    std::string name = "vexa-host";
+    for (const CLI::App* command : app.get_subcommands()) name += " " + command->get_name();
+    return name;
 }
 
 }  // namespace
@@ -48,17 +27,41 @@ int printInfo(const std::string& modulePath) {
 int main(int argc, char** argv) {
     CLI::App app{"vexa-host: a stand-in host for the Vexa LP Filter 2 module"};
     app.require_subcommand(1);
-    std::string modulePath = vexahost::ModuleLibrary::defaultModulePath(argv[0]);
+    const std::string defaultModule = vexahost::ModuleLibrary::defaultModulePath(argv[0]);
 
+    std::string infoModule = defaultModule;
     CLI::App* info = app.add_subcommand("info", "Print the module's properties, about text and pins");
-    info->add_option("module", modulePath, "Module library to load (default: the build next to this program)");
+    info->add_option("module", infoModule, "Module library to load (default: the build next to this program)");
 
-    CLI11_PARSE(app, argc, argv);
+#if defined(VEXA_HAS_AUDIO_TOOLS)
+    vexahost::RenderRequest renderRequest;
+    renderRequest.modulePath = defaultModule;
+    CLI::App* render = vexahost::addRenderCommand(app, renderRequest);
+    vexahost::ResponseRequest responseRequest;
+    responseRequest.modulePath = defaultModule;
+    CLI::App* response = vexahost::addResponseCommand(app, responseRequest);
+#endif
+
     try {
-        if (info->parsed()) return printInfo(modulePath);
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
+        std::fprintf(stderr, "%s: %s (see --help)\n", commandName(app).c_str(), error.what());
+        return vexahost::exitBadArguments;
+    }
+
+    try {
+        if (info->parsed()) return vexahost::printModuleInfo(infoModule);
+#if defined(VEXA_HAS_AUDIO_TOOLS)
+        if (render->parsed()) return vexahost::runRenderCommand(renderRequest);
+        if (response->parsed()) return vexahost::runResponseCommand(responseRequest);
+#endif
+    } catch (const vexahost::UsageError& error) {
+        std::fprintf(stderr, "%s: %s\n", commandName(app).c_str(), error.what());
+        return vexahost::exitBadArguments;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "vexa-host: %s\n", error.what());
-        return 1;
+        std::fprintf(stderr, "%s: %s\n", commandName(app).c_str(), error.what());
+        return vexahost::exitFailure;
     }
     return 0;
 }

@@ -1,0 +1,121 @@
+#include "ControlStream.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "AudioFile.h"
+#include "PinChoices.h"
+#include "ToolError.h"
+
+namespace vexahost {
+
+namespace {
+
+constexpr const char* rangeMark = "..";
+
+/// Text that starts like a number ("5x", "-.5v") is meant as one, even when a
+/// file of that name is missing; "./pitch.wav" is a path.
+bool looksNumeric(const std::string& text) {
+    std::size_t position = 0;
+    if (position < text.size() && (text[position] == '-' || text[position] == '+')) ++position;
+    if (position < text.size() && text[position] == '.') ++position;
+    return position < text.size() && std::isdigit(static_cast<unsigned char>(text[position]));
+}
+
+}  // namespace
+
+ControlSpec parseControlSpec(const std::string& text, const std::string& optionName) {
+    ControlSpec spec;
+    double volts = 0.0;
+    if (parseNumber(text, volts)) {
+        spec.fromVolts = spec.toVolts = volts;
+        return spec;
+    }
+    std::error_code error;
+    const bool existingFile = std::filesystem::is_regular_file(text, error);
+    const auto mark = text.find(rangeMark);
+    if (mark != std::string::npos && !existingFile) {
+        const std::string from = text.substr(0, mark);
+        const std::string to = text.substr(mark + std::char_traits<char>::length(rangeMark));
+        if (from.empty() || to.empty()) {
+            throw UsageError(optionName + ": the ramp '" + text + "' needs two ends, as in 2..9");
+        }
+        spec.kind = ControlSpec::Kind::ramp;
+        spec.fromVolts = parseVolts(from, optionName);
+        spec.toVolts = parseVolts(to, optionName);
+        return spec;
+    }
+    if (!existingFile && (text.empty() || looksNumeric(text))) {
+        throw UsageError(optionName + ": '" + text + "' is not a number of volts");
+    }
+    // Anything else names a control file; reading it reports a missing one.
+    spec.kind = ControlSpec::Kind::file;
+    spec.path = text;
+    return spec;
+}
+
+ControlStream ControlStream::constant(double volts) {
+    ControlStream stream;
+    stream.kind = ControlSpec::Kind::constant;
+    stream.startValue = hostValueFromVolts(volts);
+    return stream;
+}
+
+ControlStream ControlStream::ramp(double fromVolts, double toVolts, int64_t frames) {
+    ControlStream stream;
+    stream.kind = ControlSpec::Kind::ramp;
+    stream.startValue = fromVolts / voltsPerHostUnit;
+    const int64_t steps = std::max<int64_t>(frames - 1, 1);
+    stream.stepPerFrame = (toVolts - fromVolts) / voltsPerHostUnit / static_cast<double>(steps);
+    return stream;
+}
+
+ControlStream ControlStream::fromFile(const std::string& path, int sampleRate, int renderChannels) {
+    AudioReader reader(path);
+    if (reader.sampleRate() != sampleRate) {
+        throw FileError("control file '" + path + "' runs at " + std::to_string(reader.sampleRate()) +
+                        " Hz, the render at " + std::to_string(sampleRate) + " Hz");
+    }
+    if (reader.channels() != 1 && reader.channels() != renderChannels) {
+        throw FileError("control file '" + path + "' has " + std::to_string(reader.channels()) +
+                        " channels; it needs 1 or " + std::to_string(renderChannels));
+    }
+    ControlStream stream;
+    stream.kind = ControlSpec::Kind::file;
+    stream.fileChannels = reader.readChannels();
+    if (stream.fileChannels.front().empty()) throw FileError("control file '" + path + "' holds no samples");
+    return stream;
+}
+
+ControlStream ControlStream::fromSpec(const ControlSpec& spec, int64_t frames, int sampleRate, int renderChannels) {
+    switch (spec.kind) {
+    case ControlSpec::Kind::constant: return constant(spec.fromVolts);
+    case ControlSpec::Kind::ramp: return ramp(spec.fromVolts, spec.toVolts, frames);
+    case ControlSpec::Kind::file: return fromFile(spec.path, sampleRate, renderChannels);
+    }
+    return constant(spec.fromVolts);
+}
+
+void ControlStream::fill(float* destination, int64_t position, int32_t count, int channel) const {
+    switch (kind) {
+    case ControlSpec::Kind::constant:
+        std::fill(destination, destination + count, static_cast<float>(startValue));
+        return;
+    case ControlSpec::Kind::ramp:
+        for (int32_t i = 0; i < count; ++i) {
+            destination[i] = static_cast<float>(startValue + stepPerFrame * static_cast<double>(position + i));
+        }
+        return;
+    case ControlSpec::Kind::file: {
+        const auto& samples = fileChannels[fileChannels.size() == 1 ? 0 : static_cast<std::size_t>(channel)];
+        const int64_t last = static_cast<int64_t>(samples.size()) - 1;
+        for (int32_t i = 0; i < count; ++i) {
+            destination[i] = samples[static_cast<std::size_t>(std::min(position + i, last))];
+        }
+        return;
+    }
+    }
+}
+
+}  // namespace vexahost

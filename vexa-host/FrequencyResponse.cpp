@@ -1,0 +1,169 @@
+#include "FrequencyResponse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numeric>
+
+#include <fftw3.h>
+
+namespace vexahost {
+
+namespace {
+
+/// The measuring impulse, far below the saturation knees and the overload
+/// threshold even at the highest resonance peaks.
+constexpr double impulseVolts = 0.1;
+/// Where the impulse goes: after one zero sample, which the filter halves.
+constexpr int32_t impulsePosition = 1;
+/// The response has died away when nothing above this (relative to the
+/// impulse, -140 dB) came out for a whole window.
+constexpr double settledLevel = 1e-7;
+constexpr double settleWindowSeconds = 0.1;
+/// Longest impulse response recorded; a self-oscillating setting stops here.
+constexpr double longestResponseSeconds = 8.0;
+/// The transform is zero-padded to at least this resolution, fine enough to
+/// place a peak at 55 Hz within a cent after refinement.
+constexpr double coarsestBinHz = 0.25;
+/// Magnitudes below this read as this many decibels.
+constexpr double decibelFloor = -300.0;
+/// A resonant peak stands at least this far above the lowest point on either side,
+constexpr double minimumProminenceDb = 0.5;
+/// and no further than this below the loudest point of the range (a ripple far
+/// down in the stop band is no resonance).
+constexpr double maximumDepthBelowTopDb = 12.0;
+
+struct FftwDeleter {
+    void operator()(void* memory) const { fftw_free(memory); }
+};
+
+std::size_t nextPowerOfTwo(std::size_t value) {
+    std::size_t power = 1;
+    while (power < value) power *= 2;
+    return power;
+}
+
+}  // namespace
+
+double toDecibels(double magnitude) {
+    return magnitude > 0.0 ? std::max(20.0 * std::log10(magnitude), decibelFloor) : decibelFloor;
+}
+
+double Spectrum::magnitudeAt(double frequency) const {
+    const double position = frequency / binHz;
+    const auto last = static_cast<double>(magnitude.size() - 1);
+    if (position <= 0.0) return magnitude.front();
+    if (position >= last) return magnitude.back();
+    const auto below = static_cast<std::size_t>(position);
+    const double fraction = position - static_cast<double>(below);
+    return magnitude[below] + fraction * (magnitude[below + 1] - magnitude[below]);
+}
+
+double Spectrum::decibelsAt(double frequency) const { return toDecibels(magnitudeAt(frequency)); }
+
+Spectrum measureSpectrum(const ModuleEntryPoints& entries, const FilterPins& pins, const ResponseSettings& settings) {
+    FilterSetup setup;
+    setup.poles = settings.poles;
+    setup.type = settings.type;
+    setup.sampleRate = settings.sampleRate;
+    setup.blockSize = settings.blockSize;
+    FilterChannel filter(entries, pins, setup);
+    std::fill_n(filter.pitch(), settings.blockSize, hostValueFromVolts(settings.pitchVolts));
+    std::fill_n(filter.resonance(), settings.blockSize, hostValueFromVolts(settings.resonanceVolts));
+    std::fill_n(filter.zing(), settings.blockSize, hostValueFromVolts(settings.zingVolts));
+
+    const double impulse = impulseVolts / voltsPerHostUnit;
+    const double quiet = impulse * settledLevel;
+    const auto window = static_cast<int64_t>(settleWindowSeconds * settings.sampleRate);
+    const auto longest = static_cast<int64_t>(longestResponseSeconds * settings.sampleRate);
+    std::vector<double> response;
+    response.reserve(static_cast<std::size_t>(window) * 4);
+    int64_t lastAudible = 0;
+    Spectrum spectrum;
+    spectrum.settled = false;
+    while (static_cast<int64_t>(response.size()) < longest) {
+        float* signal = filter.signal();
+        std::fill_n(signal, settings.blockSize, 0.0f);
+        if (response.empty()) signal[impulsePosition] = static_cast<float>(impulse);
+        filter.process(settings.blockSize);
+        const float* output = filter.output();
+        for (int32_t i = 0; i < settings.blockSize; ++i) {
+            if (std::abs(output[i]) > quiet) lastAudible = static_cast<int64_t>(response.size());
+            response.push_back(output[i]);
+        }
+        if (static_cast<int64_t>(response.size()) - lastAudible > window) {
+            spectrum.settled = true;
+            break;
+        }
+    }
+
+    const std::size_t length = std::max(nextPowerOfTwo(response.size()),
+                                        nextPowerOfTwo(static_cast<std::size_t>(settings.sampleRate / coarsestBinHz)));
+    const std::size_t bins = length / 2 + 1;
+    std::unique_ptr<double, FftwDeleter> timeDomain(static_cast<double*>(fftw_malloc(sizeof(double) * length)));
+    std::unique_ptr<fftw_complex, FftwDeleter> frequencyDomain(
+        static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * bins)));
+    fftw_plan plan = fftw_plan_dft_r2c_1d(static_cast<int>(length), timeDomain.get(), frequencyDomain.get(),
+                                          FFTW_ESTIMATE);
+    std::copy(response.begin(), response.end(), timeDomain.get());
+    std::fill(timeDomain.get() + response.size(), timeDomain.get() + length, 0.0);
+    fftw_execute(plan);
+    fftw_destroy_plan(plan);
+
+    spectrum.sampleRate = settings.sampleRate;
+    spectrum.binHz = settings.sampleRate / static_cast<double>(length);
+    spectrum.magnitude.resize(bins);
+    for (std::size_t bin = 0; bin < bins; ++bin) {
+        spectrum.magnitude[bin] = std::hypot(frequencyDomain.get()[bin][0], frequencyDomain.get()[bin][1]) / impulse;
+    }
+    return spectrum;
+}
+
+std::optional<ResonantPeak> findResonantPeak(const Spectrum& spectrum, double lowHz, double highHz) {
+    const auto last = spectrum.magnitude.size() - 1;
+    const auto first = std::min(static_cast<std::size_t>(std::ceil(lowHz / spectrum.binHz)), last);
+    const auto end = std::min(static_cast<std::size_t>(highHz / spectrum.binHz), last);
+    if (end < first + 2) return std::nullopt;
+    std::vector<double> decibels(end - first + 1);
+    for (std::size_t bin = first; bin <= end; ++bin) decibels[bin - first] = toDecibels(spectrum.magnitude[bin]);
+
+    // The lowest point from the start up to each bin, and from each bin to the end.
+    std::vector<double> lowestBefore(decibels.size());
+    std::vector<double> lowestAfter(decibels.size());
+    std::partial_sum(decibels.begin(), decibels.end(), lowestBefore.begin(),
+                     [](double a, double b) { return std::min(a, b); });
+    std::partial_sum(decibels.rbegin(), decibels.rend(), lowestAfter.rbegin(),
+                     [](double a, double b) { return std::min(a, b); });
+
+    const double top = *std::max_element(decibels.begin(), decibels.end());
+    std::optional<std::size_t> best;
+    for (std::size_t i = 1; i + 1 < decibels.size(); ++i) {
+        if (decibels[i] < decibels[i - 1] || decibels[i] < decibels[i + 1]) continue;
+        const double prominence = decibels[i] - std::max(lowestBefore[i], lowestAfter[i]);
+        if (prominence < minimumProminenceDb || decibels[i] < top - maximumDepthBelowTopDb) continue;
+        if (!best || decibels[i] > decibels[*best]) best = i;
+    }
+    if (!best) return std::nullopt;
+
+    const double left = decibels[*best - 1];
+    const double centre = decibels[*best];
+    const double right = decibels[*best + 1];
+    const double curvature = left - 2.0 * centre + right;
+    const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
+    ResonantPeak peak;
+    peak.frequency = (static_cast<double>(first + *best) + offset) * spectrum.binHz;
+    peak.decibels = centre - 0.25 * (left - right) * offset;
+    return peak;
+}
+
+std::vector<double> logSpacedFrequencies(double lowHz, double highHz, int count) {
+    std::vector<double> frequencies(static_cast<std::size_t>(std::max(count, 1)));
+    const double ratio = highHz / lowHz;
+    for (std::size_t i = 0; i < frequencies.size(); ++i) {
+        const double position = frequencies.size() > 1 ? static_cast<double>(i) / (frequencies.size() - 1) : 0.0;
+        frequencies[i] = lowHz * std::pow(ratio, position);
+    }
+    return frequencies;
+}
+
+}  // namespace vexahost

@@ -1,0 +1,226 @@
+#include "Render.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "AudioFile.h"
+#include "ControlStream.h"
+#include "FilterChannel.h"
+#include "ModuleLibrary.h"
+#include "Signals.h"
+#include "ToolError.h"
+
+namespace vexahost {
+
+namespace {
+
+/// Frames read, filtered and written at a time (rounded to whole blocks).
+constexpr int32_t chunkTargetFrames = 4096;
+
+/// Where the samples to filter come from: a file, or a built-in signal (mono).
+class RenderSource {
+public:
+    virtual ~RenderSource() = default;
+    virtual int channels() const = 0;
+    virtual int sampleRate() const = 0;
+    virtual int64_t frames() const = 0;
+    /// Reads up to `count` interleaved frames; returns how many it read.
+    virtual int64_t read(float* interleaved, int64_t count) = 0;
+};
+
+class FileSource : public RenderSource {
+public:
+    explicit FileSource(const std::string& path) : reader(path) {
+        if (reader.channels() < 1) throw FileError("cannot read '" + path + "': it has no channels");
+    }
+    int channels() const override { return reader.channels(); }
+    int sampleRate() const override { return reader.sampleRate(); }
+    int64_t frames() const override { return reader.frames(); }
+    int64_t read(float* interleaved, int64_t count) override { return reader.read(interleaved, count); }
+
+private:
+    AudioReader reader;
+};
+
+class SignalSource : public RenderSource {
+public:
+    SignalSource(const SignalSpec& spec, int rate, int64_t frameCount, double levelVolts)
+        : generator(spec, rate, levelVolts), rate(rate), total(frameCount) {}
+    int channels() const override { return 1; }
+    int sampleRate() const override { return rate; }
+    int64_t frames() const override { return total; }
+    int64_t read(float* interleaved, int64_t count) override {
+        const int64_t given = std::min(count, total - produced);
+        generator.generate(interleaved, static_cast<int32_t>(given));
+        produced += given;
+        return given;
+    }
+
+private:
+    SignalGenerator generator;
+    int rate;
+    int64_t total;
+    int64_t produced = 0;
+};
+
+std::unique_ptr<RenderSource> openSource(const RenderRequest& request) {
+    if (!request.inputPath.empty()) return std::make_unique<FileSource>(request.inputPath);
+    if (request.signal.empty()) throw UsageError("give an input file or a built-in signal (--signal)");
+    const SignalSpec spec = parseSignalSpec(request.signal);
+    if (request.sampleRate <= 0) {
+        throw UsageError("--rate: the sample rate must be a positive number of Hz, not " +
+                         std::to_string(request.sampleRate));
+    }
+    if (!(request.durationSeconds > 0.0) || !std::isfinite(request.durationSeconds)) {
+        throw UsageError("--duration: the length must be a positive number of seconds");
+    }
+    if (!std::isfinite(request.levelVolts)) throw UsageError("--level: not a number of volts");
+    const auto frames = static_cast<int64_t>(std::llround(request.durationSeconds * request.sampleRate));
+    return std::make_unique<SignalSource>(spec, request.sampleRate, std::max<int64_t>(frames, 1),
+                                          request.levelVolts);
+}
+
+ControlSpec controlSpecOf(const std::string& text, double defaultVolts, const std::string& optionName) {
+    if (text.empty()) {
+        ControlSpec spec;
+        spec.fromVolts = spec.toVolts = defaultVolts;
+        return spec;
+    }
+    return parseControlSpec(text, optionName);
+}
+
+ControlStream openControl(const ControlSpec& spec, const std::string& optionName, const RenderSource& source) {
+    try {
+        return ControlStream::fromSpec(spec, source.frames(), source.sampleRate(), source.channels());
+    } catch (const FileError& error) {
+        throw FileError(optionName + ": " + error.what());
+    }
+}
+
+void refuseToOverwrite(const std::string& output, const std::string& input, const std::string& role) {
+    if (!input.empty() && sameFile(output, input)) {
+        throw UsageError("refusing to write over the " + role + " '" + input + "'");
+    }
+}
+
+/// One pin's control stream, with the pin buffer it feeds.
+struct ControlFeed {
+    const ControlStream* stream;
+    float* (FilterChannel::*buffer)();
+};
+
+}  // namespace
+
+RenderReport render(const RenderRequest& request, const RenderProgress& progress,
+                    const std::atomic<bool>* stopRequested) {
+    const auto started = std::chrono::steady_clock::now();
+    if (request.blockSize < 1 || request.blockSize > maxBlockSize) {
+        throw UsageError("--block-size: " + std::to_string(request.blockSize) + " is not between 1 and " +
+                         std::to_string(maxBlockSize));
+    }
+    if (request.outputPath.empty()) throw UsageError("no output file given");
+    if (!request.inputPath.empty() && !request.signal.empty()) {
+        throw UsageError("give either an input file or a built-in signal, not both");
+    }
+
+    const ModuleLibrary library(request.modulePath);
+    const FilterPins pins = FilterPins::describe(library.entryPoints());
+    const ListChoice poles = request.poles.empty() ? pins.polesDefault : pins.poleChoices.find(request.poles);
+    const ListChoice type = request.type.empty() ? pins.typeDefault : pins.typeChoices.find(request.type);
+    const ControlSpec pitchSpec = controlSpecOf(request.pitch, pins.pitchDefaultVolts, "--pitch");
+    const ControlSpec resonanceSpec = controlSpecOf(request.resonance, pins.resonanceDefaultVolts, "--resonance");
+    const ControlSpec zingSpec = controlSpecOf(request.zing, pins.zingDefaultVolts, "--zing");
+    const SampleEncoding encoding =
+        request.bits.empty() ? defaultEncodingFor(request.outputPath) : parseSampleEncoding(request.bits);
+
+    std::unique_ptr<RenderSource> source = openSource(request);
+    refuseToOverwrite(request.outputPath, request.inputPath, "input");
+    refuseToOverwrite(request.outputPath, pitchSpec.path, "pitch control file");
+    refuseToOverwrite(request.outputPath, resonanceSpec.path, "resonance control file");
+    refuseToOverwrite(request.outputPath, zingSpec.path, "zing control file");
+    const ControlStream pitch = openControl(pitchSpec, "--pitch", *source);
+    const ControlStream resonance = openControl(resonanceSpec, "--resonance", *source);
+    const ControlStream zing = openControl(zingSpec, "--zing", *source);
+
+    const int channelCount = source->channels();
+    const int rate = source->sampleRate();
+    AudioWriter writer(request.outputPath, channelCount, rate, encoding, request.replaceExisting);
+
+    FilterSetup setup;
+    setup.poles = poles.value;
+    setup.type = type.value;
+    setup.sampleRate = static_cast<float>(rate);
+    setup.blockSize = request.blockSize;
+    setup.pitchStreams = pitch.varies();
+    setup.resonanceStreams = resonance.varies();
+    setup.zingStreams = zing.varies();
+    std::vector<FilterChannel> channels;
+    channels.reserve(static_cast<std::size_t>(channelCount));
+    for (int channel = 0; channel < channelCount; ++channel) channels.emplace_back(library.entryPoints(), pins, setup);
+
+    const std::vector<ControlFeed> feeds = {
+        {&pitch, &FilterChannel::pitch}, {&resonance, &FilterChannel::resonance}, {&zing, &FilterChannel::zing}};
+    // Constant pins are written once; the module never writes its inputs.
+    for (int channel = 0; channel < channelCount; ++channel) {
+        FilterChannel& filter = channels[static_cast<std::size_t>(channel)];
+        for (const ControlFeed& feed : feeds) {
+            if (!feed.stream->varies()) feed.stream->fill((filter.*feed.buffer)(), 0, request.blockSize, channel);
+        }
+    }
+
+    const int32_t chunkFrames = std::max(1, chunkTargetFrames / request.blockSize) * request.blockSize;
+    std::vector<float> input(static_cast<std::size_t>(chunkFrames) * static_cast<std::size_t>(channelCount));
+    std::vector<float> output(input.size());
+    RenderReport report;
+    double sumOfSquares = 0.0;
+    const int64_t total = source->frames();
+    int64_t done = 0;
+    for (;;) {
+        if (stopRequested != nullptr && stopRequested->load()) throw FileError("interrupted; nothing written");
+        const int64_t got = source->read(input.data(), chunkFrames);
+        if (got == 0) break;
+        for (int channel = 0; channel < channelCount; ++channel) {
+            FilterChannel& filter = channels[static_cast<std::size_t>(channel)];
+            for (int64_t blockStart = 0; blockStart < got; blockStart += request.blockSize) {
+                const auto count = static_cast<int32_t>(std::min<int64_t>(request.blockSize, got - blockStart));
+                float* signal = filter.signal();
+                for (int32_t i = 0; i < count; ++i) {
+                    signal[i] = input[static_cast<std::size_t>((blockStart + i) * channelCount + channel)];
+                }
+                for (const ControlFeed& feed : feeds) {
+                    if (feed.stream->varies()) {
+                        feed.stream->fill((filter.*feed.buffer)(), done + blockStart, count, channel);
+                    }
+                }
+                filter.process(count);
+                const float* filtered = filter.output();
+                for (int32_t i = 0; i < count; ++i) {
+                    const double value = filtered[i];
+                    report.peak = std::max(report.peak, std::abs(value));
+                    sumOfSquares += value * value;
+                    output[static_cast<std::size_t>((blockStart + i) * channelCount + channel)] = filtered[i];
+                }
+            }
+        }
+        writer.write(output.data(), got);
+        done += got;
+        if (progress) progress(static_cast<double>(done) / rate, static_cast<double>(total) / rate);
+    }
+    writer.commit();
+
+    report.outputPath = request.outputPath;
+    report.configuration = poles.label + " " + type.label;
+    report.channels = channelCount;
+    report.sampleRate = rate;
+    report.frames = done;
+    const double samples = static_cast<double>(done) * channelCount;
+    report.rms = samples > 0 ? std::sqrt(sumOfSquares / samples) : 0.0;
+    report.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return report;
+}
+
+}  // namespace vexahost

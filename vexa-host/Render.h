@@ -1,0 +1,60 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vexahost {
+
+/// What `vexa-host render` is asked to do. Empty pin texts mean the pin's own default.
+struct RenderRequest {
+    std::string modulePath;
+    /// An audio file to filter; empty when a built-in signal is rendered.
+    std::string inputPath;
+    /// A built-in signal ("saw:110", "riff", ...) with its length, rate and peak level.
+    std::string signal;
+    double durationSeconds = 4.0;
+    int sampleRate = 48000;
+    double levelVolts = 5.0;
+
+    std::string outputPath;
+    /// "16", "24" or "32" (float); empty: the container's default.
+    std::string bits;
+    bool replaceExisting = false;
+
+    std::string poles;
+    std::string type;
+    std::string pitch;
+    std::string resonance;
+    std::string zing;
+    int32_t blockSize = 64;
+};
+
+/// What a finished render wrote.
+struct RenderReport {
+    std::string outputPath;
+    std::string configuration;  ///< "2:4f LP"
+    int channels = 0;
+    int sampleRate = 0;
+    int64_t frames = 0;
+    double peak = 0.0;  ///< largest output magnitude, full scale 1.0
+    double rms = 0.0;   ///< over all channels
+    double elapsedSeconds = 0.0;
+
+    double durationSeconds() const { return static_cast<double>(frames) / sampleRate; }
+};
+
+/// Called after each chunk with the seconds of audio done so far and in all.
+using RenderProgress = std::function<void(double doneSeconds, double totalSeconds)>;
+
+/// Renders the request; throws UsageError for bad arguments, FileError or
+/// ModuleLoadError for files. The output exists only when this returns.
+/// Setting `stopRequested` makes it give up (with a FileError) between chunks.
+RenderReport render(const RenderRequest& request, const RenderProgress& progress = {},
+                    const std::atomic<bool>* stopRequested = nullptr);
+
+/// Largest block the render passes to the module at once.
+constexpr int32_t maxBlockSize = 8192;
+
+}  // namespace vexahost

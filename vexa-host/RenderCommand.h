@@ -1,0 +1,14 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "Render.h"
+
+namespace vexahost {
+
+/// Adds `render` with its options, which fill `request`.
+CLI::App* addRenderCommand(CLI::App& parent, RenderRequest& request);
+/// Renders with a progress bar (on a terminal) and prints a one-line summary.
+int runRenderCommand(const RenderRequest& request);
+
+}  // namespace vexahost

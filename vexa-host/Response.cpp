@@ -1,0 +1,254 @@
+#include "Response.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "AudioFile.h"
+#include "ModuleLibrary.h"
+#include "ToolError.h"
+
+namespace vexahost {
+
+namespace {
+
+constexpr double lowestFrequencyHz = 20.0;
+constexpr double highestFrequencyHz = 20000.0;
+/// Below 20 kHz's own Nyquist rate the curves stop short of half the sample rate.
+constexpr double highestFractionOfNyquist = 0.95;
+constexpr int minimumSampleRate = 1000;
+constexpr int minimumPoints = 2;
+
+// 1 V/octave tracking: 440 Hz at 5 V.
+constexpr double referenceHz = 440.0;
+constexpr double referenceVolts = 5.0;
+constexpr double centsPerOctave = 1200.0;
+
+// The tracking table's Pitch steps.
+constexpr double lowestTrackedVolts = 2.0;
+constexpr double highestTrackedVolts = 10.0;
+constexpr double trackingStepVolts = 1.0;
+/// A configuration's own pitch offset moves its cutoff up to an octave from
+/// the nominal one; the peak is looked for within this many octaves either side.
+constexpr double peakSearchOctaves = 3.0;
+constexpr double peakSearchLowestHz = 5.0;
+/// Marks a peak that is a self-oscillation rather than a resonance.
+constexpr const char* oscillationMark = "*";
+
+std::string formatVolts(double volts) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", volts);
+    return text;
+}
+
+/// The request with its texts resolved against the module's own pins.
+struct ResolvedRequest {
+    std::unique_ptr<ModuleLibrary> library;
+    FilterPins pins;
+    std::vector<ListChoice> configurations;
+    std::vector<ListChoice> types;
+    double pitchVolts = 0.0;
+    double zingVolts = 0.0;
+    std::vector<double> resonances;
+};
+
+std::vector<double> parseVoltsList(const std::string& text, const std::string& optionName) {
+    std::vector<double> values;
+    std::size_t position = 0;
+    while (position <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', position), text.size());
+        values.push_back(parseVolts(text.substr(position, comma - position), optionName));
+        position = comma + 1;
+    }
+    return values;
+}
+
+ResolvedRequest resolve(const ResponseRequest& request) {
+    if (request.sampleRate < minimumSampleRate) {
+        throw UsageError("--rate: the sample rate must be at least " + std::to_string(minimumSampleRate) +
+                         " Hz, not " + std::to_string(request.sampleRate));
+    }
+    if (request.points < minimumPoints) {
+        throw UsageError("--points: at least " + std::to_string(minimumPoints) + " frequencies are needed");
+    }
+    if (request.blockSize < 1) throw UsageError("--block-size: must be at least 1");
+    if (request.allConfigurations && !request.poles.empty()) throw UsageError("give either --poles or --all");
+
+    ResolvedRequest resolved;
+    resolved.library = std::make_unique<ModuleLibrary>(request.modulePath);
+    resolved.pins = FilterPins::describe(resolved.library->entryPoints());
+    const FilterPins& pins = resolved.pins;
+    if (request.allConfigurations) {
+        resolved.configurations = pins.poleChoices.entries();
+    } else {
+        resolved.configurations = {request.poles.empty() ? pins.polesDefault : pins.poleChoices.find(request.poles)};
+    }
+    if (request.type == "both" || request.type == "BOTH") {
+        resolved.types = pins.typeChoices.entries();
+    } else {
+        resolved.types = {request.type.empty() ? pins.typeDefault : pins.typeChoices.find(request.type)};
+    }
+    resolved.pitchVolts = request.pitch.empty() ? pins.pitchDefaultVolts : parseVolts(request.pitch, "--pitch");
+    resolved.zingVolts = request.zing.empty() ? pins.zingDefaultVolts : parseVolts(request.zing, "--zing");
+    resolved.resonances = request.resonance.empty() ? std::vector<double>{pins.resonanceDefaultVolts}
+                                                    : parseVoltsList(request.resonance, "--resonance");
+    return resolved;
+}
+
+ResponseSettings settingsFor(const ResponseRequest& request, const ListChoice& configuration,
+                             const ListChoice& type) {
+    ResponseSettings settings;
+    settings.poles = configuration.value;
+    settings.type = type.value;
+    settings.sampleRate = static_cast<float>(request.sampleRate);
+    settings.blockSize = request.blockSize;
+    return settings;
+}
+
+void warnIfRinging(const Spectrum& spectrum, const std::string& what) {
+    if (!spectrum.settled) {
+        std::fprintf(stderr, "vexa-host response: warning: %s still rings at the end of the measurement "
+                             "(self-oscillation); its curve shows the oscillation\n", what.c_str());
+    }
+}
+
+double highestFrequency(int sampleRate) {
+    return std::min(highestFrequencyHz, highestFractionOfNyquist * sampleRate / 2.0);
+}
+
+}  // namespace
+
+std::string ResponseCurve::title() const { return configuration + " " + type + " R=" + formatVolts(resonanceVolts) + "V"; }
+
+double TrackingPoint::cents() const { return peak ? centsPerOctave * std::log2(peak->frequency / nominalHz) : 0.0; }
+
+double nominalCutoffHz(double pitchVolts) { return referenceHz * std::pow(2.0, pitchVolts - referenceVolts); }
+
+std::vector<ResponseCurve> measureResponses(const ResponseRequest& request) {
+    const ResolvedRequest resolved = resolve(request);
+    std::vector<ResponseCurve> curves;
+    for (const ListChoice& configuration : resolved.configurations) {
+        for (const ListChoice& type : resolved.types) {
+            for (const double resonance : resolved.resonances) {
+                ResponseSettings settings = settingsFor(request, configuration, type);
+                settings.pitchVolts = resolved.pitchVolts;
+                settings.resonanceVolts = resonance;
+                settings.zingVolts = resolved.zingVolts;
+                ResponseCurve curve;
+                curve.configuration = configuration.label;
+                curve.type = type.label;
+                curve.resonanceVolts = resonance;
+                curve.spectrum = measureSpectrum(resolved.library->entryPoints(), resolved.pins, settings);
+                warnIfRinging(curve.spectrum, curve.title());
+                curves.push_back(std::move(curve));
+            }
+        }
+    }
+    return curves;
+}
+
+TrackingTable measureTracking(const ResponseRequest& request) {
+    const ResolvedRequest resolved = resolve(request);
+    if (resolved.resonances.size() != 1) throw UsageError("--peaks: give one --resonance value");
+    if (!request.pitch.empty()) throw UsageError("--peaks sweeps Pitch itself; leave out --pitch");
+    TrackingTable table;
+    table.resonanceVolts = resolved.resonances.front();
+    table.zingVolts = resolved.zingVolts;
+    table.sampleRate = request.sampleRate;
+    const double nyquist = request.sampleRate / 2.0;
+    for (const ListChoice& configuration : resolved.configurations) {
+        for (const ListChoice& type : resolved.types) {
+            TrackingRow row;
+            row.configuration = configuration.label;
+            row.type = type.label;
+            for (double volts = lowestTrackedVolts; volts <= highestTrackedVolts; volts += trackingStepVolts) {
+                ResponseSettings settings = settingsFor(request, configuration, type);
+                settings.pitchVolts = volts;
+                settings.resonanceVolts = table.resonanceVolts;
+                settings.zingVolts = table.zingVolts;
+                const Spectrum spectrum = measureSpectrum(resolved.library->entryPoints(), resolved.pins, settings);
+                TrackingPoint point;
+                point.settled = spectrum.settled;
+                point.pitchVolts = volts;
+                point.nominalHz = nominalCutoffHz(volts);
+                const double spread = std::exp2(peakSearchOctaves);
+                point.peak = findResonantPeak(spectrum, std::max(peakSearchLowestHz, point.nominalHz / spread),
+                                              std::min(highestFractionOfNyquist * nyquist, point.nominalHz * spread));
+                row.points.push_back(point);
+            }
+            table.rows.push_back(std::move(row));
+        }
+    }
+    return table;
+}
+
+void writeResponseCsv(std::FILE* stream, const std::vector<ResponseCurve>& curves,
+                      const std::vector<double>& frequencies) {
+    std::fprintf(stream, "frequency_hz");
+    for (const ResponseCurve& curve : curves) std::fprintf(stream, ",%s", curve.title().c_str());
+    std::fprintf(stream, "\n");
+    for (const double frequency : frequencies) {
+        std::fprintf(stream, "%.3f", frequency);
+        for (const ResponseCurve& curve : curves) std::fprintf(stream, ",%.3f", curve.spectrum.decibelsAt(frequency));
+        std::fprintf(stream, "\n");
+    }
+}
+
+void writeTrackingTable(std::FILE* stream, const TrackingTable& table) {
+    std::fprintf(stream, "# Resonant peak against Pitch, Resonance %s V, Zing %s V, %d Hz; nominal cutoff 440 * 2^(Pitch - 5) Hz\n",
+                 formatVolts(table.resonanceVolts).c_str(), formatVolts(table.zingVolts).c_str(), table.sampleRate);
+    if (table.rows.size() == 1) {
+        const TrackingRow& row = table.rows.front();
+        std::fprintf(stream, "# %s %s\n", row.configuration.c_str(), row.type.c_str());
+        std::fprintf(stream, "%8s %12s %12s %10s %9s\n", "pitch_v", "nominal_hz", "peak_hz", "peak_db", "cents");
+        for (const TrackingPoint& point : row.points) {
+            if (point.peak && !point.settled) {
+                std::fprintf(stream, "%8.1f %12.2f %12.2f %10s %+9.1f\n", point.pitchVolts, point.nominalHz,
+                             point.peak->frequency, oscillationMark, point.cents());
+            } else if (point.peak) {
+                std::fprintf(stream, "%8.1f %12.2f %12.2f %10.2f %+9.1f\n", point.pitchVolts, point.nominalHz,
+                             point.peak->frequency, point.peak->decibels, point.cents());
+            } else {
+                std::fprintf(stream, "%8.1f %12.2f %12s %10s %9s\n", point.pitchVolts, point.nominalHz, "-", "-", "-");
+            }
+        }
+        std::fprintf(stream, "# -: no resonant peak; %s: the filter oscillates on its own at that frequency\n",
+                     oscillationMark);
+        return;
+    }
+    std::fprintf(stream, "# cents of the peak from the nominal cutoff; -: no resonant peak; %s: self-oscillation\n",
+                 oscillationMark);
+    std::fprintf(stream, "%-12s", "config");
+    for (const TrackingPoint& point : table.rows.front().points) {
+        std::fprintf(stream, " %6s ", (formatVolts(point.pitchVolts) + "V").c_str());
+    }
+    std::fprintf(stream, "\n");
+    for (const TrackingRow& row : table.rows) {
+        std::fprintf(stream, "%-12s", (row.configuration + " " + row.type).c_str());
+        for (const TrackingPoint& point : row.points) {
+            if (point.peak) {
+                std::fprintf(stream, " %+6.0f%s", point.cents(), point.settled ? " " : oscillationMark);
+            } else {
+                std::fprintf(stream, " %6s ", "-");
+            }
+        }
+        std::fprintf(stream, "\n");
+    }
+}
+
+void runResponse(const ResponseRequest& request) {
+    // The output is claimed first, so that a file in the way stops the command
+    // before the measurement; it is published only when complete.
+    TextOutput output(request.outputPath, request.replaceExisting);
+    if (request.peaks) {
+        writeTrackingTable(output.stream(), measureTracking(request));
+        output.commit();
+        return;
+    }
+    const std::vector<ResponseCurve> curves = measureResponses(request);
+    writeResponseCsv(output.stream(),
+                     curves, logSpacedFrequencies(lowestFrequencyHz, highestFrequency(request.sampleRate), request.points));
+    output.commit();
+}
+
+}  // namespace vexahost

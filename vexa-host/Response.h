@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FrequencyResponse.h"
+
+namespace vexahost {
+
+/// What `vexa-host response` is asked to do. Empty texts mean the pin's own default.
+struct ResponseRequest {
+    std::string modulePath;
+    /// One configuration (label or value), or every one of them.
+    std::string poles;
+    bool allConfigurations = false;
+    /// "LP", "HP" (or their numbers) or "both".
+    std::string type;
+    std::string pitch;
+    /// One or more values in volts, comma separated: one curve each.
+    std::string resonance;
+    std::string zing;
+    int sampleRate = 48000;
+    int points = 241;
+    int32_t blockSize = 64;
+    /// The resonant peak against Pitch 2 V to 10 V instead of the curves.
+    bool peaks = false;
+
+    std::string outputPath = "-";
+    bool replaceExisting = false;
+};
+
+/// One measured curve and what it was measured at.
+struct ResponseCurve {
+    std::string configuration;  ///< pole label
+    std::string type;           ///< type label
+    double resonanceVolts = 0.0;
+    Spectrum spectrum;
+
+    /// "4:4 LP R=5V": the CSV column title.
+    std::string title() const;
+};
+
+/// The resonant peak of one configuration at one Pitch.
+struct TrackingPoint {
+    double pitchVolts = 0.0;
+    double nominalHz = 0.0;
+    std::optional<ResonantPeak> peak;
+    /// False when the filter oscillated on its own: the peak is then the
+    /// oscillation's frequency and its height means nothing.
+    bool settled = true;
+    /// Distance of the peak from the nominal cutoff, in cents.
+    double cents() const;
+};
+
+struct TrackingRow {
+    std::string configuration;
+    std::string type;
+    std::vector<TrackingPoint> points;
+};
+
+/// Peaks of one or more configurations over Pitch, at one Resonance and Zing.
+struct TrackingTable {
+    double resonanceVolts = 0.0;
+    double zingVolts = 0.0;
+    int sampleRate = 0;
+    std::vector<TrackingRow> rows;
+};
+
+/// The nominal cutoff of 1 V/octave tracking: 440 Hz at 5 V.
+double nominalCutoffHz(double pitchVolts);
+
+/// Measures the curves the request asks for; throws UsageError or ModuleLoadError.
+std::vector<ResponseCurve> measureResponses(const ResponseRequest& request);
+/// Measures the tracking table the request asks for.
+TrackingTable measureTracking(const ResponseRequest& request);
+
+/// Writes curves as CSV: frequency, then one column of decibels per curve.
+void writeResponseCsv(std::FILE* stream, const std::vector<ResponseCurve>& curves,
+                      const std::vector<double>& frequencies);
+/// Writes the tracking table: in detail for one configuration, as cents for several.
+void writeTrackingTable(std::FILE* stream, const TrackingTable& table);
+
+/// Runs the whole command: measures and writes to the request's output.
+void runResponse(const ResponseRequest& request);
+
+}  // namespace vexahost
