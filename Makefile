@@ -7,35 +7,23 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak clean
-
-# How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
-FUZZ_SECONDS ?= 600
-SOAK_MINUTES ?= 10
+.PHONY: all deps $(PRESETS) asan test test-native test-asan test-headers test-win64 test-win32 wine demo clean
 
 all: $(PRESETS)
 
 deps:
 	@bash scripts/install-deps.sh
 
-$(PRESETS) asan fuzz-build: deps
-	@preset=$(@:-build=); cmake --preset $$preset > build-$$preset.log 2>&1 || { cat build-$$preset.log; rm -f build-$$preset.log; exit 1; }; \
-	  rm -f build-$$preset.log; cmake --build --preset $$preset
+$(PRESETS) asan: deps
+	@cmake --preset $@ > build-$@.log 2>&1 || { cat build-$@.log; rm -f build-$@.log; exit 1; }
+	@rm -f build-$@.log
+	@cmake --build --preset $@
 
 wine: deps
 	@bash scripts/setup-wine.sh
 
-test: all asan fuzz-build wine
+test: all asan wine
 	@bash scripts/run-tests.sh
-
-bench: all
-	@bash scripts/run-benchmarks.sh
-
-fuzz: fuzz-build
-	@bash scripts/run-fuzzer.sh $(FUZZ_SECONDS)
-
-soak: linux
-	@build/linux/soak --minutes=$(SOAK_MINUTES)
 
 demo: all
 	@bash tools/demo.sh
