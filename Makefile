@@ -7,26 +7,39 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps $(PRESETS) asan test test-native test-asan test-headers test-win64 test-win32 wine demo clean
+.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak clean
+
+# How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
+FUZZ_SECONDS ?= 600
+SOAK_MINUTES ?= 10
 
 all: $(PRESETS)
 
 deps:
 	@bash scripts/install-deps.sh
 
-$(PRESETS) asan: deps
-	@cmake --preset $@ > build-$@.log 2>&1 || { cat build-$@.log; rm -f build-$@.log; exit 1; }
-	@rm -f build-$@.log
-	@cmake --build --preset $@
+$(PRESETS) asan fuzz-build: deps
+	@preset=$(@:-build=); cmake --preset $$preset > build-$$preset.log 2>&1 || { cat build-$$preset.log; rm -f build-$$preset.log; exit 1; }; \
+	  rm -f build-$$preset.log; cmake --build --preset $$preset
 
 wine: deps
 	@bash scripts/setup-wine.sh
 
-test: all asan wine
+test: all asan fuzz-build wine
 	@bash scripts/run-tests.sh
 
+bench: all
+	@bash scripts/run-benchmarks.sh
+
+fuzz: fuzz-build
+	@bash scripts/run-fuzzer.sh $(FUZZ_SECONDS)
+
+soak: linux
+	@build/linux/soak --minutes=$(SOAK_MINUTES)
+
 demo: all
-	@bash tools/demo.sh
+	@for build in linux win32 win64; do echo "== build/$$build"; ls -l build/$$build/VexaLPFilter2.*; done
+	@build/linux/vexa-host info build/linux/VexaLPFilter2.so
 
 clean:
 	rm -rf build out

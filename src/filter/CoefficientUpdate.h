@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+
+#include "ResonanceCurve.h"
 
 namespace vexa {
 
@@ -44,30 +47,94 @@ extern const float cutoffMaxAlt;
 /// it a pole without saturation in its state would sit outside the unit circle.
 inline constexpr float stableCoefficientFloor = -0.99966f;
 
-/// Cutoff in Hz for an offset-adjusted pitch (1 V/octave, 440 Hz at 0.5).
-float cutoffFrequency(float adjustedPitch, float pitchCeiling);
+namespace detail {
+inline constexpr double referencePitch = 0.5;  // 5 V
+inline constexpr double referenceHz = 440.0;
+inline constexpr double voltsPerUnit = 10.0;  // 1.0 on a pin is 10 V, one octave per volt
+inline constexpr float pitchFloor = 0.2f;     // 2 V: the lowest cutoff
+inline constexpr float standardCeiling = 1.06f;
+inline constexpr float alternativeCeiling = 1.01f;
+inline constexpr float highestNormalisedCutoff = 1.0f;  // half the sample rate
+inline constexpr double curveSpan = 99.0;
+inline constexpr double feedbackFlushLevel = 3e-34;
+inline constexpr std::array<double, coefficientCount> detuning = {1.0, 0.994375, 1.0038, 1.000625};
 
-/// Main pole coefficient for a cutoff given as a fraction of half the sample rate.
-float poleCoefficient(float normalisedCutoff);
+inline double pitchToHz(float adjustedPitch) {
+    return referenceHz * std::exp2(voltsPerUnit * (static_cast<double>(adjustedPitch) - referencePitch));
+}
+}  // namespace detail
+
+/// Cutoff in Hz for an offset-adjusted pitch (1 V/octave, 440 Hz at 0.5).
+inline float cutoffFrequency(float adjustedPitch, float pitchCeiling) {
+    if (!(adjustedPitch > detail::pitchFloor)) return cutoffMin;
+    if (adjustedPitch > pitchCeiling) return pitchCeiling == detail::alternativeCeiling ? cutoffMaxAlt : cutoffMax;
+    return static_cast<float>(detail::pitchToHz(adjustedPitch));
+}
+
+/// Main pole coefficient for a cutoff given as a fraction of half the sample rate
+/// (a cubic fit of the ladder's tuning curve).
+inline float poleCoefficient(float d) { return 3.2937f * d - (0.69346f * d * d * d + 0.59515f * d * d) - 1.0072f; }
 
 /// Curve position for the lookup: whole index (clamped) and its unclamped fraction.
 struct CurvePosition {
     int32_t index;
     float fraction;
 };
-CurvePosition curvePosition(float w, int32_t indexFloor);
+
+inline CurvePosition curvePosition(float w, int32_t indexFloor) {
+    int32_t index = indexFloor;
+    if (w >= static_cast<float>(SignedIndexTable::lastIndex + 1)) {
+        index = SignedIndexTable::lastIndex;
+    } else if (w >= static_cast<float>(indexFloor)) {
+        // floor() of a value known to lie inside the curve, without a library call
+        index = static_cast<int32_t>(w);
+        if (static_cast<float>(index) > w) --index;
+    }
+    return {index, static_cast<float>(static_cast<double>(w) - index)};
+}
 
 /// Interpolated (or, outside the curve, extrapolated) curve value at a position.
-double curveValue(CurvePosition position);
+inline double curveValue(CurvePosition position) {
+    const double below = resonanceCurve[position.index - 1];
+    const double at = resonanceCurve[position.index];
+    return below + static_cast<double>(position.fraction) * (at - below);
+}
 
 /// Turns one Pitch, Resonance and Zing reading into coefficients and resonance
 /// feedback. All three are 32-bit samples in the volt convention; `freqScale`
-/// is 2 / sample rate.
-void updateCoefficients(const UpdateParameters& parameters, const CoefficientUse& use, float pitch,
-                        float resonance, float zing, float freqScale, Coefficients& out);
+/// is 2 / sample rate. Inline, so that a block routine's constant parameters
+/// fold into it.
+inline void updateCoefficients(const UpdateParameters& parameters, const CoefficientUse& use, float pitch,
+                               float resonance, float zing, float freqScale, Coefficients& out) {
+    // Single-precision steps round exactly as the same steps in double precision
+    // rounded to float would; they keep the update's latency short.
+    const float adjustedPitch = parameters.offsetPrecision == Precision::single
+                                    ? pitch - static_cast<float>(parameters.pitchOffset)
+                                    : static_cast<float>(static_cast<double>(pitch) - parameters.pitchOffset);
+    const float cutoff = cutoffFrequency(adjustedPitch, parameters.pitchCeiling);
+    float d = cutoff * freqScale;
+    if (d > detail::highestNormalisedCutoff) d = detail::highestNormalisedCutoff;  // no fold-back above Nyquist
+    float k = poleCoefficient(d);
+    if (k < stableCoefficientFloor) k = stableCoefficientFloor;
+    out.q[0] = k;
+    for (std::size_t i = 1; i < coefficientCount; ++i) {
+        if (!use.computed[i]) continue;
+        float q = parameters.multiplierPrecision == Precision::single
+                      ? static_cast<float>(detail::detuning[i]) * k
+                      : static_cast<float>(detail::detuning[i] * k);
+        if (use.needsStableFloor[i] && q < stableCoefficientFloor) q = stableCoefficientFloor;
+        out.q[i] = q;
+    }
+    const auto w = static_cast<float>(static_cast<double>(k) * zing * detail::curveSpan);
+    const CurvePosition position = curvePosition(w, parameters.indexFloor);
+    out.resFeedback =
+        static_cast<float>(curveValue(position) * static_cast<double>(parameters.resScale) * resonance);
+}
 
 /// True when the feedback has decayed far below audibility (or is NaN) and is set to 0.
-bool shouldFlushFeedback(float fb);
+inline bool shouldFlushFeedback(float fb) {
+    return !(std::fabs(static_cast<double>(fb)) >= detail::feedbackFlushLevel);
+}
 
 /// True when `v` is neither infinite nor NaN; cheap and free of library calls.
 inline bool isFinite(float v) { return v - v == 0.0f; }

@@ -22,11 +22,14 @@ inline constexpr float boostPitch = 0.5f;
 inline constexpr float softFeedbackCurve = 0.02f;
 inline constexpr float softFeedbackTurn = -25.0f;
 
-/// One pole of the chain for one sample: returns the pole's output and
-/// advances its state.
+/// Scale of the entry step u = (x - fb) * 0.5, applied inside the first pole.
+inline constexpr float entryScale = 0.5f;
+
+/// The rest of a pole once its recursion value v = in + q * (in - s) is known:
+/// returns the pole's output and advances its state. A linear pole's output
+/// s + v is formed as (1 + q) * in + (1 - q) * s, one step shorter.
 template <StageForm Form>
-inline float runPole(float in, float& state, float q, float inKnee, float outKnee) {
-    const float v = static_cast<float>(static_cast<double>(in) + static_cast<double>(q) * (static_cast<double>(in) - state));
+inline float finishPole(float v, float in, float q, float& state, float inKnee, float outKnee) {
     if constexpr (Form == StageForm::saturating) {
         const float a = sat(v, inKnee);
         float y = state + a;
@@ -38,16 +41,37 @@ inline float runPole(float in, float& state, float q, float inKnee, float outKne
         state = v;
         return y;
     } else {
-        const float y = state + v;
+        const float y = (1.0f + q) * in + (1.0f - q) * state;
         state = v;
         return y;
     }
+}
+
+/// The recursion of a pole, evaluated as (1 + q) * in - q * s so that q * s
+/// stays off the sample-to-sample path.
+inline float poleRecursion(float in, float q, float state) { return (1.0f + q) * in - q * state; }
+
+/// The first pole's recursion on the entry value u = (x - fb) * 0.5, with the
+/// halving and the input sample folded into terms known before fb is.
+inline float entryRecursion(float x, float fb, float q, float state) {
+    const float inputGain = (1.0f + q) * entryScale;
+    return (inputGain * x - q * state) - inputGain * fb;
 }
 
 inline constexpr std::array<float LadderFilter::*, maxPoles> stateFields = {
     &LadderFilter::s1, &LadderFilter::s2, &LadderFilter::s3, &LadderFilter::s4, &LadderFilter::s5};
 inline constexpr std::array<float LadderFilter::*, coefficientCount> coefficientFields = {
     &LadderFilter::k, &LadderFilter::kA, &LadderFilter::kB, &LadderFilter::kC};
+
+/// The coefficient update of configuration `Poles`, with its parameters folded
+/// in. Kept out of the sample loop: it runs at most every twelfth sample, and
+/// inlined it would crowd the loop's registers.
+template <std::size_t Poles>
+[[gnu::noinline]] void updateFor(float pitch, float resonance, float zing, float freqScale, Coefficients& c) {
+    constexpr const PoleConfig& config = poleConfigs[Poles];
+    constexpr CoefficientUse use = config.coefficientUse();
+    updateCoefficients(config.update, use, pitch, resonance, zing, freqScale, c);
+}
 
 /// Processes one block of configuration `Poles`. Everything the loop touches
 /// lives in locals; the configuration's chain is unrolled at compile time.
@@ -57,8 +81,11 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
     constexpr std::size_t poleCount = config.poleCount();
     constexpr std::size_t tap = config.tap();
     constexpr std::size_t feedbackPole = config.feedbackPole();
-    constexpr CoefficientUse use = config.coefficientUse();
     constexpr int32_t forcedInterval = config.update.forcedUpdateInterval;
+    // Linear feedback of the boosted tap: the boost joins the feedback gain,
+    // one multiplication less between one sample and the next.
+    constexpr bool lightChain = config.chain.stages[poleCount - 1].form == StageForm::linear;
+    constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
     const float* const signal = filter.signalIn + start;
     const float* const pitch = filter.pitchIn + start;
@@ -93,7 +120,11 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
             if (due) {
                 lastPitch = p;
                 lastResonance = r;
-                updateCoefficients(config.update, use, p, r, zing, freqScale, c);
+                if constexpr (lightChain) {
+                    updateCoefficients(config.update, config.coefficientUse(), p, r, zing, freqScale, c);
+                } else {
+                    updateFor<Poles>(p, r, zing, freqScale, c);
+                }
                 if (shouldFlushFeedback(fb)) fb = 0.0f;
                 if (resetPending) {
                     resetPending = false;
@@ -108,14 +139,22 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
 
         float signalOut = 0.0f;
         float fedBack = 0.0f;
-        float y = (x - fb) * 0.5f;
+        float y = 0.0f;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
             (
                 [&] {
                     constexpr PoleStage stage = config.chain.stages[I];
-                    y = runPole<stage.form>(y, s[I], c.q[static_cast<std::size_t>(stage.coefficient)], stage.inKnee,
-                                            stage.outKnee);
+                    const float q = c.q[static_cast<std::size_t>(stage.coefficient)];
+                    if constexpr (I == 0) {
+                        static_assert(stage.form != StageForm::linear, "the first pole saturates");
+                        y = finishPole<stage.form>(entryRecursion(x, fb, q, s[I]), 0.0f, q, s[I], stage.inKnee,
+                                                   stage.outKnee);
+                    } else {
+                        y = finishPole<stage.form>(poleRecursion(y, q, s[I]), y, q, s[I], stage.inKnee,
+                                                   stage.outKnee);
+                    }
                     if constexpr (I + 1 == tap) {
+                        if constexpr (linearFeedbackFromTap) fedBack = y;  // boosted below, with the feedback gain
                         y *= boost;
                         if constexpr (config.routing.output == OutputForm::difference) {
                             signalOut = outGain * (2.0f * s[config.routing.differencePole - 1] - y);
@@ -125,7 +164,7 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
                             signalOut = outGain * y;
                         }
                     }
-                    if constexpr (I + 1 == feedbackPole) fedBack = y;
+                    if constexpr (I + 1 == feedbackPole && !linearFeedbackFromTap) fedBack = y;
                 }(),
                 ...);
         }(std::make_index_sequence<poleCount>{});
@@ -134,6 +173,8 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
         if constexpr (config.feedback == FeedbackForm::soft) {
             const float held = fedBack > softFeedbackTurn ? fedBack : softFeedbackTurn;
             fb = held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
+        } else if constexpr (linearFeedbackFromTap) {
+            fb = fedBack * (boost * c.resFeedback);
         } else {
             fb = fedBack * c.resFeedback;
         }

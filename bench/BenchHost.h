@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "HostInstance.h"
+#include "ModuleLibrary.h"
+
+namespace vexabench {
+
+enum class Scenario {
+    constantControls,   ///< Pitch, Resonance and Zing held
+    modulatedPitch,     ///< Pitch changes every sample: the update runs every twelve samples
+    decayingSignal,     ///< a burst, then Signal streams zeros and the states decay towards zero
+};
+
+inline const char* scenarioName(Scenario scenario) {
+    switch (scenario) {
+    case Scenario::constantControls: return "constant";
+    case Scenario::modulatedPitch: return "pitch-mod";
+    case Scenario::decayingSignal: return "decaying";
+    }
+    return "?";
+}
+
+/// Samples each timed pass processes, in blocks of the size under test.
+inline constexpr int32_t samplesPerPass = 4096;
+/// Length of the burst before the silence of the decaying scenario.
+inline constexpr int32_t burstLength = 256;
+inline constexpr double benchmarkRate = 48000.0;
+
+enum Pin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
+
+/// One module instance, driven through the library's exports as a host does.
+inline std::unique_ptr<vexahost::HostInstance> makeBenchInstance(const vexahost::ModuleEntryPoints& entries,
+                                                                 int16_t poles, Scenario scenario) {
+    vexahost::HostInstance::Options options;
+    options.bufferCapacity = samplesPerPass;
+    auto host = std::make_unique<vexahost::HostInstance>(entries, options);
+    host->setSampleRate(static_cast<float>(benchmarkRate));
+    host->setListValue(polesPin, poles);
+    host->fill(resonancePin, 0.5f);
+    host->fill(zingPin, 1.0f);
+    std::minstd_rand random(1);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    for (int32_t i = 0; i < samplesPerPass; ++i) {
+        const bool silent = scenario == Scenario::decayingSignal && i >= burstLength;
+        host->buffer(signalPin)[i] = silent ? 0.0f : noise(random);
+        host->buffer(pitchPin)[i] =
+            scenario == Scenario::modulatedPitch ? 0.5f + 0.2f * std::sin(0.01f * static_cast<float>(i)) : 0.5f;
+    }
+    host->open();
+    host->sendStatus(signalPin, 2);
+    return host;
+}
+
+/// One pass over the prepared buffers in blocks of `blockSize`, as the host calls it.
+inline void runPass(vexahost::HostInstance& host, int32_t blockSize) {
+    const HostModuleRecord* record = host.record();
+    for (int32_t start = 0; start < samplesPerPass; start += blockSize) {
+        record->subProcess(record->object, start, blockSize);
+    }
+}
+
+}  // namespace vexabench

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Turns a benchmark run into the README's performance section.
+
+Usage: summarize.py BENCHMARK_JSON DECAY_REPORT... --readme README.md
+
+Reads Google Benchmark's JSON output of module_benchmarks and the reports of
+decay_ratio for each build, checks the performance targets, and rewrites the
+part of the README between the performance markers.
+"""
+import argparse
+import json
+import platform
+import re
+import subprocess
+import sys
+
+START = "<!-- performance:start -->"
+END = "<!-- performance:end -->"
+RATE = 48000.0
+TARGETS = {
+    "generic kernel / hand-written loop, \"2:5\"": 1.05,
+    "audio-rate Pitch / constant controls": 1.25,
+    "decaying / normal signal": 1.10,
+    "16-sample / 1024-sample blocks, per sample": 1.25,
+    "light (f) / full partner": 0.55,
+}
+
+
+def load_times(path):
+    with open(path) as f:
+        report = json.load(f)
+    times = {}
+    for run in report["benchmarks"]:
+        if run.get("run_type") == "aggregate":
+            continue
+        times[run["name"]] = run["ns_per_sample"]
+    return times, report.get("context", {})
+
+
+def processor_name():
+    try:
+        text = subprocess.run(["lscpu"], capture_output=True, text=True, check=True).stdout
+        for line in text.splitlines():
+            if line.startswith("Model name:"):
+                return line.split(":", 1)[1].strip()
+    except (OSError, subprocess.CalledProcessError):
+        pass
+    return platform.processor() or "unknown processor"
+
+
+def worst(pairs):
+    """(largest ratio, label) over (label, numerator, denominator) triples."""
+    return max(((num / den, label) for label, num, den in pairs), key=lambda item: item[0])
+
+
+def decay_worst(paths):
+    results = []
+    for path in paths:
+        with open(path) as f:
+            text = f.read()
+        match = re.search(r"decay-ratio: (\S+) worst ([0-9.]+) \(Poles (\d+)\)", text)
+        if not match:
+            sys.exit(f"summarize: no decay-ratio summary in {path}")
+        results.append((float(match.group(2)), f"{match.group(1)}, Poles {match.group(3)}"))
+    return results
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("benchmarks")
+    parser.add_argument("decay_reports", nargs="*")
+    parser.add_argument("--readme", required=True)
+    args = parser.parse_args()
+
+    times, context = load_times(args.benchmarks)
+    names = {}
+    for poles in range(30):
+        match = [n for n in times if n.startswith(f"poles-{poles:02d}/")]
+        if not match:
+            sys.exit(f"summarize: no benchmark of Poles {poles}")
+    def t(poles, scenario, block):
+        return times[f"poles-{poles:02d}/{scenario}/{block}"]
+
+    with open("src/filter/PoleConfigs.h") as f:
+        for poles, name in re.findall(r'/\*\s*(\d+) \*/ \{"([^"]+)"', f.read()):
+            names[int(poles)] = name
+
+    ratios = []
+    ratios.append(("generic kernel / hand-written loop, \"2:5\"",
+                   *worst([(f"{b}-sample blocks", t(6, "constant", b), times[f"reference-2:5/constant/{b}"])
+                           for b in (16, 64, 256, 1024)])))
+    ratios.append(("audio-rate Pitch / constant controls",
+                   *worst([(f"Poles {p}, {b}", t(p, "pitch-mod", b), t(p, "constant", b))
+                           for p in range(30) for b in (16, 64, 256, 1024)])))
+    decay = [(f"native, Poles {p}, {b}", t(p, "decaying", b), t(p, "constant", b))
+             for p in range(30) for b in (16, 64, 256, 1024)]
+    native_decay = worst(decay)
+    all_decay = [native_decay] + decay_worst(args.decay_reports)
+    ratios.append(("decaying / normal signal", *max(all_decay, key=lambda item: item[0])))
+    ratios.append(("16-sample / 1024-sample blocks, per sample",
+                   *worst([(f"Poles {p}", t(p, "constant", 16), t(p, "constant", 1024)) for p in range(30)])))
+    ratios.append(("light (f) / full partner",
+                   *worst([(f"{names[p + 1]} / {names[p]}", t(p + 1, "constant", 64), t(p, "constant", 64))
+                           for p in range(0, 30, 2)])))
+
+    lines = [START, "",
+             f"Measured by `make bench` on {processor_name()}, {context.get('num_cpus', '?')} cores, "
+             f"{context.get('date', '')[:10]}. Single-core figures: one instance on one core, "
+             "called through the native build's block routine in 64-sample blocks at 48 kHz, "
+             "Pitch, Resonance and Zing held. Instances per core is how many run in real time on one core.", "",
+             "| Poles | name | ns per sample | instances per core at 48 kHz |", "|---:|---|---:|---:|"]
+    for p in range(30):
+        ns = t(p, "constant", 64)
+        lines.append(f"| {p} | {names[p]} | {ns:.1f} | {1e9 / (ns * RATE):.0f} |")
+    lines += ["", "Targets, each the worst case of one run:", "",
+              "| ratio | target | measured | worst case |", "|---|---:|---:|---|"]
+    failed = []
+    for label, value, where in ratios:
+        target = TARGETS[label]
+        ok = value <= target
+        if not ok:
+            failed.append(label)
+        lines.append(f"| {label} | {target:.2f} | {value:.3f}{'' if ok else ' (missed)'} | {where} |")
+    lines += ["", END]
+
+    with open(args.readme) as f:
+        readme = f.read()
+    section = "\n".join(lines)
+    if START in readme:
+        readme = re.sub(re.escape(START) + ".*?" + re.escape(END), lambda _: section, readme, flags=re.S)
+    else:
+        readme = readme.rstrip("\n") + "\n\n## Performance\n\n" + section + "\n"
+    with open(args.readme, "w") as f:
+        f.write(readme)
+    for label, value, where in ratios:
+        print(f"bench: {label}: {value:.3f} (target {TARGETS[label]:.2f}; {where})")
+    if failed:
+        print("bench: targets missed: " + ", ".join(failed))
+
+
+if __name__ == "__main__":
+    main()

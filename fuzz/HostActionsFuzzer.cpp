@@ -1,0 +1,249 @@
+// Coverage-guided fuzzing of the module through its host interface: the input
+// is decoded into a sequence of host actions (dispatcher calls, events, list
+// values, sample rates, blocks and their samples), and after every action the
+// module's promises to the host are checked.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "FuzzInput.h"
+#include "HostInstance.h"
+#include "ModuleInterface.h"
+
+extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
+extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
+                                                  void* hostHandle);
+
+namespace {
+
+using vexahost::HostInstance;
+
+enum Pin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
+
+constexpr int32_t largestBlock = 8192;
+constexpr int32_t bufferCapacity = largestBlock + 64;
+constexpr int32_t maxActions = 64;
+
+/// Bound on the output while every input stays in its documented range: Signal
+/// within +-10 (100 V), Resonance 0 to 1, Zing within +-5 and a finite Pitch.
+/// The largest output seen in such runs is printed at exit; it was 14.3 over
+/// half an hour of fuzzing, and the bound leaves room above it.
+constexpr float outputBound = 40.0f;
+
+float largestOutputInRange = 0.0f;
+
+void reportLargestOutput() {
+    std::fprintf(stderr, "largest output with every input in range: %g\n", static_cast<double>(largestOutputInRange));
+}
+
+const float specialValues[] = {0.0f,
+                               -0.0f,
+                               1.0f,
+                               -1.0f,
+                               10.0f,
+                               -10.0f,
+                               0.5f,
+                               1e30f,
+                               -1e30f,
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(),
+                               std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::denorm_min(),
+                               1e-40f,
+                               -3e-39f,
+                               std::numeric_limits<float>::max(),
+                               std::numeric_limits<float>::lowest(),
+                               1e-30f};
+
+const float sampleRates[] = {44100.0f, 48000.0f, 22050.0f, 96000.0f, 192000.0f, 768000.0f, 0.0f, -44100.0f,
+                             std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                             1.0f, 8000.0f};
+
+[[noreturn]] void broken(const char* what) {
+    std::fprintf(stderr, "module broke a promise: %s\n", what);
+    std::abort();
+}
+
+bool inDocumentedRange(const float* samples, int32_t count, float low, float high) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (!(samples[i] >= low && samples[i] <= high)) return false;
+    }
+    return true;
+}
+
+/// The host's side of one fuzzing run.
+class FuzzedHost {
+public:
+    explicit FuzzedHost(vexafuzz::FuzzInput& in) : input(in) { create(); }
+
+    void step() {
+        switch (input.byte() % 10) {
+        case 0: dispatchAnything(); break;
+        case 1: statusEvent(); break;
+        case 2: host->setListValue(polesPin, static_cast<int16_t>(input.word())); break;
+        case 3: host->setListValue(typePin, static_cast<int16_t>(input.word())); break;
+        case 4: host->setSampleRate(pickSampleRate()); break;
+        case 5: host->setBlockSize(static_cast<int32_t>(input.word())); break;
+        case 6: processBlock(); break;
+        case 7: fillSamples(); break;
+        case 8: openAgain(); break;
+        default: otherEvent(); break;
+        }
+    }
+
+private:
+    void create() {
+        HostInstance::Options options;
+        options.bufferCapacity = bufferCapacity;
+        options.pinCount = input.byte() % 4 == 0 ? static_cast<int32_t>(input.byte() % 10) : -1;
+        options.withoutCallback = input.byte() % 16 == 0;
+        host = std::make_unique<HostInstance>(vexahost::ModuleEntryPoints{getModuleProperties, makeModule}, options);
+        const float initial[] = {0.0f, 0.5f, 0.5f, 1.0f};
+        for (int32_t pin = signalPin; pin <= zingPin && pin < host->hostPinCount(); ++pin) host->fill(pin, initial[pin]);
+        withCallback = !options.withoutCallback;
+        signalStreaming = false;
+        saneSinceOpen = true;
+    }
+
+    /// Runs one host action and checks that a routine change was announced exactly once.
+    template <class Action>
+    void watchingRoutine(Action action) {
+        const SubProcess before = host->record() != nullptr ? host->currentSubProcess() : nullptr;
+        const int32_t announcements = host->subProcessChanges;
+        action();
+        if (host->record() == nullptr) return;
+        const int32_t announced = host->subProcessChanges - announcements;
+        const bool changed = host->currentSubProcess() != before;
+        if (announced > 1) broken("routine change announced more than once");
+        if (withCallback && changed != (announced == 1)) broken("SubProcessChanged does not match a real change");
+    }
+
+    void dispatchAnything() {
+        const auto opcode = static_cast<int32_t>(static_cast<int8_t>(input.byte()));
+        if (opcode == ModuleOpcodeClose) {
+            host->close();
+            create();
+            return;
+        }
+        if (opcode == ModuleOpcodeOpen) {
+            openAgain();
+            return;
+        }
+        PinProperties properties{};
+        const intptr_t a = static_cast<int32_t>(input.word());
+        const intptr_t b = static_cast<int32_t>(input.word());
+        const intptr_t c = opcode == ModuleOpcodeGetPinProperties ? reinterpret_cast<intptr_t>(&properties)
+                                                                  : static_cast<int32_t>(input.word());
+        const intptr_t d = static_cast<int32_t>(input.word());
+        watchingRoutine([&] { host->dispatch(opcode, a, b, c, d); });
+    }
+
+    void openAgain() {
+        watchingRoutine([&] { host->open(); });
+        signalStreaming = false;
+        saneSinceOpen = true;
+    }
+
+    void statusEvent() {
+        const auto pin = static_cast<int32_t>(static_cast<int8_t>(input.byte())) % 12;
+        const auto status = static_cast<int32_t>(input.byte() % 4);
+        watchingRoutine([&] { host->sendStatus(pin, status); });
+        if (pin == signalPin && host->hostPinCount() > signalPin) signalStreaming = status == PinStatusStreaming;
+    }
+
+    void otherEvent() {
+        HostEvent event{};
+        event.time = static_cast<int32_t>(input.word());
+        event.eventType = static_cast<int32_t>(input.byte() % 4);
+        event.status = static_cast<int32_t>(input.word());
+        event.value = static_cast<int32_t>(input.word());
+        event.pinIndex = static_cast<int32_t>(static_cast<int8_t>(input.byte()));
+        watchingRoutine([&] { host->sendEvent(event); });
+        if (event.eventType == 0 && event.pinIndex == signalPin && host->hostPinCount() > signalPin) {
+            signalStreaming = event.status == PinStatusStreaming;
+        }
+    }
+
+    float pickSampleRate() {
+        const uint8_t choice = input.byte();
+        if (choice < 200) return sampleRates[choice % std::size(sampleRates)];
+        return input.floatBits();
+    }
+
+    float pickSample() {
+        const uint8_t choice = input.byte();
+        if (choice < 64) return specialValues[choice % std::size(specialValues)];
+        if (choice < 128) return input.floatBits();
+        return (static_cast<float>(input.byte()) - 128.0f) / 64.0f;
+    }
+
+    void fillSamples() {
+        const int32_t pin = static_cast<int32_t>(input.byte() % 4);
+        if (pin >= host->hostPinCount()) return;  // a pin the host did not make has no buffer
+        const int32_t start = static_cast<int32_t>(input.word() % bufferCapacity);
+        const int32_t length = std::min<int32_t>(static_cast<int32_t>(input.word() % 512) + 1, bufferCapacity - start);
+        const bool ramp = input.byte() % 2 == 0;
+        const float first = pickSample();
+        const float last = ramp ? pickSample() : first;
+        float* samples = host->buffer(pin) + start;
+        for (int32_t i = 0; i < length; ++i) {
+            const float position = static_cast<float>(i) / static_cast<float>(length);
+            samples[i] = ramp ? first + (last - first) * position : first;
+        }
+    }
+
+    void processBlock() {
+        const int32_t count = static_cast<int32_t>(input.word() % (largestBlock + 1)) - (input.byte() % 8 == 0 ? 8 : 0);
+        const int32_t room = bufferCapacity - std::max(count, 0);
+        const int32_t start = static_cast<int32_t>(input.word() % (room + 1));
+        const int32_t n = std::max(count, 0);
+        if (host->hostPinCount() <= outputPin) {
+            // Without all its pins the module has no buffers and must leave the block alone.
+            host->process(start, count);
+            return;
+        }
+        saneSinceOpen = saneSinceOpen && inDocumentedRange(host->buffer(signalPin) + start, n, -10.0f, 10.0f) &&
+                        inDocumentedRange(host->buffer(resonancePin) + start, n, 0.0f, 1.0f) &&
+                        inDocumentedRange(host->buffer(zingPin) + start, n, -5.0f, 5.0f) &&
+                        inDocumentedRange(host->buffer(pitchPin) + start, n, -1e6f, 1e6f);
+        const int32_t sleepsBefore = host->sleepRequests;
+        host->fill(outputPin, 0.0f);
+        host->process(start, count);
+        if (host->sleepRequests != sleepsBefore && signalStreaming) broken("sleep requested while Signal streams");
+        const float* out = host->buffer(outputPin) + start;
+        for (int32_t i = 0; i < n; ++i) {
+            if (!std::isfinite(out[i])) broken("non-finite output sample");
+            if (saneSinceOpen) largestOutputInRange = std::max(largestOutputInRange, std::fabs(out[i]));
+            if (saneSinceOpen && std::fabs(out[i]) > outputBound) {
+                std::fprintf(stderr, "output %g at sample %d\n", static_cast<double>(out[i]), i);
+                broken("output beyond the measured bound for inputs in range");
+            }
+        }
+    }
+
+    vexafuzz::FuzzInput& input;
+    std::unique_ptr<HostInstance> host;
+    bool withCallback = true;
+    bool signalStreaming = false;
+    bool saneSinceOpen = true;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::atexit(reportLargestOutput);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    vexafuzz::FuzzInput input(data, size);
+    FuzzedHost host(input);
+    for (int32_t action = 0; action < maxActions && !input.empty(); ++action) host.step();
+    return 0;
+}

@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Writes the fuzzer's seed corpus: short host sessions in the fuzzer's action
+encoding (see HostActionsFuzzer.cpp), one file per session."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def word(value):
+    return struct.pack(">I", value & 0xFFFFFFFF)
+
+
+def poles(value):
+    return bytes([2]) + word(value)
+
+
+def type_(value):
+    return bytes([3]) + word(value)
+
+
+def rate(choice):
+    return bytes([4, choice])
+
+
+def open_():
+    return bytes([8])
+
+
+def status(pin, value):
+    return bytes([1, pin, value])
+
+
+def fill(pin, start, length, sample_byte, ramp_to=None):
+    if ramp_to is None:
+        return bytes([7, pin]) + word(start) + word(length - 1) + bytes([1, sample_byte])
+    return bytes([7, pin]) + word(start) + word(length - 1) + bytes([0, sample_byte, ramp_to])
+
+
+def process(count, start=0):
+    return bytes([6]) + word(count) + bytes([1]) + word(start)
+
+
+HEADER = bytes([1, 1])  # one pin per description, with a callback
+SPECIAL_NAN = 11  # index into the fuzzer's special values
+SPECIAL_HUGE = 7
+
+SESSIONS = {
+    "stream-every-configuration": HEADER + b"".join(
+        poles(p) + open_() + status(0, 2) + fill(0, 0, 200, 200) + process(64) for p in range(0, 30, 3)),
+    "silence-then-sleep": HEADER + open_() + status(0, 2) + process(64) + status(0, 0) + process(512) * 3,
+    "switch-while-streaming": HEADER + open_() + status(0, 2) + fill(0, 0, 512, 230) + process(128)
+    + poles(18) + status(4, 1) + process(128) + type_(1) + status(5, 1) + process(128),
+    "nan-and-huge-inputs": HEADER + open_() + status(0, 2) + fill(0, 0, 64, SPECIAL_NAN) + process(64)
+    + fill(2, 0, 64, SPECIAL_HUGE) + process(64) + fill(1, 10, 20, 3) + process(64),
+    "odd-sample-rates": HEADER + rate(6) + open_() + status(0, 2) + process(37) + rate(5) + status(0, 0)
+    + process(16) + status(0, 2) + process(8192),
+    "ramps": HEADER + open_() + status(0, 2) + fill(1, 0, 4096, 128, 250) + fill(2, 0, 4096, 128, 192)
+    + fill(0, 0, 4096, 20, 240) + process(4096),
+}
+
+
+def main():
+    folder = os.path.join(HERE, "corpus")
+    os.makedirs(folder, exist_ok=True)
+    for name, data in SESSIONS.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Fails if the per-sample code of the 32-bit module uses x87 floating point:
+# the block routines must compute with SSE2 so that they match the other
+# builds to the bit and keep their speed.
+# Usage: check-sse2.sh FILE
+set -euo pipefail
+dll=$1
+i686-w64-mingw32-objdump -d --no-show-raw-insn "$dll" | awk '
+  /^[0-9a-f]+ <.*>:$/ {
+    inBlockCode = ($0 ~ /kernelEntry|processBlock|finishBlock/)
+    name = $2
+    if ($0 ~ /kernelEntry/ && $0 !~ /\.cold>/) routines++
+    if (inBlockCode) functions++
+    next
+  }
+  inBlockCode && /\t/ {
+    n = split($0, field, "\t")
+    mnemonic = field[n]
+    sub(/[ \t].*/, "", mnemonic)
+    if (mnemonic ~ /^f/) { if (x87 < 10) print "x87 in " name ": " field[n]; x87++ }
+    if (mnemonic ~ /ss$|sd$|ps$|pd$/) sse++
+  }
+  END {
+    if (routines != 30) { print "expected 30 block routines, found " routines + 0; exit 1 }
+    if (x87 > 0) { print x87 " x87 instructions in the block code"; exit 1 }
+    printf "check-sse2: %d block functions, %d SSE instructions, no x87\n", functions, sse
+  }'
