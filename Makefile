@@ -38,8 +38,7 @@ soak: linux
 	@build/linux/soak --minutes=$(SOAK_MINUTES)
 
 demo: all
-	@for build in linux win32 win64; do echo "== build/$$build"; ls -l build/$$build/VexaLPFilter2.*; done
-	@build/linux/vexa-host info build/linux/VexaLPFilter2.so
+	@bash tools/demo.sh
 
 clean:
 	rm -rf build out

@@ -35,6 +35,7 @@ run() {
 echo "Test suites:"
 run unit-native build/linux/unit_tests
 run integration-native build/linux/integration_tests --module=build/linux/VexaLPFilter2.so
+run tools build/linux/tools_tests
 run unit-sanitized build/asan/unit_tests
 run integration-sanitized build/asan/integration_tests --module=build/asan/VexaLPFilter2.so
 run dll-headers-win32 scripts/check-dll.sh build/win32/VexaLPFilter2.sep i386

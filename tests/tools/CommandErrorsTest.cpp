@@ -1,0 +1,145 @@
+// Bad arguments and bad files: every one gets a one-line message and its exit
+// code, and no output file (nor a temporary one) is left behind.
+#include <fstream>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "ToolsTestSupport.h"
+
+namespace vexatools_test {
+namespace {
+
+constexpr int exitFailure = 1;
+constexpr int exitBadArguments = 2;
+constexpr int sampleRate = 48000;
+constexpr int otherSampleRate = 44100;
+constexpr int64_t shortFrames = 4800;
+
+struct ErrorCase {
+    const char* name;
+    std::vector<std::string> arguments;  ///< "@" stands for the test's folder
+    int exitCode;
+    const char* message;  ///< a part of the one-line message
+};
+
+std::ostream& operator<<(std::ostream& stream, const ErrorCase& errorCase) { return stream << errorCase.name; }
+
+class CommandErrorsTest : public ::testing::TestWithParam<ErrorCase> {
+protected:
+    void SetUp() override {
+        Audio input;
+        input.sampleRate = sampleRate;
+        input.channels = {sawtooth(shortFrames, 110.0, sampleRate, 0.5f)};
+        writeAudio(folder.path("input.wav"), input);
+        writeAudio(folder.path("existing.wav"), input);
+        Audio control = input;
+        control.sampleRate = otherSampleRate;
+        writeAudio(folder.path("control44.wav"), control);
+        std::ofstream(folder.path("notaudio.wav")) << "this is text, not audio\n";
+    }
+
+    std::vector<std::string> argumentsFor(const ErrorCase& errorCase) const {
+        std::vector<std::string> arguments;
+        for (std::string argument : errorCase.arguments) {
+            const auto at = argument.find('@');
+            if (at != std::string::npos) argument.replace(at, 1, folder.path(""));
+            arguments.push_back(argument);
+        }
+        return arguments;
+    }
+
+    TemporaryFolder folder;
+};
+
+TEST_P(CommandErrorsTest, ReportsInOneLineAndLeavesNoFile) {
+    const ErrorCase& errorCase = GetParam();
+    const std::set<std::string> before = folder.names();
+    const Audio existing = readAudio(folder.path("existing.wav"));
+
+    const RunResult result = runHost(argumentsFor(errorCase));
+
+    EXPECT_EQ(result.exitCode, errorCase.exitCode) << result.standardError;
+    EXPECT_NE(result.standardError.find(errorCase.message), std::string::npos) << result.standardError;
+    EXPECT_TRUE(std::regex_match(result.standardError, std::regex("vexa-host[^\n]*: [^\n]+\n")))
+        << "not one line: " << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(folder.names(), before);
+    EXPECT_EQ(readAudio(folder.path("existing.wav")).channels, existing.channels);
+}
+
+const std::vector<std::string> renderInput = {"render", "@input.wav", "-o", "@out.wav"};
+
+std::vector<std::string> render(std::initializer_list<std::string> more) {
+    std::vector<std::string> arguments = renderInput;
+    arguments.insert(arguments.end(), more);
+    return arguments;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Render, CommandErrorsTest,
+    ::testing::Values(
+        ErrorCase{"unknown_pole_label", render({"--poles", "4:6"}), exitBadArguments, "unknown poles '4:6'"},
+        ErrorCase{"unknown_pole_value", render({"--poles", "30"}), exitBadArguments, "unknown poles '30'"},
+        ErrorCase{"unknown_type", render({"--type", "BP"}), exitBadArguments, "unknown type 'BP'"},
+        ErrorCase{"pitch_not_a_number", render({"--pitch", "5x"}), exitBadArguments, "--pitch: '5x' is not a number"},
+        ErrorCase{"resonance_ramp_end_not_a_number", render({"--resonance", "2..x"}), exitBadArguments,
+                  "--resonance: 'x' is not a number"},
+        ErrorCase{"ramp_with_one_end", render({"--pitch", "2.."}), exitBadArguments, "needs two ends"},
+        ErrorCase{"block_size_not_a_number", render({"--block-size", "many"}), exitBadArguments, "--block-size"},
+        ErrorCase{"block_size_zero", render({"--block-size", "0"}), exitBadArguments, "--block-size: 0"},
+        ErrorCase{"missing_input", {"render", "@missing.wav", "-o", "@out.wav"}, exitFailure, "no such file"},
+        ErrorCase{"input_not_audio", {"render", "@notaudio.wav", "-o", "@out.wav"}, exitFailure,
+                  "cannot read '"},
+        ErrorCase{"unsupported_output_format", {"render", "@input.wav", "-o", "@out.mp3"}, exitBadArguments,
+                  "unsupported output format '.mp3'"},
+        ErrorCase{"float_flac", {"render", "@input.wav", "-o", "@out.flac", "--bits", "32"}, exitBadArguments,
+                  "--bits 16 or 24"},
+        ErrorCase{"unknown_bits", render({"--bits", "12"}), exitBadArguments, "--bits: '12'"},
+        ErrorCase{"missing_control_file", render({"--zing", "@nozing.wav"}), exitFailure,
+                  "--zing: cannot read"},
+        ErrorCase{"control_file_of_another_rate", render({"--pitch", "@control44.wav"}), exitFailure,
+                  "runs at 44100 Hz, the render at 48000 Hz"},
+        ErrorCase{"existing_output", {"render", "@input.wav", "-o", "@existing.wav"}, exitFailure,
+                  "exists already; pass --force"},
+        ErrorCase{"output_over_input", {"render", "@input.wav", "-o", "@input.wav", "--force"}, exitBadArguments,
+                  "refusing to write over the input"},
+        ErrorCase{"output_over_control_file",
+                  {"render", "@input.wav", "-o", "@existing.wav", "--force", "--resonance", "@existing.wav"},
+                  exitBadArguments, "refusing to write over the resonance control file"},
+        ErrorCase{"no_output", {"render", "@input.wav"}, exitBadArguments, "--output is required"},
+        ErrorCase{"file_and_signal", render({"--signal", "noise"}), exitBadArguments, "excludes"},
+        ErrorCase{"neither_file_nor_signal", {"render", "-o", "@out.wav"}, exitBadArguments, "built-in signal"},
+        ErrorCase{"unknown_signal", {"render", "--signal", "triangle:110", "-o", "@out.wav"}, exitBadArguments,
+                  "unknown signal 'triangle:110'"},
+        ErrorCase{"signal_without_frequency", {"render", "--signal", "saw:", "-o", "@out.wav"}, exitBadArguments,
+                  "positive frequency"},
+        ErrorCase{"signal_above_nyquist", {"render", "--signal", "saw:30000", "-o", "@out.wav"}, exitBadArguments,
+                  "half the sample rate"},
+        ErrorCase{"sample_rate_zero", {"render", "--signal", "saw:110", "--rate", "0", "-o", "@out.wav"},
+                  exitBadArguments, "sample rate must be a positive number"},
+        ErrorCase{"duration_with_a_file", render({"--duration", "2"}), exitBadArguments, "--duration requires --signal"},
+        ErrorCase{"missing_module", render({"--module", "@nomodule.so"}), exitFailure, "cannot load module"}),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Response, CommandErrorsTest,
+    ::testing::Values(
+        ErrorCase{"unknown_pole_label", {"response", "--poles", "6:6", "-o", "@r.csv"}, exitBadArguments,
+                  "unknown poles '6:6'"},
+        ErrorCase{"poles_and_all", {"response", "--poles", "4:4", "--all", "-o", "@r.csv"}, exitBadArguments,
+                  "excludes"},
+        ErrorCase{"resonance_list_with_a_word", {"response", "--resonance", "0,five", "-o", "@r.csv"},
+                  exitBadArguments, "--resonance: 'five'"},
+        ErrorCase{"sample_rate_zero", {"response", "--rate", "0", "-o", "@r.csv"}, exitBadArguments,
+                  "--rate: the sample rate must be at least"},
+        ErrorCase{"peaks_with_pitch", {"response", "--peaks", "--pitch", "5", "-o", "@r.csv"}, exitBadArguments,
+                  "excludes"},
+        ErrorCase{"peaks_with_two_resonances", {"response", "--peaks", "--resonance", "2,8", "-o", "@r.txt"},
+                  exitBadArguments, "one --resonance value"},
+        ErrorCase{"existing_output", {"response", "-o", "@existing.wav"}, exitFailure, "exists already"},
+        ErrorCase{"no_command", {}, exitBadArguments, "subcommand"}),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vexatools_test
