@@ -13,7 +13,7 @@ namespace vexabench {
 enum class Scenario {
     constantControls,   ///< Pitch, Resonance and Zing held
     modulatedPitch,     ///< Pitch changes every sample: the update runs every twelve samples
-    decayingSignal,     ///< a burst, then Signal streams zeros and the states decay towards zero
+    decayingSignal,     ///< a faint burst, then Signal streams zeros and the states decay through denormal numbers
 };
 
 inline const char* scenarioName(Scenario scenario) {
@@ -27,8 +27,13 @@ inline const char* scenarioName(Scenario scenario) {
 
 /// Samples each timed pass processes, in blocks of the size under test.
 inline constexpr int32_t samplesPerPass = 4096;
-/// Length of the burst before the silence of the decaying scenario.
-inline constexpr int32_t burstLength = 256;
+/// The decaying scenario: a short burst at the level a note's tail reaches
+/// after a while, then silence. At 110 Hz the poles take about a thousand
+/// samples to fall through the denormal range, so most of each pass is spent
+/// there; a normal signal at the same pitch is its yardstick.
+inline constexpr int32_t burstLength = 64;
+inline constexpr float burstLevel = 1e-36f;
+inline constexpr float decayPitch = 0.3f;  // 3 V, 110 Hz
 inline constexpr double benchmarkRate = 48000.0;
 
 enum Pin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
@@ -45,11 +50,13 @@ inline std::unique_ptr<vexahost::HostInstance> makeBenchInstance(const vexahost:
     host->fill(zingPin, 1.0f);
     std::minstd_rand random(1);
     std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    const bool decaying = scenario == Scenario::decayingSignal;
     for (int32_t i = 0; i < samplesPerPass; ++i) {
-        const bool silent = scenario == Scenario::decayingSignal && i >= burstLength;
-        host->buffer(signalPin)[i] = silent ? 0.0f : noise(random);
-        host->buffer(pitchPin)[i] =
-            scenario == Scenario::modulatedPitch ? 0.5f + 0.2f * std::sin(0.01f * static_cast<float>(i)) : 0.5f;
+        const float level = decaying ? (i < burstLength ? burstLevel : 0.0f) : 1.0f;
+        host->buffer(signalPin)[i] = level * noise(random);
+        host->buffer(pitchPin)[i] = scenario == Scenario::modulatedPitch
+                                        ? 0.5f + 0.2f * std::sin(0.01f * static_cast<float>(i))
+                                        : (decaying ? decayPitch : 0.5f);
     }
     host->open();
     host->sendStatus(signalPin, 2);
