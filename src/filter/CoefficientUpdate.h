@@ -133,7 +133,9 @@ inline void updateCoefficients(const UpdateParameters& parameters, const Coeffic
 
 /// True when the feedback has decayed far below audibility (or is NaN) and is set to 0.
 inline bool shouldFlushFeedback(float fb) {
-    return !(std::fabs(static_cast<double>(fb)) >= detail::feedbackFlushLevel);
+    // Two comparisons rather than fabs(), which 32-bit x86 would do on the x87 stack.
+    const double value = fb;
+    return !(value >= detail::feedbackFlushLevel || value <= -detail::feedbackFlushLevel);
 }
 
 /// True when `v` is neither infinite nor NaN; cheap and free of library calls.

@@ -84,7 +84,11 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
     constexpr int32_t forcedInterval = config.update.forcedUpdateInterval;
     // Linear feedback of the boosted tap: the boost joins the feedback gain,
     // one multiplication less between one sample and the next.
+    // Light chains leave registers to spare, so their update is inlined, except on
+    // 32-bit x86, where the power function returns on the x87 stack: that stays
+    // out of the block code.
     constexpr bool lightChain = config.chain.stages[poleCount - 1].form == StageForm::linear;
+    constexpr bool inlineUpdate = lightChain && sizeof(void*) == 8;
     constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
     const float* const signal = filter.signalIn + start;
@@ -120,7 +124,7 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
             if (due) {
                 lastPitch = p;
                 lastResonance = r;
-                if constexpr (lightChain) {
+                if constexpr (inlineUpdate) {
                     updateCoefficients(config.update, config.coefficientUse(), p, r, zing, freqScale, c);
                 } else {
                     updateFor<Poles>(p, r, zing, freqScale, c);
