@@ -77,7 +77,7 @@ Spectrum measureSpectrum(const ModuleEntryPoints& entries, const FilterPins& pin
     const auto window = static_cast<int64_t>(settleWindowSeconds * settings.sampleRate);
     const auto longest = static_cast<int64_t>(longestResponseSeconds * settings.sampleRate);
     std::vector<double> response;
-    response.reserve(static_cast<std::size_t>(window) * 4);
+    response.reserve(static_cast<std::size_t>(longest + settings.blockSize));
     int64_t lastAudible = 0;
     Spectrum spectrum;
     spectrum.settled = false;

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "AudioFile.h"

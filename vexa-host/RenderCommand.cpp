@@ -1,8 +1,6 @@
 #include "RenderCommand.h"
 
 #include <atomic>
-#include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 

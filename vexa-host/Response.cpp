@@ -1,7 +1,9 @@
 #include "Response.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <string_view>
 #include <memory>
 
 #include "AudioFile.h"
@@ -63,6 +65,13 @@ std::vector<double> parseVoltsList(const std::string& text, const std::string& o
     return values;
 }
 
+/// "both" (any letter case) asks for every entry of the Type list.
+bool isBothTypes(const std::string& text) {
+    constexpr std::string_view both = "both";
+    return std::equal(text.begin(), text.end(), both.begin(), both.end(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
 ResolvedRequest resolve(const ResponseRequest& request) {
     if (request.sampleRate < minimumSampleRate) {
         throw UsageError("--rate: the sample rate must be at least " + std::to_string(minimumSampleRate) +
@@ -83,7 +92,7 @@ ResolvedRequest resolve(const ResponseRequest& request) {
     } else {
         resolved.configurations = {request.poles.empty() ? pins.polesDefault : pins.poleChoices.find(request.poles)};
     }
-    if (request.type == "both" || request.type == "BOTH") {
+    if (isBothTypes(request.type)) {
         resolved.types = pins.typeChoices.entries();
     } else {
         resolved.types = {request.type.empty() ? pins.typeDefault : pins.typeChoices.find(request.type)};
