@@ -32,8 +32,8 @@ constexpr int32_t maxActions = 64;
 
 /// Bound on the output while every input stays in its documented range: Signal
 /// within +-10 (100 V), Resonance 0 to 1, Zing within +-5 and a finite Pitch.
-/// The largest output seen in such runs is printed at exit; it was 14.3 over
-/// half an hour of fuzzing, and the bound leaves room above it.
+/// The largest output seen in such runs is printed at exit; it was 17.0 over
+/// ten minutes (180,000 inputs) of fuzzing, and the bound leaves room above it.
 constexpr float outputBound = 40.0f;
 
 float largestOutputInRange = 0.0f;
