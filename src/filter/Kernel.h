@@ -107,6 +107,7 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
     float fb = filter.fb;
     float lastPitch = filter.lastPitch;
     float lastResonance = filter.lastResonance;
+    float lastZing = filter.lastZing;
     bool resetPending = filter.resetPending;
 
     int32_t nextCandidate = (count - 1) % updateInterval;
@@ -122,12 +123,18 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
                 if constexpr (forcedInterval != 0) due = due || (count - 1 - i) % forcedInterval == 0;
             }
             if (due) {
+                // A forced update with the inputs of the last one would compute the
+                // same coefficients again: only its feedback flush is left to do.
+                const bool sameInputs = !resetPending && p == lastPitch && r == lastResonance && zing == lastZing;
                 lastPitch = p;
                 lastResonance = r;
-                if constexpr (inlineUpdate) {
-                    updateCoefficients(config.update, config.coefficientUse(), p, r, zing, freqScale, c);
-                } else {
-                    updateFor<Poles>(p, r, zing, freqScale, c);
+                lastZing = zing;
+                if (!sameInputs) {
+                    if constexpr (inlineUpdate) {
+                        updateCoefficients(config.update, config.coefficientUse(), p, r, zing, freqScale, c);
+                    } else {
+                        updateFor<Poles>(p, r, zing, freqScale, c);
+                    }
                 }
                 if (shouldFlushFeedback(fb)) fb = 0.0f;
                 if (resetPending) {
@@ -190,6 +197,7 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
     filter.fb = fb;
     filter.lastPitch = lastPitch;
     filter.lastResonance = lastResonance;
+    filter.lastZing = lastZing;
     filter.resetPending = resetPending;
 }
 

@@ -47,6 +47,7 @@ public:
     float k = 0.0f, kA = 0.0f, kC = 0.0f, kB = 0.0f;
     float resFeedback = 0.0f;
     float lastPitch = 0.0f, lastResonance = 0.0f;
+    float lastZing = 0.0f;  ///< Zing seen by the last coefficient update
     bool resetPending = true;
     float freqScale = 2.0f / 44100.0f;  ///< 2 / sample rate
     int32_t overloadCounter = 0;        ///< blocks left in the overload envelope
