@@ -65,7 +65,8 @@ inline constexpr std::array<float LadderFilter::*, coefficientCount> coefficient
 
 /// The coefficient update of configuration `Poles`, with its parameters folded
 /// in. Kept out of the sample loop: it runs at most every twelfth sample, and
-/// inlined it would crowd the loop's registers.
+/// inlined it would crowd the loop's registers (and on 32-bit x86 bring the
+/// power function's x87 return into the block code).
 template <std::size_t Poles>
 [[gnu::noinline]] void updateFor(float pitch, float resonance, float zing, float freqScale, Coefficients& c) {
     constexpr const PoleConfig& config = poleConfigs[Poles];
@@ -84,11 +85,6 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
     constexpr int32_t forcedInterval = config.update.forcedUpdateInterval;
     // Linear feedback of the boosted tap: the boost joins the feedback gain,
     // one multiplication less between one sample and the next.
-    // Light chains leave registers to spare, so their update is inlined, except on
-    // 32-bit x86, where the power function returns on the x87 stack: that stays
-    // out of the block code.
-    constexpr bool lightChain = config.chain.stages[poleCount - 1].form == StageForm::linear;
-    constexpr bool inlineUpdate = lightChain && sizeof(void*) == 8;
     constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
     const float* const signal = filter.signalIn + start;
@@ -129,13 +125,7 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
                 lastPitch = p;
                 lastResonance = r;
                 lastZing = zing;
-                if (!sameInputs) {
-                    if constexpr (inlineUpdate) {
-                        updateCoefficients(config.update, config.coefficientUse(), p, r, zing, freqScale, c);
-                    } else {
-                        updateFor<Poles>(p, r, zing, freqScale, c);
-                    }
-                }
+                if (!sameInputs) updateFor<Poles>(p, r, zing, freqScale, c);
                 if (shouldFlushFeedback(fb)) fb = 0.0f;
                 if (resetPending) {
                     resetPending = false;
