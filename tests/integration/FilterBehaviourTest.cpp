@@ -13,11 +13,6 @@ namespace {
 
 using vexahost::HostInstance;
 
-std::vector<float> outputOf(HostInstance& host, int32_t start, int32_t count) {
-    const float* out = host.buffer(outputPin) + start;
-    return {out, out + count};
-}
-
 /// Output of one configuration with a Pitch step at `stepAt`, in blocks of `blockSize`.
 std::vector<float> withPitchStep(int16_t poles, int32_t stepAt, int32_t blockSize, int32_t total = 256) {
     FilterSetup setup;

@@ -16,11 +16,6 @@ SubProcess kernelOf(int16_t poles) {
     return makeFilter(setup)->currentSubProcess();
 }
 
-std::vector<float> outputOf(HostInstance& host, int32_t start, int32_t count) {
-    const float* out = host.buffer(outputPin) + start;
-    return {out, out + count};
-}
-
 TEST(KernelChoice, OpenInstallsTheKernelOfPolesWhateverTheSignalStatus) {
     HostInstance host(ModuleUnderTest::entries());
     host.setListValue(polesPin, 5);

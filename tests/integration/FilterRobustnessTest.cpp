@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
 #include "ModuleUnderTest.h"
 
 namespace vexatest {
@@ -17,11 +21,6 @@ using vexahost::HostInstance;
 
 constexpr float infinity = std::numeric_limits<float>::infinity();
 constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
-
-std::vector<float> outputOf(HostInstance& host, int32_t start, int32_t count) {
-    const float* out = host.buffer(outputPin) + start;
-    return {out, out + count};
-}
 
 bool allFinite(const std::vector<float>& samples) {
     return std::all_of(samples.begin(), samples.end(), [](float v) { return std::isfinite(v); });
@@ -126,6 +125,38 @@ TEST(BadInput, NegativeHugePitchIsTheLowestCutoffWithAFiniteOutput) {
         EXPECT_TRUE(allFinite(outputOf(*host, 0, 1024))) << poles;
     }
 }
+
+#if defined(__SSE__) || defined(__x86_64__)
+TEST(FloatingPointSettings, CallerSettingsComeBackAndDoNotChangeTheSound) {
+    constexpr unsigned statusFlags = 0x3F;  // sticky exception flags, set by any arithmetic
+    constexpr unsigned defaults = 0x1F80;
+    const unsigned original = _mm_getcsr();
+    FilterSetup setup;
+    setup.poles = 16;
+    auto reference = makeFilter(setup, 256);
+    _mm_setcsr(defaults);
+    reference->process(0, 256);
+    for (const unsigned settings : {defaults, defaults | 0x8040u, defaults | 0x6000u, defaults | 0x2000u | 0x8000u}) {
+        auto host = makeFilter(setup, 256);
+        _mm_setcsr(settings);
+        host->process(0, 256);
+        const unsigned after = _mm_getcsr();
+        _mm_setcsr(original);
+        EXPECT_EQ(after & ~statusFlags, settings) << std::hex << settings;
+        EXPECT_EQ(outputOf(*host, 0, 256), outputOf(*reference, 0, 256)) << std::hex << settings;
+    }
+    _mm_setcsr(original);
+}
+
+TEST(FloatingPointSettings, DenormalInputIsTakenAsZero) {
+    FilterSetup setup;
+    setup.signal = 1e-40f;
+    auto host = makeFilter(setup, 256);
+    host->fill(outputPin, 1.0f);
+    host->process(0, 256);
+    for (const float sample : outputOf(*host, 0, 256)) ASSERT_EQ(sample, 0.0f);
+}
+#endif
 
 TEST(EmptyBlocks, WriteNothingAndLeaveTheEnvelopeAlone) {
     FilterSetup setup;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HostInstance.h"
 #include "ModuleLibrary.h"
@@ -32,5 +33,11 @@ struct FilterSetup {
 enum FilterPin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
 
 std::unique_ptr<vexahost::HostInstance> makeFilter(const FilterSetup& setup, int32_t bufferCapacity = 8192);
+
+/// A copy of the output buffer's samples from `start` on.
+inline std::vector<float> outputOf(vexahost::HostInstance& host, int32_t start, int32_t count) {
+    const float* out = host.buffer(outputPin) + start;
+    return {out, out + count};
+}
 
 }  // namespace vexatest
