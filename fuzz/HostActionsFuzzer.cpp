@@ -31,10 +31,12 @@ constexpr int32_t bufferCapacity = largestBlock + 64;
 constexpr int32_t maxActions = 64;
 
 /// Bound on the output while every input stays in its documented range: Signal
-/// within +-10 (100 V), Resonance 0 to 1, Zing within +-5 and a finite Pitch.
-/// The largest output seen in such runs is printed at exit; it was 17.0 over
-/// ten minutes (180,000 inputs) of fuzzing, and the bound leaves room above it.
-constexpr float outputBound = 40.0f;
+/// within +-10 (100 V), Resonance 0 to 1, Zing 0 to 5 (50 V) and a finite Pitch.
+/// The largest output seen in such runs is printed at exit. The loudest case
+/// found is "2-3:5f" at Zing 50 V with 100 V noise and Pitch and Resonance
+/// jumping at random every sample: 136 (1360 V), a linear loop held only by
+/// its first pole's knee. The bound leaves room above it.
+constexpr float outputBound = 300.0f;
 
 float largestOutputInRange = 0.0f;
 
@@ -210,7 +212,7 @@ private:
         }
         saneSinceOpen = saneSinceOpen && inDocumentedRange(host->buffer(signalPin) + start, n, -10.0f, 10.0f) &&
                         inDocumentedRange(host->buffer(resonancePin) + start, n, 0.0f, 1.0f) &&
-                        inDocumentedRange(host->buffer(zingPin) + start, n, -5.0f, 5.0f) &&
+                        inDocumentedRange(host->buffer(zingPin) + start, n, 0.0f, 5.0f) &&
                         inDocumentedRange(host->buffer(pitchPin) + start, n, -1e6f, 1e6f);
         const int32_t sleepsBefore = host->sleepRequests;
         host->fill(outputPin, 0.0f);

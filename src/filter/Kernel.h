@@ -18,9 +18,12 @@ inline constexpr int32_t updateInterval = 12;
 /// Pitch (1.0 = 10 V) below which the tapped value is boosted.
 inline constexpr float boostPitch = 0.5f;
 /// Soft feedback y * (y * 0.02 + 1) turns at y = -25; beyond that it would fall
-/// again and change sign, so its argument is held there.
+/// again and change sign, so its argument is held there. Above +25 it would
+/// grow with the square of a loop without saturators (the light members) and
+/// run away, so it is held at +25 as well; ordinary signals never get there.
 inline constexpr float softFeedbackCurve = 0.02f;
 inline constexpr float softFeedbackTurn = -25.0f;
+inline constexpr float softFeedbackCeiling = 25.0f;
 
 /// Scale of the entry step u = (x - fb) * 0.5, applied inside the first pole.
 inline constexpr float entryScale = 0.5f;
@@ -172,7 +175,8 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
         out[i] = signalOut;
 
         if constexpr (config.feedback == FeedbackForm::soft) {
-            const float held = fedBack > softFeedbackTurn ? fedBack : softFeedbackTurn;
+            float held = fedBack > softFeedbackTurn ? fedBack : softFeedbackTurn;
+            held = held < softFeedbackCeiling ? held : softFeedbackCeiling;
             fb = held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
         } else if constexpr (linearFeedbackFromTap) {
             fb = fedBack * (boost * c.resFeedback);

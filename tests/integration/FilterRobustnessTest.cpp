@@ -276,6 +276,23 @@ TEST(SoftFeedback, ThreeTwoFiveLightStaysBoundedAtHighZing) {
     }
 }
 
+TEST(SoftFeedback, LightLoopsStayBoundedAtOneHundredVolts) {
+    // Without a ceiling on the soft feedback, "3-2:5f" ran to 4e35 here.
+    for (const int16_t poles : {23, 22, 0, 6}) {
+        FilterSetup setup;
+        setup.poles = poles;
+        setup.pitch = 1.1f;
+        setup.zing = 0.0f;
+        setup.resonance = 1.0f;
+        auto host = makeFilter(setup, 8192);
+        for (int32_t i = 0; i < 8192; ++i) host->buffer(signalPin)[i] = (i / 200) % 2 == 0 ? 10.0f : -10.0f;
+        host->processInBlocks(8192, 64);
+        const auto out = outputOf(*host, 0, 8192);
+        ASSERT_TRUE(allFinite(out)) << poles;
+        EXPECT_LT(peak(out), 30.0f) << poles;  // measured: 25.6 at most over every configuration
+    }
+}
+
 TEST(Sweep, EveryConfigurationAndTypeStaysBoundedUnderModulation) {
     constexpr int32_t total = 8192;
     std::minstd_rand random(42);
