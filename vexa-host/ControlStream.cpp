@@ -25,12 +25,12 @@ bool looksNumeric(const std::string& text) {
 
 }  // namespace
 
-ControlSpec parseControlSpec(const std::string& text, const std::string& optionName) {
-    ControlSpec spec;
+ControlSetting parseControlSetting(const std::string& text, const std::string& optionName) {
+    ControlSetting setting;
     double volts = 0.0;
     if (parseNumber(text, volts)) {
-        spec.fromVolts = spec.toVolts = volts;
-        return spec;
+        setting.fromVolts = setting.toVolts = volts;
+        return setting;
     }
     std::error_code error;
     const bool existingFile = std::filesystem::is_regular_file(text, error);
@@ -41,30 +41,30 @@ ControlSpec parseControlSpec(const std::string& text, const std::string& optionN
         if (from.empty() || to.empty()) {
             throw UsageError(optionName + ": the ramp '" + text + "' needs two ends, as in 2..9");
         }
-        spec.kind = ControlSpec::Kind::ramp;
-        spec.fromVolts = parseVolts(from, optionName);
-        spec.toVolts = parseVolts(to, optionName);
-        return spec;
+        setting.kind = ControlSetting::Kind::ramp;
+        setting.fromVolts = parseVolts(from, optionName);
+        setting.toVolts = parseVolts(to, optionName);
+        return setting;
     }
     if (!existingFile && (text.empty() || looksNumeric(text))) {
         throw UsageError(optionName + ": '" + text + "' is not a number of volts");
     }
     // Anything else names a control file; reading it reports a missing one.
-    spec.kind = ControlSpec::Kind::file;
-    spec.path = text;
-    return spec;
+    setting.kind = ControlSetting::Kind::file;
+    setting.path = text;
+    return setting;
 }
 
 ControlStream ControlStream::constant(double volts) {
     ControlStream stream;
-    stream.kind = ControlSpec::Kind::constant;
+    stream.kind = ControlSetting::Kind::constant;
     stream.startValue = hostValueFromVolts(volts);
     return stream;
 }
 
 ControlStream ControlStream::ramp(double fromVolts, double toVolts, int64_t frames) {
     ControlStream stream;
-    stream.kind = ControlSpec::Kind::ramp;
+    stream.kind = ControlSetting::Kind::ramp;
     stream.startValue = fromVolts / voltsPerHostUnit;
     const int64_t steps = std::max<int64_t>(frames - 1, 1);
     stream.stepPerFrame = (toVolts - fromVolts) / voltsPerHostUnit / static_cast<double>(steps);
@@ -82,32 +82,32 @@ ControlStream ControlStream::fromFile(const std::string& path, int sampleRate, i
                         " channels; it needs 1 or " + std::to_string(renderChannels));
     }
     ControlStream stream;
-    stream.kind = ControlSpec::Kind::file;
+    stream.kind = ControlSetting::Kind::file;
     stream.fileChannels = reader.readChannels();
     if (stream.fileChannels.front().empty()) throw FileError("control file '" + path + "' holds no samples");
     return stream;
 }
 
-ControlStream ControlStream::fromSpec(const ControlSpec& spec, int64_t frames, int sampleRate, int renderChannels) {
-    switch (spec.kind) {
-    case ControlSpec::Kind::constant: return constant(spec.fromVolts);
-    case ControlSpec::Kind::ramp: return ramp(spec.fromVolts, spec.toVolts, frames);
-    case ControlSpec::Kind::file: return fromFile(spec.path, sampleRate, renderChannels);
+ControlStream ControlStream::fromSetting(const ControlSetting& setting, int64_t frames, int sampleRate, int renderChannels) {
+    switch (setting.kind) {
+    case ControlSetting::Kind::constant: return constant(setting.fromVolts);
+    case ControlSetting::Kind::ramp: return ramp(setting.fromVolts, setting.toVolts, frames);
+    case ControlSetting::Kind::file: return fromFile(setting.path, sampleRate, renderChannels);
     }
-    return constant(spec.fromVolts);
+    return constant(setting.fromVolts);
 }
 
 void ControlStream::fill(float* destination, int64_t position, int32_t count, int channel) const {
     switch (kind) {
-    case ControlSpec::Kind::constant:
+    case ControlSetting::Kind::constant:
         std::fill(destination, destination + count, static_cast<float>(startValue));
         return;
-    case ControlSpec::Kind::ramp:
+    case ControlSetting::Kind::ramp:
         for (int32_t i = 0; i < count; ++i) {
             destination[i] = static_cast<float>(startValue + stepPerFrame * static_cast<double>(position + i));
         }
         return;
-    case ControlSpec::Kind::file: {
+    case ControlSetting::Kind::file: {
         const auto& samples = fileChannels[fileChannels.size() == 1 ? 0 : static_cast<std::size_t>(channel)];
         const int64_t last = static_cast<int64_t>(samples.size()) - 1;
         for (int32_t i = 0; i < count; ++i) {

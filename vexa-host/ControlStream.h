@@ -9,7 +9,7 @@ namespace vexahost {
 /// How the command line sets a control pin (Pitch, Resonance, Zing):
 /// a constant ("5"), a linear ramp over the whole render ("2..9"), both in
 /// volts, or a control file whose samples go to the pin as they are.
-struct ControlSpec {
+struct ControlSetting {
     enum class Kind { constant, ramp, file };
     Kind kind = Kind::constant;
     double fromVolts = 0.0;
@@ -18,7 +18,7 @@ struct ControlSpec {
 };
 
 /// Parses an option's text; throws UsageError naming the option.
-ControlSpec parseControlSpec(const std::string& text, const std::string& optionName);
+ControlSetting parseControlSetting(const std::string& text, const std::string& optionName);
 
 /// The host values one control pin receives over a whole render.
 class ControlStream {
@@ -30,15 +30,15 @@ public:
     /// channels as the render. Its last sample holds when it is shorter than the
     /// render. Throws FileError.
     static ControlStream fromFile(const std::string& path, int sampleRate, int renderChannels);
-    static ControlStream fromSpec(const ControlSpec& spec, int64_t frames, int sampleRate, int renderChannels);
+    static ControlStream fromSetting(const ControlSetting& setting, int64_t frames, int sampleRate, int renderChannels);
 
     /// Whether the value changes over the render (the pin then streams).
-    bool varies() const { return kind != ControlSpec::Kind::constant; }
+    bool varies() const { return kind != ControlSetting::Kind::constant; }
     /// Writes the host values of frames [position, position + count) for one channel.
     void fill(float* destination, int64_t position, int32_t count, int channel) const;
 
 private:
-    ControlSpec::Kind kind = ControlSpec::Kind::constant;
+    ControlSetting::Kind kind = ControlSetting::Kind::constant;
     double startValue = 0.0;
     double stepPerFrame = 0.0;
     std::vector<std::vector<float>> fileChannels;

@@ -47,8 +47,8 @@ private:
 
 class SignalSource : public RenderSource {
 public:
-    SignalSource(const SignalSpec& spec, int rate, int64_t frameCount, double levelVolts)
-        : generator(spec, rate, levelVolts), rate(rate), total(frameCount) {}
+    SignalSource(const SignalChoice& setting, int rate, int64_t frameCount, double levelVolts)
+        : generator(setting, rate, levelVolts), rate(rate), total(frameCount) {}
     int channels() const override { return 1; }
     int sampleRate() const override { return rate; }
     int64_t frames() const override { return total; }
@@ -69,7 +69,7 @@ private:
 std::unique_ptr<RenderSource> openSource(const RenderRequest& request) {
     if (!request.inputPath.empty()) return std::make_unique<FileSource>(request.inputPath);
     if (request.signal.empty()) throw UsageError("give an input file or a built-in signal (--signal)");
-    const SignalSpec spec = parseSignalSpec(request.signal);
+    const SignalChoice setting = parseSignalChoice(request.signal);
     if (request.sampleRate <= 0) {
         throw UsageError("--rate: the sample rate must be a positive number of Hz, not " +
                          std::to_string(request.sampleRate));
@@ -79,22 +79,22 @@ std::unique_ptr<RenderSource> openSource(const RenderRequest& request) {
     }
     if (!std::isfinite(request.levelVolts)) throw UsageError("--level: not a number of volts");
     const auto frames = static_cast<int64_t>(std::llround(request.durationSeconds * request.sampleRate));
-    return std::make_unique<SignalSource>(spec, request.sampleRate, std::max<int64_t>(frames, 1),
+    return std::make_unique<SignalSource>(setting, request.sampleRate, std::max<int64_t>(frames, 1),
                                           request.levelVolts);
 }
 
-ControlSpec controlSpecOf(const std::string& text, double defaultVolts, const std::string& optionName) {
+ControlSetting controlSettingOf(const std::string& text, double defaultVolts, const std::string& optionName) {
     if (text.empty()) {
-        ControlSpec spec;
-        spec.fromVolts = spec.toVolts = defaultVolts;
-        return spec;
+        ControlSetting setting;
+        setting.fromVolts = setting.toVolts = defaultVolts;
+        return setting;
     }
-    return parseControlSpec(text, optionName);
+    return parseControlSetting(text, optionName);
 }
 
-ControlStream openControl(const ControlSpec& spec, const std::string& optionName, const RenderSource& source) {
+ControlStream openControl(const ControlSetting& setting, const std::string& optionName, const RenderSource& source) {
     try {
-        return ControlStream::fromSpec(spec, source.frames(), source.sampleRate(), source.channels());
+        return ControlStream::fromSetting(setting, source.frames(), source.sampleRate(), source.channels());
     } catch (const FileError& error) {
         throw FileError(optionName + ": " + error.what());
     }
@@ -130,20 +130,20 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
     const FilterPins pins = FilterPins::describe(library.entryPoints());
     const ListChoice poles = request.poles.empty() ? pins.polesDefault : pins.poleChoices.find(request.poles);
     const ListChoice type = request.type.empty() ? pins.typeDefault : pins.typeChoices.find(request.type);
-    const ControlSpec pitchSpec = controlSpecOf(request.pitch, pins.pitchDefaultVolts, "--pitch");
-    const ControlSpec resonanceSpec = controlSpecOf(request.resonance, pins.resonanceDefaultVolts, "--resonance");
-    const ControlSpec zingSpec = controlSpecOf(request.zing, pins.zingDefaultVolts, "--zing");
+    const ControlSetting pitchSetting = controlSettingOf(request.pitch, pins.pitchDefaultVolts, "--pitch");
+    const ControlSetting resonanceSetting = controlSettingOf(request.resonance, pins.resonanceDefaultVolts, "--resonance");
+    const ControlSetting zingSetting = controlSettingOf(request.zing, pins.zingDefaultVolts, "--zing");
     const SampleEncoding encoding =
         request.bits.empty() ? defaultEncodingFor(request.outputPath) : parseSampleEncoding(request.bits);
 
     std::unique_ptr<RenderSource> source = openSource(request);
     refuseToOverwrite(request.outputPath, request.inputPath, "input");
-    refuseToOverwrite(request.outputPath, pitchSpec.path, "pitch control file");
-    refuseToOverwrite(request.outputPath, resonanceSpec.path, "resonance control file");
-    refuseToOverwrite(request.outputPath, zingSpec.path, "zing control file");
-    const ControlStream pitch = openControl(pitchSpec, "--pitch", *source);
-    const ControlStream resonance = openControl(resonanceSpec, "--resonance", *source);
-    const ControlStream zing = openControl(zingSpec, "--zing", *source);
+    refuseToOverwrite(request.outputPath, pitchSetting.path, "pitch control file");
+    refuseToOverwrite(request.outputPath, resonanceSetting.path, "resonance control file");
+    refuseToOverwrite(request.outputPath, zingSetting.path, "zing control file");
+    const ControlStream pitch = openControl(pitchSetting, "--pitch", *source);
+    const ControlStream resonance = openControl(resonanceSetting, "--resonance", *source);
+    const ControlStream zing = openControl(zingSetting, "--zing", *source);
 
     const int channelCount = source->channels();
     const int rate = source->sampleRate();

@@ -82,33 +82,33 @@ double frequencyOf(const std::string& text, const std::string& name) {
 
 }  // namespace
 
-SignalSpec parseSignalSpec(const std::string& text) {
-    SignalSpec spec;
-    spec.text = text;
+SignalChoice parseSignalChoice(const std::string& text) {
+    SignalChoice setting;
+    setting.text = text;
     if (text.rfind("saw:", 0) == 0) {
-        spec.kind = SignalSpec::Kind::saw;
-        spec.frequency = frequencyOf(text, "saw");
+        setting.kind = SignalChoice::Kind::saw;
+        setting.frequency = frequencyOf(text, "saw");
     } else if (text.rfind("square:", 0) == 0) {
-        spec.kind = SignalSpec::Kind::square;
-        spec.frequency = frequencyOf(text, "square");
+        setting.kind = SignalChoice::Kind::square;
+        setting.frequency = frequencyOf(text, "square");
     } else if (text == "noise") {
-        spec.kind = SignalSpec::Kind::noise;
+        setting.kind = SignalChoice::Kind::noise;
     } else if (text == "impulse") {
-        spec.kind = SignalSpec::Kind::impulse;
+        setting.kind = SignalChoice::Kind::impulse;
     } else if (text == "riff") {
-        spec.kind = SignalSpec::Kind::riff;
+        setting.kind = SignalChoice::Kind::riff;
     } else {
         throw UsageError("unknown signal '" + text + "' (choose saw:FREQ, square:FREQ, noise, impulse or riff)");
     }
-    return spec;
+    return setting;
 }
 
-SignalGenerator::SignalGenerator(const SignalSpec& signal, double rate, double levelVolts)
-    : spec(signal), sampleRate(rate), level(levelVolts / voltsPerHostUnit), noiseState(noiseSeed) {
-    if (spec.frequency * 2.0 >= sampleRate) {
-        throw UsageError("signal '" + spec.text + "' lies at or above half the sample rate");
+SignalGenerator::SignalGenerator(const SignalChoice& signal, double rate, double levelVolts)
+    : setting(signal), sampleRate(rate), level(levelVolts / voltsPerHostUnit), noiseState(noiseSeed) {
+    if (setting.frequency * 2.0 >= sampleRate) {
+        throw UsageError("signal '" + setting.text + "' lies at or above half the sample rate");
     }
-    phaseIncrement = spec.frequency / sampleRate;
+    phaseIncrement = setting.frequency / sampleRate;
     samplesPerStep = std::max<int64_t>(1, std::llround(riffStepSeconds * sampleRate));
     gateSamples = std::llround(static_cast<double>(samplesPerStep) * riffGateFraction);
     attackStep = 1.0 / std::max(1.0, riffAttackSeconds * sampleRate);
@@ -154,24 +154,24 @@ float SignalGenerator::nextRiffSample() {
 void SignalGenerator::generate(float* destination, int32_t count) {
     for (int32_t i = 0; i < count; ++i, ++position) {
         double value = 0.0;
-        switch (spec.kind) {
-        case SignalSpec::Kind::saw:
+        switch (setting.kind) {
+        case SignalChoice::Kind::saw:
             value = sawAt(phase, phaseIncrement);
             break;
-        case SignalSpec::Kind::square:
+        case SignalChoice::Kind::square:
             value = squareAt(phase, phaseIncrement);
             break;
-        case SignalSpec::Kind::noise:
+        case SignalChoice::Kind::noise:
             // xorshift32: fixed seed, so every render of "noise" is the same.
             noiseState ^= noiseState << 13;
             noiseState ^= noiseState >> 17;
             noiseState ^= noiseState << 5;
             value = static_cast<double>(noiseState) / noiseHalfRange - 1.0;
             break;
-        case SignalSpec::Kind::impulse:
+        case SignalChoice::Kind::impulse:
             value = position == impulsePosition ? 1.0 : 0.0;
             break;
-        case SignalSpec::Kind::riff:
+        case SignalChoice::Kind::riff:
             destination[i] = nextRiffSample();
             continue;
         }

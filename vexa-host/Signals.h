@@ -7,7 +7,7 @@ namespace vexahost {
 
 /// A built-in test signal: "saw:FREQ", "square:FREQ", "noise", "impulse" or
 /// "riff" (a two-bar sawtooth bass line at 120 beats per minute).
-struct SignalSpec {
+struct SignalChoice {
     enum class Kind { saw, square, noise, impulse, riff };
     Kind kind = Kind::saw;
     double frequency = 0.0;
@@ -15,20 +15,20 @@ struct SignalSpec {
 };
 
 /// Parses a signal's name; throws UsageError.
-SignalSpec parseSignalSpec(const std::string& text);
+SignalChoice parseSignalChoice(const std::string& text);
 
 /// Generates a built-in signal from its start, in host values (peak = level).
 class SignalGenerator {
 public:
     /// Throws UsageError when the frequency does not fit the sample rate.
-    SignalGenerator(const SignalSpec& spec, double sampleRate, double levelVolts);
+    SignalGenerator(const SignalChoice& setting, double sampleRate, double levelVolts);
 
     void generate(float* destination, int32_t count);
 
 private:
     float nextRiffSample();
 
-    SignalSpec spec;
+    SignalChoice setting;
     double sampleRate;
     double level;
     double phase = 0.0;

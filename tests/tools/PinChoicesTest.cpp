@@ -14,7 +14,7 @@
 namespace vexatools_test {
 namespace {
 
-using vexahost::ControlSpec;
+using vexahost::ControlSetting;
 using vexahost::ControlStream;
 using vexahost::FilterPins;
 using vexahost::UsageError;
@@ -90,28 +90,28 @@ TEST(VoltsTest, AreWholeFiniteNumbers) {
     EXPECT_FLOAT_EQ(vexahost::hostValueFromVolts(5.0), 0.5f);
 }
 
-TEST(ControlSpecTest, TellsConstantsRampsAndControlFilesApart) {
-    const ControlSpec constant = vexahost::parseControlSpec("7.5", "--resonance");
-    EXPECT_EQ(constant.kind, ControlSpec::Kind::constant);
+TEST(ControlSettingTest, TellsConstantsRampsAndControlFilesApart) {
+    const ControlSetting constant = vexahost::parseControlSetting("7.5", "--resonance");
+    EXPECT_EQ(constant.kind, ControlSetting::Kind::constant);
     EXPECT_DOUBLE_EQ(constant.fromVolts, 7.5);
 
-    const ControlSpec ramp = vexahost::parseControlSpec("2..9", "--pitch");
-    EXPECT_EQ(ramp.kind, ControlSpec::Kind::ramp);
+    const ControlSetting ramp = vexahost::parseControlSetting("2..9", "--pitch");
+    EXPECT_EQ(ramp.kind, ControlSetting::Kind::ramp);
     EXPECT_DOUBLE_EQ(ramp.fromVolts, 2.0);
     EXPECT_DOUBLE_EQ(ramp.toVolts, 9.0);
 
-    const ControlSpec downwards = vexahost::parseControlSpec("-1.5..-3", "--pitch");
+    const ControlSetting downwards = vexahost::parseControlSetting("-1.5..-3", "--pitch");
     EXPECT_DOUBLE_EQ(downwards.fromVolts, -1.5);
     EXPECT_DOUBLE_EQ(downwards.toVolts, -3.0);
 
-    const ControlSpec file = vexahost::parseControlSpec("sweep.wav", "--pitch");
-    EXPECT_EQ(file.kind, ControlSpec::Kind::file);
+    const ControlSetting file = vexahost::parseControlSetting("sweep.wav", "--pitch");
+    EXPECT_EQ(file.kind, ControlSetting::Kind::file);
     EXPECT_EQ(file.path, "sweep.wav");
 }
 
-TEST(ControlSpecTest, RejectsRampsWithOneEndAndNumbersThatDoNotParse) {
+TEST(ControlSettingTest, RejectsRampsWithOneEndAndNumbersThatDoNotParse) {
     for (const std::string text : {"2..", "..9", "..", "2..x", "5x", "-.5v", "1e"}) {
-        EXPECT_THROW(vexahost::parseControlSpec(text, "--pitch"), UsageError) << text;
+        EXPECT_THROW(vexahost::parseControlSetting(text, "--pitch"), UsageError) << text;
     }
 }
 
