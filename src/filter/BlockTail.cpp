@@ -48,11 +48,7 @@ void finishBlock(LadderFilter& filter, float* output, int32_t count) {
 
     // Whatever the input did, the host only ever sees finite samples, and a
     // state that ran away is started afresh as at a change of configuration.
-    bool outputFinite = true;
-    for (int32_t i = 0; i < count; ++i) outputFinite &= isFinite(output[i]);
-    if (!outputFinite) {
-        for (int32_t i = 0; i < count; ++i) output[i] = finiteOrZero(output[i]);
-    }
+    for (int32_t i = 0; i < count; ++i) output[i] = finiteOrZero(output[i]);
     const bool stateSound = withinLimit(filter.s1) && withinLimit(filter.s2) && withinLimit(filter.s3) &&
                             withinLimit(filter.s4) && withinLimit(filter.s5) && withinLimit(filter.fb);
     if (!stateSound) filter.resetState(0.0f);
