@@ -5,10 +5,13 @@
 #include <random>
 #include <string>
 
-#include "HostInstance.h"
-#include "ModuleLibrary.h"
+#include "filter/PinLayout.h"
+#include "hostlib/HostInstance.h"
+#include "hostlib/ModuleLibrary.h"
 
 namespace vexabench {
+
+using enum vexa::FilterPin;
 
 enum class Scenario {
     constantControls,   ///< Pitch, Resonance and Zing held
@@ -36,7 +39,6 @@ inline constexpr float burstLevel = 1e-36f;
 inline constexpr float decayPitch = 0.3f;  // 3 V, 110 Hz
 inline constexpr double benchmarkRate = 48000.0;
 
-enum Pin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
 
 /// One module instance, driven through the library's exports as a host does.
 inline std::unique_ptr<vexahost::HostInstance> makeBenchInstance(const vexahost::ModuleEntryPoints& entries,

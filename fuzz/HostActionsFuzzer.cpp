@@ -12,9 +12,10 @@
 #include <memory>
 #include <vector>
 
+#include "filter/PinLayout.h"
 #include "FuzzInput.h"
-#include "HostInstance.h"
-#include "ModuleInterface.h"
+#include "hostlib/HostInstance.h"
+#include "host/ModuleInterface.h"
 
 extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
 extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
@@ -22,9 +23,10 @@ extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, H
 
 namespace {
 
+using enum vexa::FilterPin;
+
 using vexahost::HostInstance;
 
-enum Pin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
 
 constexpr int32_t largestBlock = 8192;
 constexpr int32_t bufferCapacity = largestBlock + 64;

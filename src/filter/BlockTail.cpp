@@ -1,9 +1,9 @@
-#include "BlockTail.h"
+#include "filter/BlockTail.h"
 
 #include <array>
 
-#include "CoefficientUpdate.h"
-#include "LadderFilter.h"
+#include "filter/CoefficientUpdate.h"
+#include "filter/LadderFilter.h"
 
 namespace vexa {
 

@@ -1,4 +1,4 @@
-#include "CoefficientUpdate.h"
+#include "filter/CoefficientUpdate.h"
 
 namespace vexa {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "ResonanceCurve.h"
+#include "filter/ResonanceCurve.h"
 
 namespace vexa {
 

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <utility>
 
-#include "CoefficientUpdate.h"
-#include "LadderFilter.h"
-#include "PoleConfigs.h"
-#include "Saturator.h"
+#include "filter/CoefficientUpdate.h"
+#include "filter/LadderFilter.h"
+#include "filter/PoleConfigs.h"
+#include "filter/Saturator.h"
 
 namespace vexa {
 

@@ -1,11 +1,11 @@
-#include "KernelTable.h"
+#include "filter/KernelTable.h"
 
 #include <array>
 #include <utility>
 
-#include "BlockTail.h"
-#include "DenormalGuard.h"
-#include "Kernel.h"
+#include "filter/BlockTail.h"
+#include "filter/DenormalGuard.h"
+#include "filter/Kernel.h"
 
 namespace vexa {
 

@@ -1,11 +1,11 @@
-#include "LadderFilter.h"
+#include "filter/LadderFilter.h"
 
 #include <algorithm>
 #include <array>
 #include <limits>
 
-#include "CoefficientUpdate.h"
-#include "KernelTable.h"
+#include "filter/CoefficientUpdate.h"
+#include "filter/KernelTable.h"
 
 namespace vexa {
 
@@ -26,7 +26,7 @@ struct PinDescription {
     const char* extraText;
 };
 
-constexpr std::array<PinDescription, LadderFilter::pinTotal> pinDescriptions = {{
+constexpr std::array<PinDescription, filterPinCount> pinDescriptions = {{
     {"Signal", PinDirectionIn, PinDataTypeAudio, "0", nullptr},
     {"Pitch", PinDirectionIn, PinDataTypeAudio, "5", nullptr},
     {"Resonance", PinDirectionIn, PinDataTypeAudio, "5", nullptr},
@@ -57,9 +57,9 @@ LadderFilter::LadderFilter(HostCallback callback, void* hostHandle) : ModuleBase
 LadderFilter::~LadderFilter() = default;
 
 bool LadderFilter::getPinProperties(int32_t index, PinProperties* properties) {
-    if (index < 0 || index >= pinTotal) return false;
+    if (index < 0 || index >= filterPinCount) return false;
     const PinDescription& pin = pinDescriptions[static_cast<std::size_t>(index)];
-    void* const variables[pinTotal] = {&signalIn, &pitchIn, &resonanceIn, &zingIn, &poles, &type, &output};
+    void* const variables[filterPinCount] = {&signalIn, &pitchIn, &resonanceIn, &zingIn, &poles, &type, &output};
     properties->variable = variables[index];
     properties->direction = pin.direction;
     properties->dataType = pin.dataType;
@@ -97,7 +97,7 @@ void LadderFilter::open() {
 }
 
 void LadderFilter::onPinStatusChange(Pin*) {
-    if (pinCount() < pinTotal) return;  // the host did not give us our pins
+    if (pinCount() < filterPinCount) return;  // the host did not give us our pins
     const int32_t signalStatus = pin(signalPin)->status;
     const intptr_t clock = callHost(HostOpcodeGetSampleClock);
     pin(outputPin)->sendStatus(signalStatus, clock);

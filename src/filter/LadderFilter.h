@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "filter/PinLayout.h"
 #include "host/ModuleBase.h"
 
 namespace vexa {
@@ -10,8 +11,6 @@ namespace vexa {
 /// choice of block routine (one per pole configuration, or silence).
 class LadderFilter : public ModuleBase {
 public:
-    enum PinIndex : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin, pinTotal };
-
     LadderFilter(HostCallback callback, void* hostHandle);
     ~LadderFilter() override;
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstddef>
 
-#include "CoefficientUpdate.h"
+#include "filter/CoefficientUpdate.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "PoleConfig.h"
+#include "filter/PoleConfig.h"
 
 namespace vexa {
 

@@ -1,7 +1,7 @@
 // The library's two exports and its entry function.
 #include <new>
 
-#include "ModuleInterface.h"
+#include "host/ModuleInterface.h"
 #include "filter/LadderFilter.h"
 
 #if defined(_WIN32)

@@ -1,4 +1,4 @@
-#include "ModuleBase.h"
+#include "host/ModuleBase.h"
 
 #include <cstring>
 #include <new>

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "ModuleInterface.h"
-#include "Pin.h"
+#include "host/ModuleInterface.h"
+#include "host/Pin.h"
 
 namespace vexa {
 

@@ -1,6 +1,6 @@
-#include "Pin.h"
+#include "host/Pin.h"
 
-#include "ModuleBase.h"
+#include "host/ModuleBase.h"
 
 namespace vexa {
 

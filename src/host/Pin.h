@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "ModuleInterface.h"
+#include "host/ModuleInterface.h"
 
 namespace vexa {
 

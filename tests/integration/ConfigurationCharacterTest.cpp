@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ModuleUnderTest.h"
+#include "integration/ModuleUnderTest.h"
 
 namespace vexatest {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ModuleUnderTest.h"
+#include "integration/ModuleUnderTest.h"
 
 namespace vexatest {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "../common/AsWritten.h"
-#include "ModuleUnderTest.h"
+#include "common/AsWritten.h"
+#include "integration/ModuleUnderTest.h"
 
 namespace vexatest {
 namespace {

@@ -12,7 +12,7 @@
 #include <xmmintrin.h>
 #endif
 
-#include "ModuleUnderTest.h"
+#include "integration/ModuleUnderTest.h"
 
 namespace vexatest {
 namespace {

@@ -1,4 +1,4 @@
-#include "ModuleUnderTest.h"
+#include "integration/ModuleUnderTest.h"
 
 namespace vexatest {
 

@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "HostInstance.h"
-#include "ModuleLibrary.h"
+#include "filter/PinLayout.h"
+#include "hostlib/HostInstance.h"
+#include "hostlib/ModuleLibrary.h"
 
 namespace vexatest {
+
+using enum vexa::FilterPin;
 
 /// The built module every integration test loads, chosen on the command line.
 class ModuleUnderTest {
@@ -30,7 +33,6 @@ struct FilterSetup {
     int32_t blockSize = 64;
 };
 
-enum FilterPin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
 
 std::unique_ptr<vexahost::HostInstance> makeFilter(const FilterSetup& setup, int32_t bufferCapacity = 8192);
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ModuleUnderTest.h"
+#include "integration/ModuleUnderTest.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);

@@ -11,12 +11,13 @@
 #include <random>
 #include <string>
 
-#include "HostInstance.h"
-#include "ModuleLibrary.h"
+#include "filter/PinLayout.h"
+#include "hostlib/HostInstance.h"
+#include "hostlib/ModuleLibrary.h"
 
 namespace {
 
-enum Pin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
+using enum vexa::FilterPin;
 
 constexpr float sampleRate = 48000.0f;
 constexpr int32_t blockSize = 64;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ToolsTestSupport.h"
+#include "tools/ToolsTestSupport.h"
 
 namespace vexatools_test {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "ControlStream.h"
-#include "FilterChannel.h"
-#include "ModuleLibrary.h"
-#include "PinChoices.h"
-#include "ToolError.h"
-#include "ToolsTestSupport.h"
+#include "vexa-host/audio/ControlStream.h"
+#include "hostlib/FilterChannel.h"
+#include "hostlib/ModuleLibrary.h"
+#include "hostlib/PinChoices.h"
+#include "hostlib/Errors.h"
+#include "tools/ToolsTestSupport.h"
 
 namespace vexatools_test {
 namespace {

@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include "HostInstance.h"
-#include "ModuleLibrary.h"
-#include "ToolsTestSupport.h"
+#include "filter/PinLayout.h"
+#include "hostlib/HostInstance.h"
+#include "hostlib/ModuleLibrary.h"
+#include "tools/ToolsTestSupport.h"
 
 namespace vexatools_test {
 namespace {
+
+using enum vexa::FilterPin;
 
 constexpr int sampleRate = 48000;
 constexpr int64_t frames = 12345;  // not a whole number of blocks
@@ -22,7 +25,6 @@ constexpr double sawHz = 110.0;
 constexpr uint32_t noiseSeed = 7;
 
 // Pin indices and list values of the module, as its pin table and Poles list give them.
-enum Pin : int32_t { signalPin, pitchPin, resonancePin, zingPin, polesPin, typePin, outputPin };
 constexpr int16_t poles3x4 = 10;  // "3:4"
 constexpr int16_t poles2x4f = 5;  // "2:4f", the default
 constexpr int16_t highPass = 1;

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "FrequencyResponse.h"
-#include "ModuleLibrary.h"
-#include "Response.h"
-#include "ToolsTestSupport.h"
+#include "vexa-host/measure/FrequencyResponse.h"
+#include "hostlib/ModuleLibrary.h"
+#include "vexa-host/measure/Response.h"
+#include "tools/ToolsTestSupport.h"
 
 namespace vexatools_test {
 namespace {

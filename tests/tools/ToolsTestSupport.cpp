@@ -1,4 +1,4 @@
-#include "ToolsTestSupport.h"
+#include "tools/ToolsTestSupport.h"
 
 #include <array>
 #include <cstdio>

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../common/AsWritten.h"
+#include "common/AsWritten.h"
 #include "filter/CoefficientUpdate.h"
 #include "filter/PoleConfigs.h"
 

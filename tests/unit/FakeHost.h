@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ModuleInterface.h"
+#include "host/ModuleInterface.h"
 
 namespace vexatest {
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../common/AsWritten.h"
+#include "common/AsWritten.h"
 #include "filter/BlockTail.h"
 #include "filter/KernelTable.h"
 #include "filter/LadderFilter.h"
@@ -65,7 +65,7 @@ std::map<std::string, int> parseList(const std::string& text) {
 TEST(PoleConfigTable, EveryListItemNamesItsOwnRow) {
     LadderFilter filter(nullptr, nullptr);
     PinProperties properties{};
-    ASSERT_TRUE(filter.getPinProperties(LadderFilter::polesPin, &properties));
+    ASSERT_TRUE(filter.getPinProperties(polesPin, &properties));
     const auto items = parseList(properties.extraText);
     ASSERT_EQ(items.size(), poleConfigCount);
     std::set<int> values;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeHost.h"
+#include "unit/FakeHost.h"
 #include "filter/KernelTable.h"
 #include "filter/LadderFilter.h"
 #include "filter/PoleConfigs.h"
@@ -14,6 +14,7 @@ namespace vexatest {
 namespace {
 
 using vexa::LadderFilter;
+using enum vexa::FilterPin;
 
 /// A filter opened by a fake host with seven pins and buffers it owns.
 struct OpenedFilter {
@@ -77,7 +78,7 @@ TEST(LadderFilterOpen, OutOfRangePolesFallBackToTheFirstConfiguration) {
 TEST(LadderFilterStatus, PolesChangeWhileStreamingResetsAndKeepsAFifthOfTheFeedback) {
     OpenedFilter opened(5);
     LadderFilter& f = opened.filter;
-    opened.status(LadderFilter::signalPin, PinStatusStreaming);
+    opened.status(signalPin, PinStatusStreaming);
     f.s1 = 0.1f, f.s2 = 0.2f, f.s3 = 0.3f, f.s4 = 0.4f, f.s5 = 0.5f;
     f.fb = 0.5f;
     f.resetPending = false;
@@ -85,7 +86,7 @@ TEST(LadderFilterStatus, PolesChangeWhileStreamingResetsAndKeepsAFifthOfTheFeedb
     f.setSampleRate(48000.0f);
     const int32_t changesBefore = opened.host.count(HostOpcodeSubProcessChanged);
     f.poles = 18;
-    opened.status(LadderFilter::polesPin, PinStatusChangedOnce);
+    opened.status(polesPin, PinStatusChangedOnce);
     EXPECT_EQ(f.hostRecord()->subProcess, vexa::selectKernel(18).kernel);
     EXPECT_EQ(f.outGain, -0.12f);
     EXPECT_EQ(f.s1 + f.s2 + f.s3 + f.s4 + f.s5, 0.0f);
@@ -100,12 +101,12 @@ TEST(LadderFilterStatus, PolesChangeWhileStreamingResetsAndKeepsAFifthOfTheFeedb
 TEST(LadderFilterStatus, SampleRateIsTakenOnlyAtPolesChangeOrSilence) {
     OpenedFilter opened(3);
     LadderFilter& f = opened.filter;
-    opened.status(LadderFilter::signalPin, PinStatusStreaming);
+    opened.status(signalPin, PinStatusStreaming);
     f.setSampleRate(96000.0f);
-    opened.status(LadderFilter::typePin, PinStatusChangedOnce);
+    opened.status(typePin, PinStatusChangedOnce);
     opened.process(0, 64);
     EXPECT_EQ(f.freqScale, 2.0f / 44100.0f);
-    opened.status(LadderFilter::signalPin, PinStatusStatic);
+    opened.status(signalPin, PinStatusStatic);
     opened.process(0, 64);
     EXPECT_EQ(f.freqScale, 2.0f / 96000.0f);
 }
@@ -117,7 +118,7 @@ TEST(LadderFilterStatus, UnusableSampleRatesKeepTheLastGoodOne) {
     for (const float rate : {-48000.0f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
                              0.0f}) {
         f.setSampleRate(rate);
-        opened.status(LadderFilter::signalPin, PinStatusStatic);
+        opened.status(signalPin, PinStatusStatic);
         opened.process(0, 16);
         EXPECT_EQ(f.freqScale, 2.0f / 44100.0f) << rate;
     }
@@ -129,11 +130,11 @@ TEST(LadderFilterStatus, UnusableSampleRatesKeepTheLastGoodOne) {
 TEST(LadderFilterSilence, HoldsTheStateAtItsResetPointAndFollowsPoles) {
     OpenedFilter opened(3);
     LadderFilter& f = opened.filter;
-    opened.status(LadderFilter::signalPin, PinStatusStreaming);
+    opened.status(signalPin, PinStatusStreaming);
     std::fill(opened.signal.begin(), opened.signal.end(), 3.0f);
     opened.process(0, 64);
     EXPECT_NE(f.s1, 0.0f);
-    opened.status(LadderFilter::signalPin, PinStatusStatic);
+    opened.status(signalPin, PinStatusStatic);
     f.poles = 9;
     f.overloadCounter = 5;
     opened.process(0, 64);
@@ -142,7 +143,7 @@ TEST(LadderFilterSilence, HoldsTheStateAtItsResetPointAndFollowsPoles) {
     EXPECT_TRUE(f.resetPending);
     EXPECT_EQ(f.lastPoles, 9);
     const int32_t changes = opened.host.count(HostOpcodeSubProcessChanged);
-    opened.status(LadderFilter::signalPin, PinStatusStreaming);
+    opened.status(signalPin, PinStatusStreaming);
     EXPECT_EQ(f.hostRecord()->subProcess, vexa::selectKernel(9).kernel);
     EXPECT_EQ(opened.host.count(HostOpcodeSubProcessChanged), changes + 1);
     EXPECT_TRUE(f.resetPending);
@@ -151,7 +152,7 @@ TEST(LadderFilterSilence, HoldsTheStateAtItsResetPointAndFollowsPoles) {
 TEST(LadderFilterSilence, CountdownStaysInRangeThroughLongSilence) {
     OpenedFilter opened(0);
     LadderFilter& f = opened.filter;
-    opened.status(LadderFilter::signalPin, PinStatusStatic);
+    opened.status(signalPin, PinStatusStatic);
     f.silenceCountdown = std::numeric_limits<int32_t>::min() + 10;
     opened.process(0, 4096);
     EXPECT_EQ(f.silenceCountdown, std::numeric_limits<int32_t>::min());
@@ -162,7 +163,7 @@ TEST(LadderFilterKernels, StatesBeyondTheChainAreNeverTouched) {
     for (int16_t poles = 0; poles < 30; ++poles) {
         OpenedFilter opened(poles);
         LadderFilter& f = opened.filter;
-        opened.status(LadderFilter::signalPin, PinStatusStreaming);
+        opened.status(signalPin, PinStatusStreaming);
         std::fill(opened.signal.begin(), opened.signal.end(), 0.7f);
         std::fill(opened.pitch.begin(), opened.pitch.end(), 0.5f);
         std::fill(opened.resonance.begin(), opened.resonance.end(), 0.5f);

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeHost.h"
+#include "hostlib/HostInstance.h"
+#include "unit/FakeHost.h"
 #include "host/ModuleBase.h"
 
 namespace vexatest {
@@ -48,12 +49,6 @@ public:
 intptr_t call(ModuleBase& module, int32_t opcode, intptr_t a = 0, intptr_t b = 0, intptr_t c = 0, intptr_t d = 0) {
     HostModuleRecord* record = module.hostRecord();
     return record->dispatch(record, opcode, a, b, c, d);
-}
-
-intptr_t floatBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return static_cast<intptr_t>(bits);
 }
 
 PinProperties audioPin() {
@@ -101,8 +96,8 @@ TEST(ModuleBaseDispatch, CloseDestroysTheInstanceAndUnknownOpcodesDoNothing) {
 TEST(ModuleBaseDispatch, SampleRateTravelsInDAndBlockSizeInB) {
     FakeHost host;
     ProbeModule module(&FakeHost::callback, &host);
-    EXPECT_EQ(call(module, ModuleOpcodeSetSampleRate, floatBits(96000.0f), floatBits(22050.0f), 0,
-                   floatBits(48000.0f)),
+    EXPECT_EQ(call(module, ModuleOpcodeSetSampleRate, vexahost::floatArgument(96000.0f), vexahost::floatArgument(22050.0f), 0,
+                   vexahost::floatArgument(48000.0f)),
               0);
     EXPECT_EQ(module.getSampleRate(), 48000.0f);
     EXPECT_EQ(call(module, ModuleOpcodeSetBlockSize, 7, 256, 9, 11), 0);

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeHost.h"
+#include "unit/FakeHost.h"
 #include "filter/LadderFilter.h"
 #include "host/ModuleBase.h"
 

@@ -1,4 +1,4 @@
-#include "FilterChannel.h"
+#include "hostlib/FilterChannel.h"
 
 #include <stdexcept>
 

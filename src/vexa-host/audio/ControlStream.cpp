@@ -1,12 +1,12 @@
-#include "ControlStream.h"
+#include "vexa-host/audio/ControlStream.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
-#include "AudioFile.h"
-#include "PinChoices.h"
-#include "ToolError.h"
+#include "vexa-host/audio/AudioFile.h"
+#include "hostlib/PinChoices.h"
+#include "hostlib/Errors.h"
 
 namespace vexahost {
 

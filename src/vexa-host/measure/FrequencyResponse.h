@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "FilterChannel.h"
+#include "hostlib/FilterChannel.h"
 
 namespace vexahost {
 

@@ -1,4 +1,4 @@
-#include "Render.h"
+#include "vexa-host/render/Render.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,12 +6,12 @@
 #include <memory>
 #include <vector>
 
-#include "AudioFile.h"
-#include "ControlStream.h"
-#include "FilterChannel.h"
-#include "ModuleLibrary.h"
-#include "Signals.h"
-#include "ToolError.h"
+#include "vexa-host/audio/AudioFile.h"
+#include "vexa-host/audio/ControlStream.h"
+#include "hostlib/FilterChannel.h"
+#include "hostlib/ModuleLibrary.h"
+#include "vexa-host/audio/Signals.h"
+#include "hostlib/Errors.h"
 
 namespace vexahost {
 

@@ -1,4 +1,4 @@
-#include "HostInstance.h"
+#include "hostlib/HostInstance.h"
 
 #include <algorithm>
 #include <cstring>

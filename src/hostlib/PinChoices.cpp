@@ -1,4 +1,4 @@
-#include "PinChoices.h"
+#include "hostlib/PinChoices.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "ToolError.h"
+#include "hostlib/Errors.h"
 
 namespace vexahost {
 

@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "Response.h"
+#include "vexa-host/measure/Response.h"
 
 namespace vexahost {
 

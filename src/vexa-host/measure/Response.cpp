@@ -1,4 +1,4 @@
-#include "Response.h"
+#include "vexa-host/measure/Response.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,9 +6,9 @@
 #include <string_view>
 #include <memory>
 
-#include "AudioFile.h"
-#include "ModuleLibrary.h"
-#include "ToolError.h"
+#include "vexa-host/audio/AudioFile.h"
+#include "hostlib/ModuleLibrary.h"
+#include "hostlib/Errors.h"
 
 namespace vexahost {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FrequencyResponse.h"
+#include "vexa-host/measure/FrequencyResponse.h"
 
 namespace vexahost {
 

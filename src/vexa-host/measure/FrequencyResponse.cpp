@@ -1,4 +1,4 @@
-#include "FrequencyResponse.h"
+#include "vexa-host/measure/FrequencyResponse.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "Render.h"
+#include "vexa-host/render/Render.h"
 
 namespace vexahost {
 

@@ -1,4 +1,4 @@
-#include "ModuleLibrary.h"
+#include "hostlib/ModuleLibrary.h"
 
 #if defined(_WIN32)
 #include <windows.h>

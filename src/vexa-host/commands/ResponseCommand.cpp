@@ -1,4 +1,4 @@
-#include "ResponseCommand.h"
+#include "vexa-host/commands/ResponseCommand.h"
 
 namespace vexahost {
 

@@ -1,4 +1,4 @@
-#include "RenderCommand.h"
+#include "vexa-host/commands/RenderCommand.h"
 
 #include <atomic>
 #include <csignal>
@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "FrequencyResponse.h"
+#include "vexa-host/measure/FrequencyResponse.h"
 
 namespace vexahost {
 

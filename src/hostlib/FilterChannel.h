@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "HostInstance.h"
-#include "ModuleLibrary.h"
-#include "PinChoices.h"
+#include "hostlib/HostInstance.h"
+#include "hostlib/ModuleLibrary.h"
+#include "hostlib/PinChoices.h"
 
 namespace vexahost {
 

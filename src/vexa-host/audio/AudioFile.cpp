@@ -1,4 +1,4 @@
-#include "AudioFile.h"
+#include "vexa-host/audio/AudioFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ToolError.h"
+#include "hostlib/Errors.h"
 
 namespace vexahost {
 

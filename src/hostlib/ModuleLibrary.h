@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "ModuleInterface.h"
+#include "host/ModuleInterface.h"
 
 namespace vexahost {
 

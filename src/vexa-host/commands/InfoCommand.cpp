@@ -1,10 +1,10 @@
-#include "InfoCommand.h"
+#include "vexa-host/commands/InfoCommand.h"
 
 #include <cstdio>
 #include <stdexcept>
 
-#include "HostInstance.h"
-#include "ModuleLibrary.h"
+#include "hostlib/HostInstance.h"
+#include "hostlib/ModuleLibrary.h"
 
 namespace vexahost {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ModuleInterface.h"
-#include "ModuleLibrary.h"
+#include "host/ModuleInterface.h"
+#include "hostlib/ModuleLibrary.h"
 
 namespace vexahost {
 

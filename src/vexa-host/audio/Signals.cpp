@@ -1,11 +1,11 @@
-#include "Signals.h"
+#include "vexa-host/audio/Signals.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "PinChoices.h"
-#include "ToolError.h"
+#include "hostlib/PinChoices.h"
+#include "hostlib/Errors.h"
 
 namespace vexahost {
 

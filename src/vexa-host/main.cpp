@@ -5,15 +5,20 @@
 
 #include <CLI/CLI.hpp>
 
-#include "InfoCommand.h"
-#include "ModuleLibrary.h"
-#include "ToolError.h"
+#include "vexa-host/commands/InfoCommand.h"
+#include "hostlib/ModuleLibrary.h"
+#include "hostlib/Errors.h"
 #if defined(VEXA_HAS_AUDIO_TOOLS)
-#include "RenderCommand.h"
-#include "ResponseCommand.h"
+#include "vexa-host/commands/RenderCommand.h"
+#include "vexa-host/commands/ResponseCommand.h"
 #endif
 
 namespace {
+
+/// Exit codes: 1 when a file cannot be read or written or the work fails, 2 when
+/// the arguments make no sense.
+constexpr int exitFailure = 1;
+constexpr int exitBadArguments = 2;
 
 /// "vexa-host render" for messages about one command.
 std::string commandName(const CLI::App& app) {
@@ -47,7 +52,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
         std::fprintf(stderr, "%s: %s (see --help)\n", commandName(app).c_str(), error.what());
-        return vexahost::exitBadArguments;
+        return exitBadArguments;
     }
 
     try {
@@ -58,10 +63,10 @@ int main(int argc, char** argv) {
 #endif
     } catch (const vexahost::UsageError& error) {
         std::fprintf(stderr, "%s: %s\n", commandName(app).c_str(), error.what());
-        return vexahost::exitBadArguments;
+        return exitBadArguments;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s: %s\n", commandName(app).c_str(), error.what());
-        return vexahost::exitFailure;
+        return exitFailure;
     }
     return 0;
 }
