@@ -17,6 +17,11 @@ inline constexpr int32_t updateInterval = 12;
 
 /// Pitch (1.0 = 10 V) below which the tapped value is boosted.
 inline constexpr float boostPitch = 0.5f;
+/// Lowest Pitch the boost follows: -12 V, as far as modular control voltages
+/// swing. The cutoff stopped falling at 2 V long before, and below this the
+/// boost would only grow the level without limit as Pitch falls.
+inline constexpr float boostPitchFloor = -1.2f;
+inline constexpr float boostDepthLimit = boostPitch - boostPitchFloor;
 /// Soft feedback y * (y * 0.02 + 1) turns at y = -25; beyond that it would fall
 /// again and change sign, so its argument is held there. Above +25 it would
 /// grow with the square of a loop without saturators (the light members) and
@@ -139,6 +144,7 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
 
         float below = boostPitch - p;
         below = below > 0.0f ? below : 0.0f;
+        below = below < boostDepthLimit ? below : boostDepthLimit;
         const float boost = below * config.boostSlope + 1.0f;
 
         float signalOut = 0.0f;

@@ -338,5 +338,41 @@ TEST(Sweep, SwitchingWhileStreamingRestartsEachConfiguration) {
     }
 }
 
+
+/// Peak output of a 10 V square through one configuration at a constant Pitch.
+std::vector<float> squareAtPitch(int16_t poles, int16_t type, float pitch) {
+    constexpr int32_t total = 4096;
+    FilterSetup setup;
+    setup.sampleRate = 48000.0f;
+    setup.poles = poles;
+    setup.type = type;
+    setup.pitch = pitch;
+    setup.resonance = 1.0f;
+    setup.zing = 1.0f;
+    auto host = makeFilter(setup, total);
+    for (int32_t i = 0; i < total; ++i) host->buffer(signalPin)[i] = (i / 200) % 2 == 0 ? 1.0f : -1.0f;
+    host->processInBlocks(total, 64);
+    return outputOf(*host, 0, total);
+}
+
+TEST(LowPitchBoost, IsHeldBelowMinusTwelveVoltsInEveryConfiguration) {
+    // Below 2 V the cutoff is already at its lowest; below -12 V the boost stops
+    // growing too, so any lower Pitch sounds exactly like -12 V.
+    for (int16_t poles = 0; poles < 30; ++poles) {
+        for (int16_t type = 0; type < 2; ++type) {
+            const auto atFloor = squareAtPitch(poles, type, -1.2f);
+            const float atZero = peak(squareAtPitch(poles, type, 0.0f));
+            for (const float pitch : {-1e6f, -1e3f}) {
+                EXPECT_EQ(squareAtPitch(poles, type, pitch), atFloor) << poles << " type " << type << " at " << pitch;
+            }
+            // -10 V is an ordinary control voltage and still boosted further.
+            EXPECT_NE(squareAtPitch(poles, type, -1.0f), atFloor) << poles << " type " << type;
+            // The boost at the floor is at most (1.7 * 0.5 + 1) / 1.25 = 1.48 times that at 0 V.
+            EXPECT_LE(peak(atFloor), 1.6f * atZero) << poles << " type " << type;
+            EXPECT_LE(peak(squareAtPitch(poles, type, -1.0f)), 1.6f * atZero) << poles << " type " << type;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vexatest
