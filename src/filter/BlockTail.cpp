@@ -20,6 +20,16 @@ constexpr int32_t fadeLength = static_cast<int32_t>(overloadFade.size());
 /// States beyond this magnitude count as overflowed: no audio path gets near it.
 constexpr float stateLimit = 1e20f;
 
+/// The host never receives more than 10 kV. The loudest output with every input
+/// in its range is about 1.4 kV ("2-3:5f", 100 V noise at Zing 50 V); a huge
+/// but finite Signal would otherwise pass through almost unchanged.
+constexpr float outputCeiling = 1000.0f;
+
+float withinCeiling(float v) {
+    const float above = v > -outputCeiling ? v : -outputCeiling;
+    return above < outputCeiling ? above : outputCeiling;
+}
+
 bool withinLimit(float v) { return v >= -stateLimit && v <= stateLimit; }
 
 }  // namespace
@@ -46,9 +56,10 @@ void finishBlock(LadderFilter& filter, float* output, int32_t count) {
     }
     filter.overloadCounter = counter;
 
-    // Whatever the input did, the host only ever sees finite samples, and a
-    // state that ran away is started afresh as at a change of configuration.
-    for (int32_t i = 0; i < count; ++i) output[i] = finiteOrZero(output[i]);
+    // Whatever the input did, the host only ever sees finite samples within the
+    // ceiling, and a state that ran away is started afresh as at a change of
+    // configuration.
+    for (int32_t i = 0; i < count; ++i) output[i] = withinCeiling(finiteOrZero(output[i]));
     const bool stateSound = withinLimit(filter.s1) && withinLimit(filter.s2) && withinLimit(filter.s3) &&
                             withinLimit(filter.s4) && withinLimit(filter.s5) && withinLimit(filter.fb);
     if (!stateSound) filter.resetState(0.0f);

@@ -100,6 +100,15 @@ inline double curveValue(CurvePosition position) {
     return below + static_cast<double>(position.fraction) * (at - below);
 }
 
+/// Resonance as the feedback sees it. Below 0 the loop would latch onto a rail
+/// (a bipolar modulator would hit it every cycle); above 12 V, as far as modular
+/// signals swing, the feedback would only grow the level without bound.
+inline constexpr float resonanceCeiling = 1.2f;
+inline float heldResonance(float resonance) {
+    const float above = resonance > 0.0f ? resonance : 0.0f;
+    return above < resonanceCeiling ? above : resonanceCeiling;
+}
+
 /// Turns one Pitch, Resonance and Zing reading into coefficients and resonance
 /// feedback. All three are 32-bit samples in the volt convention; `freqScale`
 /// is 2 / sample rate. Inline, so that a block routine's constant parameters
@@ -128,7 +137,7 @@ inline void updateCoefficients(const UpdateParameters& parameters, const Coeffic
     const auto w = static_cast<float>(static_cast<double>(k) * zing * detail::curveSpan);
     const CurvePosition position = curvePosition(w, parameters.indexFloor);
     out.resFeedback =
-        static_cast<float>(curveValue(position) * static_cast<double>(parameters.resScale) * resonance);
+        static_cast<float>(curveValue(position) * static_cast<double>(parameters.resScale) * heldResonance(resonance));
 }
 
 /// True when the feedback has decayed far below audibility (or is NaN) and is set to 0.
@@ -141,5 +150,25 @@ inline bool shouldFlushFeedback(float fb) {
 /// True when `v` is neither infinite nor NaN; cheap and free of library calls.
 inline bool isFinite(float v) { return v - v == 0.0f; }
 inline float finiteOrZero(float v) { return isFinite(v) ? v : 0.0f; }
+
+/// The values a control input is read between (1.0 = 10 V). Finite values pass
+/// as they are; an infinity stands for the edge it points to, so that a value
+/// beyond the float range acts as the largest ones do instead of as 0.
+struct ControlRange {
+    float low;
+    float high;
+};
+/// Pitch: the boost follows it down to -12 V, the cutoff is held above 10.6 V.
+inline constexpr ControlRange pitchRange{-1.2f, 1.1f};
+inline constexpr ControlRange resonanceRange{0.0f, resonanceCeiling};
+/// Zing: 0.1 V to 50 V.
+inline constexpr ControlRange zingRange{0.01f, 5.0f};
+
+/// A control sample with NaN read as 0 and infinities held at the range's edges.
+inline float controlValue(float v, ControlRange range) {
+    if (isFinite(v)) return v;
+    if (v > 0.0f) return range.high;
+    return v < 0.0f ? range.low : 0.0f;
+}
 
 }  // namespace vexa

@@ -99,7 +99,7 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
     const float* const pitch = filter.pitchIn + start;
     const float* const resonance = filter.resonanceIn + start;
     float* const out = filter.output + start;
-    const float zing = finiteOrZero(filter.zingIn[start]);
+    const float zing = controlValue(filter.zingIn[start], zingRange);
     const float freqScale = filter.freqScale;
     const float outGain = filter.outGain;
 
@@ -117,8 +117,8 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
     int32_t nextCandidate = (count - 1) % updateInterval;
     for (int32_t i = 0; i < count; ++i) {
         float x = finiteOrZero(signal[i]);
-        const float p = finiteOrZero(pitch[i]);
-        const float r = finiteOrZero(resonance[i]);
+        const float p = controlValue(pitch[i], pitchRange);
+        const float r = controlValue(resonance[i], resonanceRange);
         if (i == nextCandidate || resetPending) {
             bool due = resetPending;
             if (i == nextCandidate) {

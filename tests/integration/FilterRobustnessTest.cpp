@@ -69,19 +69,50 @@ TEST_P(BadInput, OutputStaysFiniteInEveryConfiguration) {
     }
 }
 
-TEST_P(BadInput, NonFiniteValuesAreTakenAsZero) {
+/// What the module reads for a value that is not finite: NaN is 0, and so is an
+/// infinite Signal; an infinite control stands for the edge of its range.
+float readingOf(const BadValue& bad) {
+    if (std::isnan(bad.value) || bad.pin == signalPin) return 0.0f;
+    const bool high = bad.value > 0.0f;
+    switch (bad.pin) {
+    case pitchPin: return high ? 1.1f : -1.2f;   // 11 V, -12 V
+    case resonancePin: return high ? 1.2f : 0.0f;  // 12 V, 0 V
+    default: return high ? 5.0f : 0.01f;           // Zing 50 V, 0.1 V
+    }
+}
+
+TEST_P(BadInput, NonFiniteValuesAreReadAsZeroOrTheirRangesEdge) {
     const BadValue bad = GetParam();
     if (std::isfinite(bad.value)) return;
     for (const int16_t poles : {0, 7, 16, 18, 26}) {
         auto host = runWithBadBlock(poles, bad, true);
-        auto reference = runWithBadBlock(poles, {bad.pin, 0.0f}, true);
+        auto reference = runWithBadBlock(poles, {bad.pin, readingOf(bad)}, true);
         EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*reference, 0, 512)) << "Poles " << poles;
+    }
+}
+
+TEST(BadInput, ResonanceIsHeldBetweenZeroAndTwelveVolts) {
+    for (int16_t poles = 0; poles < 30; ++poles) {
+        auto held = runWithBadBlock(poles, {resonancePin, 1.2f}, true);
+        for (const float huge : {1.21f, 1e8f, 1e30f}) {
+            auto host = runWithBadBlock(poles, {resonancePin, huge}, true);
+            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*held, 0, 512)) << "Poles " << poles << " at " << huge;
+        }
+        auto none = runWithBadBlock(poles, {resonancePin, 0.0f}, true);
+        for (const float negative : {-0.5f, -1e30f}) {
+            auto host = runWithBadBlock(poles, {resonancePin, negative}, true);
+            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*none, 0, 512)) << "Poles " << poles << " at " << negative;
+        }
+        // Inside the range every value still counts.
+        auto full = runWithBadBlock(poles, {resonancePin, 1.0f}, true);
+        EXPECT_NE(outputOf(*full, 0, 512), outputOf(*held, 0, 512)) << "Poles " << poles;
     }
 }
 
 TEST_P(BadInput, HugeValuesEndInAResetFromWhichTheFilterRecovers) {
     const BadValue bad = GetParam();
-    if (!std::isfinite(bad.value) || bad.pin == pitchPin) return;
+    // A huge Pitch is the highest cutoff and a huge Resonance is held: neither runs away.
+    if (!std::isfinite(bad.value) || bad.pin == pitchPin || bad.pin == resonancePin) return;
     for (const int16_t poles : {0, 7, 16, 18, 26}) {
         auto host = runWithBadBlock(poles, bad, true);
         // The block after the bad one sounds like a freshly opened filter, scaled
@@ -114,6 +145,22 @@ INSTANTIATE_TEST_SUITE_P(
                     BadValue{resonancePin, infinity}, BadValue{resonancePin, -infinity},
                     BadValue{resonancePin, 1e30f}, BadValue{zingPin, notANumber}, BadValue{zingPin, infinity},
                     BadValue{zingPin, -infinity}, BadValue{zingPin, 1e30f}));
+
+TEST(BadInput, HugeSignalsReachTheHostNoLouderThanTenKilovolts) {
+    constexpr float ceiling = 1000.0f;
+    for (int16_t poles = 0; poles < 30; ++poles) {
+        FilterSetup setup;
+        setup.poles = poles;
+        setup.signal = 0.0f;
+        auto host = makeFilter(setup, 1024);
+        host->buffer(signalPin)[10] = 1e30f;  // a single sample, as a faulty upstream module sends it
+        std::fill(host->buffer(signalPin) + 512, host->buffer(signalPin) + 1024, 1e6f);
+        host->processInBlocks(1024, 64);
+        const auto out = outputOf(*host, 0, 1024);
+        EXPECT_LE(peak(out), ceiling) << poles;
+        EXPECT_EQ(peak(out), ceiling) << poles << ": the ceiling is what holds such a signal";
+    }
+}
 
 TEST(BadInput, NegativeHugePitchIsTheLowestCutoffWithAFiniteOutput) {
     FilterSetup setup;
