@@ -1,3 +1,4 @@
+// The one generic block kernel: the sample loop of a configuration, instantiated per table row.
 #pragma once
 
 #include <array>
@@ -33,28 +34,6 @@ inline constexpr float softFeedbackCeiling = 25.0f;
 /// Scale of the entry step u = (x - fb) * 0.5, applied inside the first pole.
 inline constexpr float entryScale = 0.5f;
 
-/// The rest of a pole once its recursion value v = in + q * (in - s) is known:
-/// returns the pole's output and advances its state. A linear pole's output
-/// s + v is formed as (1 + q) * in + (1 - q) * s, one step shorter.
-template <StageForm Form>
-inline float finishPole(float v, float in, float q, float& state, float inKnee, float outKnee) {
-    if constexpr (Form == StageForm::saturating) {
-        const float a = sat(v, inKnee);
-        float y = state + a;
-        if (outKnee != none) y = sat(y, outKnee);
-        state = a;
-        return y;
-    } else if constexpr (Form == StageForm::outputKneeOnly) {
-        const float y = sat(state + v, outKnee);
-        state = v;
-        return y;
-    } else {
-        const float y = (1.0f + q) * in + (1.0f - q) * state;
-        state = v;
-        return y;
-    }
-}
-
 /// The recursion of a pole, evaluated as (1 + q) * in - q * s so that q * s
 /// stays off the sample-to-sample path.
 inline float poleRecursion(float in, float q, float state) { return (1.0f + q) * in - q * state; }
@@ -66,10 +45,32 @@ inline float entryRecursion(float x, float fb, float q, float state) {
     return (inputGain * x - q * state) - inputGain * fb;
 }
 
-inline constexpr std::array<float LadderFilter::*, maxPoles> stateFields = {
-    &LadderFilter::s1, &LadderFilter::s2, &LadderFilter::s3, &LadderFilter::s4, &LadderFilter::s5};
-inline constexpr std::array<float LadderFilter::*, coefficientCount> coefficientFields = {
-    &LadderFilter::k, &LadderFilter::kA, &LadderFilter::kB, &LadderFilter::kC};
+/// Pole `I` (from 0) of configuration `Poles` on its input: returns the pole's
+/// output and advances its state. Pole 0 takes the input sample and the
+/// feedback instead. A linear pole's output s + v is formed as
+/// (1 + q) * in + (1 - q) * s, one step shorter.
+template <std::size_t Poles, std::size_t I>
+inline float runPole(float in, float fb, const Coefficients& c, float& state) {
+    constexpr PoleStage stage = poleConfigs[Poles].chain.stages[I];
+    static_assert(I != 0 || stage.form != StageForm::linear, "the first pole saturates");
+    const float q = c.q[static_cast<std::size_t>(stage.coefficient)];
+    const float v = I == 0 ? entryRecursion(in, fb, q, state) : poleRecursion(in, q, state);
+    if constexpr (stage.form == StageForm::saturating) {
+        const float a = sat(v, stage.inKnee);
+        float y = state + a;
+        if constexpr (stage.outKnee != noKnee) y = sat(y, stage.outKnee);
+        state = a;
+        return y;
+    } else if constexpr (stage.form == StageForm::outputKneeOnly) {
+        const float y = sat(state + v, stage.outKnee);
+        state = v;
+        return y;
+    } else {
+        const float y = (1.0f + q) * in + (1.0f - q) * state;
+        state = v;
+        return y;
+    }
+}
 
 /// The coefficient update of configuration `Poles`, with its parameters folded
 /// in. Kept out of the sample loop: it runs at most every twelfth sample, and
@@ -77,71 +78,116 @@ inline constexpr std::array<float LadderFilter::*, coefficientCount> coefficient
 /// power function's x87 return into the block code).
 template <std::size_t Poles>
 [[gnu::noinline]] void updateFor(float pitch, float resonance, float zing, float freqScale, Coefficients& c) {
-    constexpr const PoleConfig& config = poleConfigs[Poles];
-    constexpr CoefficientUse use = config.coefficientUse();
-    updateCoefficients(config.update, use, pitch, resonance, zing, freqScale, c);
+    constexpr CoefficientUse use = poleConfigs[Poles].coefficientUse();
+    updateCoefficients(poleUpdates[Poles], use, pitch, resonance, zing, freqScale, c);
 }
 
-/// Processes one block of configuration `Poles`. Everything the loop touches
-/// lives in locals; the configuration's chain is unrolled at compile time.
+/// Everything the sample loop reads and writes between samples, copied out of
+/// the filter at the start of a block and back at its end, so that it lives in
+/// registers while the block runs.
+struct LoopState {
+    std::array<float, maxPoles> s;
+    Coefficients c;
+    float fb;
+    float lastPitch, lastResonance, lastZing;  ///< inputs of the last coefficient update
+    bool resetPending;
+
+    explicit LoopState(const LadderFilter& f)
+        : s{f.s1, f.s2, f.s3, f.s4, f.s5},
+          c{{f.k, f.kA, f.kB, f.kC}, f.resFeedback},
+          fb(f.fb),
+          lastPitch(f.lastPitch),
+          lastResonance(f.lastResonance),
+          lastZing(f.lastZing),
+          resetPending(f.resetPending) {}
+
+    void storeInto(LadderFilter& f) const {
+        f.s1 = s[0], f.s2 = s[1], f.s3 = s[2], f.s4 = s[3], f.s5 = s[4];
+        f.k = c.q[0], f.kA = c.q[1], f.kB = c.q[2], f.kC = c.q[3];
+        f.resFeedback = c.resFeedback;
+        f.fb = fb;
+        f.lastPitch = lastPitch, f.lastResonance = lastResonance, f.lastZing = lastZing;
+        f.resetPending = resetPending;
+    }
+};
+
+/// The block routine of configuration `Poles` and output type `HighPass`.
 template <std::size_t Poles, bool HighPass>
-void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
-    constexpr const PoleConfig& config = poleConfigs[Poles];
-    constexpr std::size_t poleCount = config.poleCount();
-    constexpr std::size_t tap = config.tap();
-    constexpr std::size_t feedbackPole = config.feedbackPole();
-    constexpr int32_t forcedInterval = config.update.forcedUpdateInterval;
+class BlockKernel {
+    static constexpr const PoleConfig& config = poleConfigs[Poles];
+    static constexpr std::size_t poleCount = config.poleCount();
+    static constexpr std::size_t tap = config.tap();
+    static constexpr std::size_t feedbackPole = config.feedbackPole();
+    static constexpr int32_t forcedInterval = poleUpdates[Poles].forcedUpdateInterval;
     // Linear feedback of the boosted tap: the boost joins the feedback gain,
     // one multiplication less between one sample and the next.
-    constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
+    static constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
-    const float* const signal = filter.signalIn + start;
-    const float* const pitch = filter.pitchIn + start;
-    const float* const resonance = filter.resonanceIn + start;
-    float* const out = filter.output + start;
-    const float zing = controlValue(filter.zingIn[start], zingRange);
-    const float freqScale = filter.freqScale;
-    const float outGain = filter.outGain;
+public:
+    BlockKernel(LadderFilter& f, int32_t start, int32_t n)
+        : filter(f),
+          signal(f.signalIn + start),
+          pitch(f.pitchIn + start),
+          resonance(f.resonanceIn + start),
+          out(f.output + start),
+          count(n),
+          zing(controlValue(f.zingIn[start], zingRange)),
+          freqScale(f.freqScale),
+          outGain(f.outGain),
+          st(f) {}
 
-    std::array<float, poleCount> s;
-    for (std::size_t i = 0; i < poleCount; ++i) s[i] = filter.*stateFields[i];
-    Coefficients c{};
-    for (std::size_t i = 0; i < coefficientCount; ++i) c.q[i] = filter.*coefficientFields[i];
-    c.resFeedback = filter.resFeedback;
-    float fb = filter.fb;
-    float lastPitch = filter.lastPitch;
-    float lastResonance = filter.lastResonance;
-    float lastZing = filter.lastZing;
-    bool resetPending = filter.resetPending;
+    /// Walks the block in segments that end where a coefficient update may
+    /// fall: every twelfth sample counted back from the last, and the first
+    /// sample after a reset.
+    void run() {
+        int32_t i = 0;
+        int32_t candidate = (count - 1) % updateInterval;
+        if (st.resetPending) {
+            // The first sample after a reset always updates, and enters at half level.
+            if (candidate == 0) candidate += updateInterval;
+            updateNow(controlValue(pitch[0], pitchRange), controlValue(resonance[0], resonanceRange));
+            st.resetPending = false;
+            runSample(0, 0.5f * finiteOrZero(signal[0]));
+            i = 1;
+        }
+        for (; candidate < count; candidate += updateInterval) {
+            for (; i < candidate; ++i) runSample(i, finiteOrZero(signal[i]));
+            updateAt(candidate);
+        }
+        for (; i < count; ++i) runSample(i, finiteOrZero(signal[i]));
+        st.storeInto(filter);
+    }
 
-    int32_t nextCandidate = (count - 1) % updateInterval;
-    for (int32_t i = 0; i < count; ++i) {
-        float x = finiteOrZero(signal[i]);
+private:
+    /// At a candidate position: updates when Pitch or Resonance changed since
+    /// the last update, or when the configuration forces one here.
+    void updateAt(int32_t i) {
         const float p = controlValue(pitch[i], pitchRange);
         const float r = controlValue(resonance[i], resonanceRange);
-        if (i == nextCandidate || resetPending) {
-            bool due = resetPending;
-            if (i == nextCandidate) {
-                nextCandidate += updateInterval;
-                due = due || p != lastPitch || r != lastResonance;
-                if constexpr (forcedInterval != 0) due = due || (count - 1 - i) % forcedInterval == 0;
-            }
-            if (due) {
-                // A forced update with the inputs of the last one would compute the
-                // same coefficients again: only its feedback flush is left to do.
-                const bool sameInputs = !resetPending && p == lastPitch && r == lastResonance && zing == lastZing;
-                lastPitch = p;
-                lastResonance = r;
-                lastZing = zing;
-                if (!sameInputs) updateFor<Poles>(p, r, zing, freqScale, c);
-                if (shouldFlushFeedback(fb)) fb = 0.0f;
-                if (resetPending) {
-                    resetPending = false;
-                    x *= 0.5f;
-                }
-            }
+        bool due = p != st.lastPitch || r != st.lastResonance;
+        if constexpr (forcedInterval != 0) due = due || (count - 1 - i) % forcedInterval == 0;
+        if (!due) return;
+        // A forced update with the inputs of the last one would compute the
+        // same coefficients again: only its feedback flush is left to do.
+        if (p != st.lastPitch || r != st.lastResonance || zing != st.lastZing) {
+            updateNow(p, r);
+        } else if (shouldFlushFeedback(st.fb)) {
+            st.fb = 0.0f;
         }
+    }
 
+    void updateNow(float p, float r) {
+        st.lastPitch = p;
+        st.lastResonance = r;
+        st.lastZing = zing;
+        updateFor<Poles>(p, r, zing, freqScale, st.c);
+        if (shouldFlushFeedback(st.fb)) st.fb = 0.0f;
+    }
+
+    /// One sample: the chain of poles, the tap with its boost, the output and
+    /// the value fed back to the next sample.
+    void runSample(int32_t i, float x) {
+        const float p = controlValue(pitch[i], pitchRange);
         float below = boostPitch - p;
         below = below > 0.0f ? below : 0.0f;
         below = below < boostDepthLimit ? below : boostDepthLimit;
@@ -149,56 +195,63 @@ void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
 
         float signalOut = 0.0f;
         float fedBack = 0.0f;
-        float y = 0.0f;
+        float y = x;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (
-                [&] {
-                    constexpr PoleStage stage = config.chain.stages[I];
-                    const float q = c.q[static_cast<std::size_t>(stage.coefficient)];
-                    if constexpr (I == 0) {
-                        static_assert(stage.form != StageForm::linear, "the first pole saturates");
-                        y = finishPole<stage.form>(entryRecursion(x, fb, q, s[I]), 0.0f, q, s[I], stage.inKnee,
-                                                   stage.outKnee);
-                    } else {
-                        y = finishPole<stage.form>(poleRecursion(y, q, s[I]), y, q, s[I], stage.inKnee,
-                                                   stage.outKnee);
-                    }
-                    if constexpr (I + 1 == tap) {
-                        if constexpr (linearFeedbackFromTap) fedBack = y;  // boosted below, with the feedback gain
-                        y *= boost;
-                        if constexpr (config.routing.output == OutputForm::difference) {
-                            signalOut = outGain * (2.0f * s[config.routing.differencePole - 1] - y);
-                        } else if constexpr (HighPass) {
-                            signalOut = outGain * (x - y);
-                        } else {
-                            signalOut = outGain * y;
-                        }
-                    }
-                    if constexpr (I + 1 == feedbackPole && !linearFeedbackFromTap) fedBack = y;
-                }(),
-                ...);
+            ((y = atPole<I>(runPole<Poles, I>(y, st.fb, st.c, st.s[I]), x, boost, signalOut, fedBack)), ...);
         }(std::make_index_sequence<poleCount>{});
         out[i] = signalOut;
+        st.fb = feedbackFrom(fedBack, boost);
+    }
 
+    /// What leaves the chain after pole `I` (from 0): the boosted tap and the
+    /// output formed from it, and the value to feed back. Returns the input of
+    /// the next pole.
+    template <std::size_t I>
+    float atPole(float y, float x, float boost, float& signalOut, float& fedBack) const {
+        constexpr std::size_t pole = I + 1;
+        if constexpr (pole == tap) {
+            if constexpr (linearFeedbackFromTap) fedBack = y;  // boosted with the feedback gain
+            y *= boost;
+            if constexpr (config.routing.output == OutputForm::difference) {
+                signalOut = outGain * (2.0f * st.s[config.routing.differencePole - 1] - y);
+            } else if constexpr (HighPass) {
+                signalOut = outGain * (x - y);
+            } else {
+                signalOut = outGain * y;
+            }
+        }
+        if constexpr (pole == feedbackPole && !linearFeedbackFromTap) fedBack = y;
+        return y;
+    }
+
+    float feedbackFrom(float fedBack, float boost) const {
         if constexpr (config.feedback == FeedbackForm::soft) {
             float held = fedBack > softFeedbackTurn ? fedBack : softFeedbackTurn;
             held = held < softFeedbackCeiling ? held : softFeedbackCeiling;
-            fb = held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
+            return held * (held * softFeedbackCurve + 1.0f) * st.c.resFeedback;
         } else if constexpr (linearFeedbackFromTap) {
-            fb = fedBack * (boost * c.resFeedback);
+            return fedBack * (boost * st.c.resFeedback);
         } else {
-            fb = fedBack * c.resFeedback;
+            return fedBack * st.c.resFeedback;
         }
     }
 
-    for (std::size_t i = 0; i < poleCount; ++i) filter.*stateFields[i] = s[i];
-    for (std::size_t i = 0; i < coefficientCount; ++i) filter.*coefficientFields[i] = c.q[i];
-    filter.resFeedback = c.resFeedback;
-    filter.fb = fb;
-    filter.lastPitch = lastPitch;
-    filter.lastResonance = lastResonance;
-    filter.lastZing = lastZing;
-    filter.resetPending = resetPending;
+    LadderFilter& filter;
+    const float* const signal;
+    const float* const pitch;
+    const float* const resonance;
+    float* const out;
+    const int32_t count;
+    const float zing;
+    const float freqScale;
+    const float outGain;
+    LoopState st;
+};
+
+/// Processes one block of configuration `Poles`.
+template <std::size_t Poles, bool HighPass>
+void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
+    BlockKernel<Poles, HighPass>(filter, start, count).run();
 }
 
 }  // namespace vexa

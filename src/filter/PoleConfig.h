@@ -1,7 +1,9 @@
+// The vocabulary of one pole configuration: its stages, where output and feedback leave the chain.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "filter/CoefficientUpdate.h"
 
@@ -9,25 +11,31 @@ namespace vexa {
 
 /// How one pole of the ladder treats its signal.
 enum class StageForm : uint8_t {
-    saturating,      ///< P(q, cin, cout): saturated state, optional output knee
-    outputKneeOnly,  ///< P(q, -, cout): plain state, saturated output
-    linear,          ///< L(q): no saturation at all
+    saturating,      ///< saturated state, and the output too where the stage has an output knee
+    outputKneeOnly,  ///< plain state, saturated output
+    linear,          ///< no saturation at all
 };
 
-/// One pole of the chain. A knee of `none` means the pole has no saturator there.
+/// One pole of the chain. Knees are levels in host units (1.0 = 10 V).
 struct PoleStage {
     StageForm form;
     Coefficient coefficient;
-    float inKnee;
-    float outKnee;
+    float inKnee;   ///< saturating stages: knee on the recursion value
+    float outKnee;  ///< knee on the output; `noKnee` where the output passes unsaturated
 };
 
-inline constexpr float none = 0.0f;
+inline constexpr float noKnee = 0.0f;
 
+/// Saturating pole with knees on its recursion value and its output.
 constexpr PoleStage P(Coefficient q, float inKnee, float outKnee) {
-    return {inKnee == none ? StageForm::outputKneeOnly : StageForm::saturating, q, inKnee, outKnee};
+    return {StageForm::saturating, q, inKnee, outKnee};
 }
-constexpr PoleStage L(Coefficient q) { return {StageForm::linear, q, none, none}; }
+/// Saturating pole whose output passes unsaturated.
+constexpr PoleStage P(Coefficient q, float inKnee) { return {StageForm::saturating, q, inKnee, noKnee}; }
+/// Pole with a plain state and a saturated output.
+constexpr PoleStage Pout(Coefficient q, float outKnee) { return {StageForm::outputKneeOnly, q, noKnee, outKnee}; }
+/// Linear pole.
+constexpr PoleStage L(Coefficient q) { return {StageForm::linear, q, noKnee, noKnee}; }
 
 inline constexpr std::size_t maxPoles = 5;
 
@@ -47,8 +55,10 @@ enum class OutputForm : uint8_t {
     difference,  ///< outGain * (2 * s_j - t), whatever the Type
 };
 
-/// Where the output and the feedback leave the chain. Pole numbers count from 1;
-/// `lastPole` stands for the chain's last pole.
+/// Stands for the chain's last pole, whatever the chain's length.
+inline constexpr std::size_t chainsLastPole = 0;
+
+/// Where the output and the feedback leave the chain. Pole numbers count from 1.
 struct Routing {
     std::size_t tap;           ///< the boost and the output follow this pole
     std::size_t feedbackPole;  ///< the fed-back value is this pole's output (boosted if it is the tap)
@@ -56,33 +66,32 @@ struct Routing {
     std::size_t differencePole;  ///< j of the difference output
 };
 
-inline constexpr std::size_t lastPole = 0;
-
 /// Output after pole `a`; the poles after it filter only the fed-back value.
-constexpr Routing tapAfter(std::size_t a) { return {a, lastPole, OutputForm::tapped, 0}; }
+constexpr Routing tapAfter(std::size_t a) { return {a, chainsLastPole, OutputForm::tapped, 0}; }
 /// Output 2 * s_j - t after the last pole, which also feeds back.
-constexpr Routing differenceTap(std::size_t j) { return {lastPole, lastPole, OutputForm::difference, j}; }
+constexpr Routing differenceTap(std::size_t j) { return {chainsLastPole, chainsLastPole, OutputForm::difference, j}; }
 /// Output after the last pole, feedback from an earlier pole's unboosted output.
-constexpr Routing loopAfter(std::size_t b) { return {lastPole, b, OutputForm::tapped, 0}; }
+constexpr Routing loopAfter(std::size_t b) { return {chainsLastPole, b, OutputForm::tapped, 0}; }
 
 enum class FeedbackForm : uint8_t {
     soft,    ///< fb = y * (y * 0.02 + 1) * resFeedback
     linear,  ///< fb = y * resFeedback
 };
 
+/// One configuration as the sample loop runs it; its control-rate update has a
+/// row of its own (`UpdateParameters`).
 struct PoleConfig {
     const char* name;
     PoleChain chain;
     Routing routing;
     float boostSlope;  ///< extra gain per unit of Pitch below 0.5 (5 V)
     FeedbackForm feedback;
-    UpdateParameters update;
     float outGain;
 
     constexpr std::size_t poleCount() const { return chain.count; }
-    constexpr std::size_t tap() const { return routing.tap == lastPole ? chain.count : routing.tap; }
+    constexpr std::size_t tap() const { return routing.tap == chainsLastPole ? chain.count : routing.tap; }
     constexpr std::size_t feedbackPole() const {
-        return routing.feedbackPole == lastPole ? chain.count : routing.feedbackPole;
+        return routing.feedbackPole == chainsLastPole ? chain.count : routing.feedbackPole;
     }
 
     constexpr CoefficientUse coefficientUse() const {

@@ -29,7 +29,7 @@ Coefficients update(const UpdateParameters& parameters, float pitch, float reson
 
 Coefficients updateFor(std::size_t poles, float pitch, float resonance = 0.5f, float zing = 1.0f) {
     const PoleConfig& config = poleConfigs[poles];
-    return update(config.update, pitch, resonance, zing, rate44k, config.coefficientUse());
+    return update(poleUpdates[poles], pitch, resonance, zing, rate44k, config.coefficientUse());
 }
 
 TEST(CutoffLimits, AreComputedOnceAtLoad) {
@@ -169,13 +169,13 @@ TEST(ConfigUpdate, PitchOffsetsMoveTheLimits) {
 TEST(ConfigUpdate, OnlyTheCoefficientsAConfigurationUsesAreWritten) {
     const PoleConfig& light = poleConfigs[5];
     Coefficients c{{7.0f, 7.0f, 7.0f, 7.0f}, 0.0f};
-    updateCoefficients(light.update, light.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
+    updateCoefficients(poleUpdates[5], light.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
     EXPECT_NE(c.q[0], 7.0f);
     EXPECT_EQ(c.q[1], 7.0f);
     EXPECT_EQ(c.q[2], 7.0f);
     EXPECT_EQ(c.q[3], 7.0f);
     const PoleConfig& full = poleConfigs[2];
-    updateCoefficients(full.update, full.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
+    updateCoefficients(poleUpdates[2], full.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
     EXPECT_TRUE(matchesAsWritten(c.q[1], "-0.955441"));  // 0.994375 * k at 311.127 Hz
     EXPECT_EQ(c.q[2], 7.0f);
     EXPECT_FLOAT_EQ(c.q[3], c.q[0] * 1.000625f);
