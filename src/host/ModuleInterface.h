@@ -49,6 +49,9 @@ typedef intptr_t(VEXA_CALL* HostCallback)(struct HostModuleRecord* record, int32
 /* Module entries, called by the host. */
 typedef intptr_t(VEXA_CALL* DispatchEntry)(struct HostModuleRecord* record, int32_t opcode, intptr_t a,
                                            intptr_t b, intptr_t c, intptr_t d);
+/* The current block routine, called by the host once per block with the record's
+ * object: reads the bound input buffers and writes the output buffer at
+ * positions start .. start + count - 1. The buffers are the host's. */
 typedef void(VEXA_CALL* SubProcess)(void* object, int32_t start, int32_t count);
 
 typedef struct HostEvent {
@@ -59,6 +62,8 @@ typedef struct HostEvent {
     int32_t pinIndex;  /* host: index of the pin whose status changed (type 0) */
 } HostEvent;
 
+/* Called by the host between blocks with the record's object; the event is the
+ * host's and is read only during the call. */
 typedef void(VEXA_CALL* EventEntry)(void* object, const HostEvent* event);
 
 enum { HostModuleRecordMagic = 0x5345504C, HostModuleRecordVersion = 1 };
@@ -107,26 +112,33 @@ typedef struct PinProperties {
     int32_t reserved;        /* host: never written by the module */
 } PinProperties;
 
-/* Dispatcher opcodes (host to module). */
+/* Dispatcher opcodes (host to module), sent through HostModuleRecord.dispatch.
+ * The host makes every call for one instance one at a time, from any thread,
+ * and never during another call for the same instance. Arguments not named
+ * are ignored; any other opcode does nothing and returns 0. */
 enum ModuleOpcode {
-    ModuleOpcodeOpen = 0,
-    ModuleOpcodeClose = 1,
-    ModuleOpcodeSetSampleRate = 2,
-    ModuleOpcodeSetBlockSize = 3,
-    ModuleOpcodeGetPinProperties = 6,
-    ModuleOpcodeHook8 = 8,
-    ModuleOpcodeHook12 = 12,
-    ModuleOpcodeGetSubProcessInfo = 13
+    ModuleOpcodeOpen = 0,              /* no arguments; binds the pins and installs the block routine; returns 0 */
+    ModuleOpcodeClose = 1,             /* no arguments; frees the instance, the record is gone on return; returns 1 */
+    ModuleOpcodeSetSampleRate = 2,     /* d: the bits of a 32-bit float, in Hz; returns 0 */
+    ModuleOpcodeSetBlockSize = 3,      /* b: samples per block, signed; returns 0 */
+    ModuleOpcodeGetPinProperties = 6,  /* a: pin index, c: PinProperties* the host cleared and owns;
+                                          returns 1 if the pin exists and was described, else 0 */
+    ModuleOpcodeHook8 = 8,             /* a: index passed on to the module's hook (none here); returns 0 */
+    ModuleOpcodeHook12 = 12,           /* a, b, c: passed on to the module's hook (none here); returns 0 */
+    ModuleOpcodeGetSubProcessInfo = 13 /* no arguments; returns a SubProcessInfo* the library owns, valid
+                                          until the next such call for any instance */
 };
 
-/* Callback opcodes (module to host). */
+/* Callback opcodes (module to host), sent through HostCallback with the
+ * instance's own record, only from inside a host call to that instance.
+ * Arguments not named are 0. */
 enum HostOpcode {
-    HostOpcodeSetPinStatus = 0,
-    HostOpcodeGetSampleClock = 3,
-    HostOpcodeGetPinBuffer = 7,
-    HostOpcodeRequestSleep = 10,
-    HostOpcodeGetPinCount = 14,
-    HostOpcodeSubProcessChanged = 22
+    HostOpcodeSetPinStatus = 0,      /* a: pin index, b: PinStatus, c: sample clock; result unused */
+    HostOpcodeGetSampleClock = 3,    /* no arguments; returns the host's sample clock (32 bits) */
+    HostOpcodeGetPinBuffer = 7,      /* a: pin index; returns the host-owned sample buffer of that pin */
+    HostOpcodeRequestSleep = 10,     /* no arguments; the output has settled at silence; result unused */
+    HostOpcodeGetPinCount = 14,      /* no arguments; returns how many pins the host made, 0 or less for none */
+    HostOpcodeSubProcessChanged = 22 /* no arguments; record.subProcess holds a new routine; result unused */
 };
 
 enum { ModuleInterfaceVersion = 2230, AudioInstanceType = 1 };
