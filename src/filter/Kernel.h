@@ -82,19 +82,18 @@ template <std::size_t Poles>
     updateCoefficients(poleUpdates[Poles], use, pitch, resonance, zing, freqScale, c);
 }
 
-/// Everything the sample loop reads and writes between samples, copied out of
-/// the filter at the start of a block and back at its end, so that it lives in
-/// registers while the block runs.
+/// What the sample loop carries from one sample to the next, copied out of the
+/// filter at the start of a block and back at its end, so that it lives in
+/// registers while the block runs. The coefficients are kept apart: the update
+/// writes them through a reference, and what it can see cannot stay in registers.
 struct LoopState {
     std::array<float, maxPoles> s;
-    Coefficients c;
     float fb;
     float lastPitch, lastResonance, lastZing;  ///< inputs of the last coefficient update
     bool resetPending;
 
     explicit LoopState(const LadderFilter& f)
         : s{f.s1, f.s2, f.s3, f.s4, f.s5},
-          c{{f.k, f.kA, f.kB, f.kC}, f.resFeedback},
           fb(f.fb),
           lastPitch(f.lastPitch),
           lastResonance(f.lastResonance),
@@ -103,8 +102,6 @@ struct LoopState {
 
     void storeInto(LadderFilter& f) const {
         f.s1 = s[0], f.s2 = s[1], f.s3 = s[2], f.s4 = s[3], f.s5 = s[4];
-        f.k = c.q[0], f.kA = c.q[1], f.kB = c.q[2], f.kC = c.q[3];
-        f.resFeedback = c.resFeedback;
         f.fb = fb;
         f.lastPitch = lastPitch, f.lastResonance = lastResonance, f.lastZing = lastZing;
         f.resetPending = resetPending;
@@ -124,7 +121,7 @@ class BlockKernel {
     static constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
 public:
-    BlockKernel(LadderFilter& f, int32_t start, int32_t n)
+    BlockKernel(LadderFilter& f, int32_t start, int32_t n, Coefficients& coefficients)
         : filter(f),
           signal(f.signalIn + start),
           pitch(f.pitchIn + start),
@@ -134,6 +131,7 @@ public:
           zing(controlValue(f.zingIn[start], zingRange)),
           freqScale(f.freqScale),
           outGain(f.outGain),
+          c(coefficients),
           st(f) {}
 
     /// Walks the block in segments that end where a coefficient update may
@@ -180,7 +178,7 @@ private:
         st.lastPitch = p;
         st.lastResonance = r;
         st.lastZing = zing;
-        updateFor<Poles>(p, r, zing, freqScale, st.c);
+        updateFor<Poles>(p, r, zing, freqScale, c);
         if (shouldFlushFeedback(st.fb)) st.fb = 0.0f;
     }
 
@@ -197,7 +195,7 @@ private:
         float fedBack = 0.0f;
         float y = x;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((y = atPole<I>(runPole<Poles, I>(y, st.fb, st.c, st.s[I]), x, boost, signalOut, fedBack)), ...);
+            ((y = atPole<I>(runPole<Poles, I>(y, st.fb, c, st.s[I]), x, boost, signalOut, fedBack)), ...);
         }(std::make_index_sequence<poleCount>{});
         out[i] = signalOut;
         st.fb = feedbackFrom(fedBack, boost);
@@ -228,11 +226,11 @@ private:
         if constexpr (config.feedback == FeedbackForm::soft) {
             float held = fedBack > softFeedbackTurn ? fedBack : softFeedbackTurn;
             held = held < softFeedbackCeiling ? held : softFeedbackCeiling;
-            return held * (held * softFeedbackCurve + 1.0f) * st.c.resFeedback;
+            return held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
         } else if constexpr (linearFeedbackFromTap) {
-            return fedBack * (boost * st.c.resFeedback);
+            return fedBack * (boost * c.resFeedback);
         } else {
-            return fedBack * st.c.resFeedback;
+            return fedBack * c.resFeedback;
         }
     }
 
@@ -245,13 +243,17 @@ private:
     const float zing;
     const float freqScale;
     const float outGain;
+    Coefficients& c;
     LoopState st;
 };
 
 /// Processes one block of configuration `Poles`.
 template <std::size_t Poles, bool HighPass>
 void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
-    BlockKernel<Poles, HighPass>(filter, start, count).run();
+    Coefficients c{{filter.k, filter.kA, filter.kB, filter.kC}, filter.resFeedback};
+    BlockKernel<Poles, HighPass>(filter, start, count, c).run();
+    filter.k = c.q[0], filter.kA = c.q[1], filter.kB = c.q[2], filter.kC = c.q[3];
+    filter.resFeedback = c.resFeedback;
 }
 
 }  // namespace vexa
