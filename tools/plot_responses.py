@@ -56,8 +56,8 @@ FORMATS = {".png": "png", ".svg": "svg", ".pdf": "pdf"}
 # Beyond this many pixels a side a PNG takes hundreds of megabytes to draw.
 LARGEST_SIDE = 8000
 # Below these the labels of a panel run into each other.
-SMALLEST_OVERLAY = (400, 300)
-SMALLEST_PANEL = (120, 90)
+SMALLEST_OVERLAY = (640, 360)
+SMALLEST_PANEL = (160, 110)
 # Room for the title and the legend above a grid's panels.
 GRID_HEADER_PIXELS = 120
 
@@ -372,12 +372,22 @@ def plot_grid(responses, figure, title, summary):
         summary.nominal_marked = True
     if summary.oscillating:
         handles.append(Line2D([], [], color="black", **OSCILLATION_STYLE, label="self-oscillation, at its frequency"))
-    legend_axes.legend(handles=handles, loc="center", fontsize=8, ncol=min(len(handles), LEGEND_COLUMNS),
-                       frameon=False)
+    fit_legend(figure, legend_axes, handles)
     figure.suptitle((title or f"Frequency responses of {len(configurations)} configurations") + "\n"
                     + describe_conditions(responses, single_filter=False), fontsize=11)
     summary.axes = first
     return len(configurations)
+
+
+def fit_legend(figure, legend_axes, handles):
+    """The legend in as few lines as the figure's width allows."""
+    renderer = figure.canvas.get_renderer()
+    for columns in range(min(len(handles), LEGEND_COLUMNS), 1, -1):
+        legend = legend_axes.legend(handles=handles, loc="center", fontsize=8, ncol=columns, frameon=False)
+        if legend.get_window_extent(renderer).width <= figure.bbox.width:
+            return
+        legend.remove()
+    legend_axes.legend(handles=handles, loc="center", fontsize=8, ncol=1, frameon=False)
 
 
 def plot_overlay(responses, figure, title, summary):
@@ -498,8 +508,8 @@ def main(arguments):
     # Text stays text in SVG: smaller, searchable and editable.
     matplotlib.rcParams["svg.fonttype"] = "none"
     try:
-        picture_kind = picture_format(options.picture)
         refuse_to_overwrite_input(options.picture, options.csv)
+        picture_kind = picture_format(options.picture)
         responses = read_responses(options.csv)
         panels = len({curve.configuration for curve in responses.curves}) if options.kind == "grid" else 1
         width, height = options.size
