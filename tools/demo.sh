@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 host=build/linux/vexa-host
-plot=(/usr/bin/python3 tools/plot_responses.py)
+plot=(python3 tools/plot_responses.py)
 out=out/demo
 mkdir -p "$out"
 started=$EPOCHREALTIME
@@ -39,10 +39,13 @@ echo
 echo "Measuring the frequency responses:"
 "$host" response --all --type both -o "$out/responses.csv" --force
 "${plot[@]}" grid "$out/responses.csv" "$out/responses.png" --force --size 1800x1200 \
-  --title "Vexa LP Filter 2, all thirty configurations: Pitch 5 V (440 Hz), Resonance 5 V, Zing 10 V, 48 kHz"
+  --title "Vexa LP Filter 2, all thirty configurations"
+"$host" response --all --type both --resonance 0,5,9 -o "$out/responses-resonance.csv" --force
+"${plot[@]}" grid "$out/responses-resonance.csv" "$out/responses-resonance.png" --force --size 1800x1200 \
+  --title "Vexa LP Filter 2, all thirty configurations at three Resonance values"
 "$host" response --poles 4:4 --resonance 0,2.5,5,7.5,9 -o "$out/resonance-4-4.csv" --force
 "${plot[@]}" overlay "$out/resonance-4-4.csv" "$out/resonance-4-4.png" --force --size 1000x600 \
-  --title "4:4 LP at Pitch 5 V (440 Hz) and several Resonance values"
+  --title "4:4 LP at several Resonance values"
 
 echo
 echo "Tracking of the resonant peak (1 V/octave) at Resonance 8 V:"

@@ -2,7 +2,9 @@
 // pole count, a high-pass that falls below its cutoff, a resonant peak that
 // grows with Resonance and follows Pitch, and the CSV and table the command writes.
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -133,7 +135,7 @@ TEST(ResponseTest, CommandWritesCsvFromTwentyHertzToTwentyKilohertz) {
     ASSERT_EQ(result.exitCode, 0) << result.standardError;
     std::ifstream csv(folder.path("r.csv"));
     std::string header;
-    std::getline(csv, header);
+    while (std::getline(csv, header) && header.rfind("#", 0) == 0) {}
     EXPECT_EQ(header, "frequency_hz,4:5f LP R=0V,4:5f LP R=9V,4:5f HP R=0V,4:5f HP R=9V");
     std::vector<std::vector<double>> rows;
     for (std::string line; std::getline(csv, line);) {
@@ -149,6 +151,40 @@ TEST(ResponseTest, CommandWritesCsvFromTwentyHertzToTwentyKilohertz) {
     // Against the library's own measurement of the same curve.
     const Spectrum lowPass = measure("4:5f", "LP", 5.0, 9.0);
     for (const auto& row : rows) EXPECT_NEAR(row[2], lowPass.decibelsAt(row[0]), 0.001) << row[0];
+}
+
+/// The "# key: value" lines before a CSV's column titles; a key given several times keeps every value.
+std::multimap<std::string, std::string> csvConditions(const std::string& path) {
+    std::multimap<std::string, std::string> conditions;
+    std::ifstream csv(path);
+    for (std::string line; std::getline(csv, line) && line.rfind("#", 0) == 0;) {
+        const std::size_t colon = line.find(": ");
+        if (colon != std::string::npos) conditions.emplace(line.substr(2, colon - 2), line.substr(colon + 2));
+    }
+    return conditions;
+}
+
+TEST(ResponseTest, CsvRecordsWhatWasMeasuredAndWhichCurvesOscillate) {
+    const TemporaryFolder folder;
+    const RunResult result = runHost({"response", "--poles", "4:5", "--pitch", "6", "--zing", "20", "--resonance",
+                                      "0,10", "--rate", "44100", "--block-size", "32", "--points", "11", "-o",
+                                      folder.path("r.csv")});
+    ASSERT_EQ(result.exitCode, 0) << result.standardError;
+    const auto conditions = csvConditions(folder.path("r.csv"));
+    const auto only = [&conditions](const std::string& key) {
+        EXPECT_EQ(conditions.count(key), 1u) << key;
+        const auto found = conditions.find(key);
+        return found == conditions.end() ? std::string() : found->second;
+    };
+    EXPECT_EQ(only("pitch_v"), "6");
+    EXPECT_NEAR(std::stod(only("nominal_cutoff_hz")), 880.0, 0.001);
+    EXPECT_EQ(only("zing_v"), "20");
+    EXPECT_EQ(only("sample_rate_hz"), "44100");
+    EXPECT_EQ(only("block_size"), "32");
+    EXPECT_EQ(only("module"), std::filesystem::path(moduleLibrary()).filename().string());
+    // Resonance 10 V makes 4:5 sing on its own (the command warns too); Resonance 0 never does.
+    EXPECT_EQ(only("oscillates"), "4:5 LP R=10V");
+    EXPECT_NE(result.standardError.find("4:5 LP R=10V still rings"), std::string::npos) << result.standardError;
 }
 
 TEST(ResponseTest, PeaksTableListsNinePitchesWithTheirCents) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <string_view>
 #include <memory>
 
@@ -133,9 +134,15 @@ double TrackingPoint::cents() const { return peak ? centsPerOctave * std::log2(p
 
 double nominalCutoffHz(double pitchVolts) { return referenceHz * std::pow(2.0, pitchVolts - referenceVolts); }
 
-std::vector<ResponseCurve> measureResponses(const ResponseRequest& request) {
+ResponseMeasurement measureResponses(const ResponseRequest& request) {
     const ResolvedRequest resolved = resolve(request);
-    std::vector<ResponseCurve> curves;
+    ResponseMeasurement measurement;
+    measurement.conditions.pitchVolts = resolved.pitchVolts;
+    measurement.conditions.zingVolts = resolved.zingVolts;
+    measurement.conditions.sampleRate = request.sampleRate;
+    measurement.conditions.blockSize = request.blockSize;
+    measurement.conditions.module = std::filesystem::path(request.modulePath).filename().string();
+    std::vector<ResponseCurve>& curves = measurement.curves;
     for (const ListChoice& configuration : resolved.configurations) {
         for (const ListChoice& type : resolved.types) {
             for (const double resonance : resolved.resonances) {
@@ -153,7 +160,7 @@ std::vector<ResponseCurve> measureResponses(const ResponseRequest& request) {
             }
         }
     }
-    return curves;
+    return measurement;
 }
 
 TrackingTable measureTracking(const ResponseRequest& request) {
@@ -191,8 +198,20 @@ TrackingTable measureTracking(const ResponseRequest& request) {
     return table;
 }
 
-void writeResponseCsv(std::FILE* stream, const std::vector<ResponseCurve>& curves,
+void writeResponseCsv(std::FILE* stream, const ResponseMeasurement& measurement,
                       const std::vector<double>& frequencies) {
+    const ResponseConditions& conditions = measurement.conditions;
+    const std::vector<ResponseCurve>& curves = measurement.curves;
+    std::fprintf(stream, "# Small-signal magnitude responses in dB, measured by vexa-host response\n");
+    std::fprintf(stream, "# pitch_v: %s\n", formatVolts(conditions.pitchVolts).c_str());
+    std::fprintf(stream, "# nominal_cutoff_hz: %.3f\n", nominalCutoffHz(conditions.pitchVolts));
+    std::fprintf(stream, "# zing_v: %s\n", formatVolts(conditions.zingVolts).c_str());
+    std::fprintf(stream, "# sample_rate_hz: %d\n", conditions.sampleRate);
+    std::fprintf(stream, "# block_size: %d\n", static_cast<int>(conditions.blockSize));
+    std::fprintf(stream, "# module: %s\n", conditions.module.c_str());
+    for (const ResponseCurve& curve : curves) {
+        if (!curve.spectrum.settled) std::fprintf(stream, "# oscillates: %s\n", curve.title().c_str());
+    }
     std::fprintf(stream, "frequency_hz");
     for (const ResponseCurve& curve : curves) std::fprintf(stream, ",%s", curve.title().c_str());
     std::fprintf(stream, "\n");
@@ -254,9 +273,8 @@ void runResponse(const ResponseRequest& request) {
         output.commit();
         return;
     }
-    const std::vector<ResponseCurve> curves = measureResponses(request);
-    writeResponseCsv(output.stream(),
-                     curves, logSpacedFrequencies(lowestFrequencyHz, highestFrequency(request.sampleRate), request.points));
+    writeResponseCsv(output.stream(), measureResponses(request),
+                     logSpacedFrequencies(lowestFrequencyHz, highestFrequency(request.sampleRate), request.points));
     output.commit();
 }
 

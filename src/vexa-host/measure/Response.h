@@ -43,6 +43,22 @@ struct ResponseCurve {
     std::string title() const;
 };
 
+/// What one run measured the curves at, kept with them in the CSV.
+struct ResponseConditions {
+    double pitchVolts = 0.0;
+    double zingVolts = 0.0;
+    int sampleRate = 0;     ///< Hz
+    int32_t blockSize = 0;  ///< samples per block
+    /// File name of the module library measured.
+    std::string module;
+};
+
+/// The curves of one run and what they were measured at.
+struct ResponseMeasurement {
+    ResponseConditions conditions;
+    std::vector<ResponseCurve> curves;
+};
+
 /// The resonant peak of one configuration at one Pitch.
 struct TrackingPoint {
     double pitchVolts = 0.0;
@@ -73,12 +89,15 @@ struct TrackingTable {
 double nominalCutoffHz(double pitchVolts);
 
 /// Measures the curves the request asks for; throws UsageError or ModuleLoadError.
-std::vector<ResponseCurve> measureResponses(const ResponseRequest& request);
+ResponseMeasurement measureResponses(const ResponseRequest& request);
 /// Measures the tracking table the request asks for.
 TrackingTable measureTracking(const ResponseRequest& request);
 
-/// Writes curves as CSV: frequency, then one column of decibels per curve.
-void writeResponseCsv(std::FILE* stream, const std::vector<ResponseCurve>& curves,
+/// Writes curves as CSV: '#' lines of "key: value" saying what was measured
+/// (pitch_v, nominal_cutoff_hz, zing_v, sample_rate_hz, block_size, module, and
+/// one "oscillates: TITLE" per self-oscillating curve), then the frequency and
+/// one column of decibels per curve.
+void writeResponseCsv(std::FILE* stream, const ResponseMeasurement& measurement,
                       const std::vector<double>& frequencies);
 /// Writes the tracking table: in detail for one configuration, as cents for several.
 void writeTrackingTable(std::FILE* stream, const TrackingTable& table);
