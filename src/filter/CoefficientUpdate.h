@@ -161,8 +161,13 @@ struct ControlRange {
 /// Pitch: the boost follows it down to -12 V, the cutoff is held above 10.6 V.
 inline constexpr ControlRange pitchRange{-1.2f, 1.1f};
 inline constexpr ControlRange resonanceRange{0.0f, resonanceCeiling};
-/// Zing: 0.1 V to 50 V.
-inline constexpr ControlRange zingRange{0.01f, 5.0f};
+/// Zing: 0 to 50 V.
+inline constexpr ControlRange zingRange{0.0f, 5.0f};
+
+/// Zing as the update sees it: a negative Zing would turn the resonance curve
+/// round, so that the feedback grows as the cutoff falls, and drive the light
+/// configurations' loops to their limits; it is held at 0.
+inline float heldZing(float zing) { return zing > 0.0f ? zing : 0.0f; }
 
 /// A control sample with NaN read as 0 and infinities held at the range's edges.
 inline float controlValue(float v, ControlRange range) {

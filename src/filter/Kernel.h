@@ -128,7 +128,7 @@ public:
           resonance(f.resonanceIn + start),
           out(f.output + start),
           count(n),
-          zing(controlValue(f.zingIn[start], zingRange)),
+          zing(heldZing(controlValue(f.zingIn[start], zingRange))),
           freqScale(f.freqScale),
           outGain(f.outGain),
           c(coefficients),

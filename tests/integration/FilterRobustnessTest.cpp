@@ -77,7 +77,7 @@ float readingOf(const BadValue& bad) {
     switch (bad.pin) {
     case pitchPin: return high ? 1.1f : -1.2f;   // 11 V, -12 V
     case resonancePin: return high ? 1.2f : 0.0f;  // 12 V, 0 V
-    default: return high ? 5.0f : 0.01f;           // Zing 50 V, 0.1 V
+    default: return high ? 5.0f : 0.0f;            // Zing 50 V, 0 V
     }
 }
 
@@ -106,6 +106,16 @@ TEST(BadInput, ResonanceIsHeldBetweenZeroAndTwelveVolts) {
         // Inside the range every value still counts.
         auto full = runWithBadBlock(poles, {resonancePin, 1.0f}, true);
         EXPECT_NE(outputOf(*full, 0, 512), outputOf(*held, 0, 512)) << "Poles " << poles;
+    }
+}
+
+TEST(BadInput, NegativeZingIsHeldAtZero) {
+    for (int16_t poles = 0; poles < 30; ++poles) {
+        auto none = runWithBadBlock(poles, {zingPin, 0.0f}, true);
+        for (const float negative : {-0.2f, -2.0f, -1e30f}) {
+            auto host = runWithBadBlock(poles, {zingPin, negative}, true);
+            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*none, 0, 512)) << "Poles " << poles << " at " << negative;
+        }
     }
 }
 
