@@ -164,10 +164,14 @@ inline constexpr ControlRange resonanceRange{0.0f, resonanceCeiling};
 /// Zing: 0 to 50 V.
 inline constexpr ControlRange zingRange{0.0f, 5.0f};
 
-/// Zing as the update sees it: a negative Zing would turn the resonance curve
-/// round, so that the feedback grows as the cutoff falls, and drive the light
-/// configurations' loops to their limits; it is held at 0.
-inline float heldZing(float zing) { return zing > 0.0f ? zing : 0.0f; }
+/// Zing as the update sees it, held inside its range. A negative Zing would turn
+/// the resonance curve round, so that the feedback grows as the cutoff falls;
+/// above 50 V the curve is extrapolated and the feedback grows with Zing without
+/// bound. Either drives the light configurations' loops to their limits.
+inline float heldZing(float zing) {
+    const float above = zing > zingRange.low ? zing : zingRange.low;
+    return above < zingRange.high ? above : zingRange.high;
+}
 
 /// A control sample with NaN read as 0 and infinities held at the range's edges.
 inline float controlValue(float v, ControlRange range) {

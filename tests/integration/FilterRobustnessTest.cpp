@@ -109,20 +109,26 @@ TEST(BadInput, ResonanceIsHeldBetweenZeroAndTwelveVolts) {
     }
 }
 
-TEST(BadInput, NegativeZingIsHeldAtZero) {
+TEST(BadInput, ZingIsHeldBetweenZeroAndFiftyVolts) {
     for (int16_t poles = 0; poles < 30; ++poles) {
         auto none = runWithBadBlock(poles, {zingPin, 0.0f}, true);
         for (const float negative : {-0.2f, -2.0f, -1e30f}) {
             auto host = runWithBadBlock(poles, {zingPin, negative}, true);
             EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*none, 0, 512)) << "Poles " << poles << " at " << negative;
         }
+        auto full = runWithBadBlock(poles, {zingPin, 5.0f}, true);
+        for (const float huge : {5.5f, 1e30f}) {
+            auto host = runWithBadBlock(poles, {zingPin, huge}, true);
+            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*full, 0, 512)) << "Poles " << poles << " at " << huge;
+        }
     }
 }
 
 TEST_P(BadInput, HugeValuesEndInAResetFromWhichTheFilterRecovers) {
     const BadValue bad = GetParam();
-    // A huge Pitch is the highest cutoff and a huge Resonance is held: neither runs away.
-    if (!std::isfinite(bad.value) || bad.pin == pitchPin || bad.pin == resonancePin) return;
+    // Only Signal can run the filter away: a huge Pitch is the highest cutoff, a
+    // huge Resonance or Zing is held at the edge of its range.
+    if (!std::isfinite(bad.value) || bad.pin != signalPin) return;
     for (const int16_t poles : {0, 7, 16, 18, 26}) {
         auto host = runWithBadBlock(poles, bad, true);
         // The block after the bad one sounds like a freshly opened filter, scaled
