@@ -24,7 +24,7 @@ struct Coefficients {
 /// whose state is not saturated (those must stay inside the stable range).
 struct CoefficientUse {
     std::array<bool, coefficientCount> computed;
-    std::array<bool, coefficientCount> needsStableFloor;
+    std::array<bool, coefficientCount> needsStableRange;
 };
 
 /// Per-configuration constants of the update.
@@ -46,6 +46,10 @@ extern const float cutoffMaxAlt;
 /// Lowest pole coefficient: the value of k at the lowest cutoff at 48 kHz. Below
 /// it a pole without saturation in its state would sit outside the unit circle.
 inline constexpr float stableCoefficientFloor = -0.99966f;
+/// Highest coefficient of a pole without saturation in its state, the floor's
+/// mirror. k reaches 0.998 at half the sample rate, so a detuned copy above 1
+/// (1.0038 k below 43 kHz) would sit outside the unit circle and run away.
+inline constexpr float stableCoefficientCeiling = 0.99966f;
 
 namespace detail {
 inline constexpr double referencePitch = 0.5;  // 5 V
@@ -131,7 +135,10 @@ inline void updateCoefficients(const UpdateParameters& parameters, const Coeffic
         float q = parameters.multiplierPrecision == Precision::single
                       ? static_cast<float>(detail::detuning[i]) * k
                       : static_cast<float>(detail::detuning[i] * k);
-        if (use.needsStableFloor[i] && q < stableCoefficientFloor) q = stableCoefficientFloor;
+        if (use.needsStableRange[i]) {
+            if (q < stableCoefficientFloor) q = stableCoefficientFloor;
+            if (q > stableCoefficientCeiling) q = stableCoefficientCeiling;
+        }
         out.q[i] = q;
     }
     const auto w = static_cast<float>(static_cast<double>(k) * zing * detail::curveSpan);

@@ -100,7 +100,7 @@ struct PoleConfig {
         for (std::size_t i = 0; i < chain.count; ++i) {
             const auto q = static_cast<std::size_t>(chain.stages[i].coefficient);
             use.computed[q] = true;
-            if (chain.stages[i].form != StageForm::saturating) use.needsStableFloor[q] = true;
+            if (chain.stages[i].form != StageForm::saturating) use.needsStableRange[q] = true;
         }
         return use;
     }

@@ -209,6 +209,20 @@ TEST(StableRange, UnsaturatedPoleOfFourThreeKeepsItsDetunedCoefficientInRange) {
     EXPECT_LT(updateFor(26, -1.0f).q[2], -1.0f);
 }
 
+TEST(StableRange, DetunedCoefficientOfFourThreeStaysBelowOneAtTheTopOfLowRates) {
+    // At 22.05 kHz the top of the Pitch range is half the sample rate: k = 0.998
+    // and kB = 1.0038 k would lie above 1.
+    const float rate22k = 2.0f / 22050.0f;
+    const CoefficientUse use = poleConfigs[28].coefficientUse();
+    const Coefficients top = update(poleUpdates[28], 1.05f, 0.0f, 0.01f, rate22k, use);
+    EXPECT_GT(top.q[0], 0.99f);
+    EXPECT_EQ(top.q[2], stableCoefficientCeiling);
+    // At 44.1 kHz and above the top stays inside and is left as computed.
+    const Coefficients top44k = updateFor(28, 1.05f);
+    EXPECT_FLOAT_EQ(top44k.q[2], static_cast<float>(1.0038 * top44k.q[0]));
+    EXPECT_LT(top44k.q[2], stableCoefficientCeiling);
+}
+
 TEST(FeedbackFlush, VanishingAndInvalidFeedbackIsFlushed) {
     EXPECT_TRUE(shouldFlushFeedback(0.0f));
     EXPECT_TRUE(shouldFlushFeedback(1e-35f));

@@ -116,8 +116,8 @@ TEST(PoleConfigTable, DerivedCoefficientSets) {
     for (const std::size_t light : {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27}) {
         EXPECT_EQ(computed(light), (std::array<bool, 4>{true, false, false, false})) << light;
     }
-    EXPECT_TRUE(poleConfigs[28].coefficientUse().needsStableFloor[2]);
-    EXPECT_FALSE(poleConfigs[26].coefficientUse().needsStableFloor[2]);
+    EXPECT_TRUE(poleConfigs[28].coefficientUse().needsStableRange[2]);
+    EXPECT_FALSE(poleConfigs[26].coefficientUse().needsStableRange[2]);
 }
 
 TEST(KernelSelection, EveryValueHasItsOwnRoutineAndGain) {
