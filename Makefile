@@ -7,7 +7,7 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak clean
+.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean
 
 # How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
 FUZZ_SECONDS ?= 600
@@ -36,6 +36,10 @@ fuzz: fuzz-build
 
 soak: linux
 	@build/linux/soak --minutes=$(SOAK_MINUTES)
+
+# Every configuration with every input at its extremes, the whole grid (about ten minutes).
+extremes: linux
+	@build/linux/extremes --full
 
 demo: all
 	@bash tools/demo.sh

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test suite against every build and prints one summary line.
-# Expects the builds of `make all asan` and a prepared Wine (scripts/setup-wine.sh).
+# Runs every test suite of every build through CTest and prints one line per
+# suite and one summary line. Expects the builds of `make all asan fuzz-build`
+# and a prepared Wine (scripts/setup-wine.sh).
 set -uo pipefail
 cd "$(dirname "$0")/.."
-
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 logs=build/test-logs
 mkdir -p "$logs"
@@ -15,37 +11,35 @@ passed=0
 failed=0
 failures=()
 
-# run NAME COMMAND...: runs one suite, keeps its output in a log, reports one line.
-run() {
-  local name=$1
-  shift
-  local log="$logs/$name.log"
-  local started=$SECONDS
-  if "$@" >"$log" 2>&1; then
-    passed=$((passed + 1))
-    printf '  %-28s ok     (%ss) %s\n' "$name" $((SECONDS - started)) "$(grep -E '^\[  PASSED  \]' "$log" | tail -n 1 | tr -d '\r')"
-  else
-    failed=$((failed + 1))
-    failures+=("$name")
-    printf '  %-28s FAILED (%ss), last lines of %s:\n' "$name" $((SECONDS - started)) "$log"
-    tail -n 40 "$log" | tr -d '\r' | sed 's/^/      /'
-  fi
-}
-
 echo "Test suites:"
-run unit-native build/linux/unit_tests
-run integration-native build/linux/integration_tests --module=build/linux/VexaLPFilter2.so
-run tools build/linux/tools_tests
-run unit-sanitized build/asan/unit_tests
-run integration-sanitized build/asan/integration_tests --module=build/asan/VexaLPFilter2.so
-run dll-headers-win32 scripts/check-dll.sh build/win32/VexaLPFilter2.sep i386
-run dll-headers-win64 scripts/check-dll.sh build/win64/VexaLPFilter2.sep x86-64
-run integration-win64-wine /usr/lib/wine/wine64 build/win64/integration_tests.exe
-run integration-win32-wine /usr/lib/wine/wine build/win32/integration_tests.exe
-run x87-free-block-code-win32 scripts/check-sse2.sh build/win32/VexaLPFilter2.sep
-run soak-one-minute build/linux/soak --minutes=1
-run soak-sanitized build/asan/soak --minutes=1 --module=build/asan/VexaLPFilter2.so
-run fuzz-60-seconds env FUZZ_SEED=2026 scripts/run-fuzzer.sh 60
+for preset in linux asan win64 win32 fuzz; do
+  log="$logs/ctest-$preset.log"
+  ctest --preset "$preset" >"$log" 2>&1
+  # One CTest result line per suite: "  3/5 Test  #3: tools ......   Passed   9.12 sec"
+  while read -r name result seconds; do
+    if [ "$result" = Passed ]; then
+      passed=$((passed + 1))
+      printf '  %-32s ok     (%ss)\n' "$name" "$seconds"
+    else
+      failed=$((failed + 1))
+      failures+=("$name")
+      printf '  %-32s FAILED (%ss), see %s\n' "$name" "$seconds" "$log"
+    fi
+  done < <(sed -n -E 's/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: +([^ ]+) +\.+ *(\*\*\*)?([A-Za-z]+)[^0-9]*([0-9.]+) sec.*/\1 \3 \4/p' "$log")
+  if ! grep -q -E '^[0-9]+% tests passed' "$log"; then
+    failed=$((failed + 1))
+    failures+=("ctest-$preset")
+    echo "  ctest --preset $preset did not run; last lines of $log:"
+    tail -n 20 "$log" | sed 's/^/      /'
+  fi
+done
+
+if [ "$failed" -ne 0 ]; then
+  for preset in linux asan win64 win32 fuzz; do
+    grep -q -E 'tests failed out of' "build/test-logs/ctest-$preset.log" && grep -q -E '[1-9][0-9]* tests failed' "build/test-logs/ctest-$preset.log" &&
+      { echo; echo "Output of the failed suites of $preset:"; sed -n '/Start/!p' "build/test-logs/ctest-$preset.log" | tail -n 60 | sed 's/^/      /'; }
+  done
+fi
 
 echo
 echo "suites: $passed passed, $failed failed"
