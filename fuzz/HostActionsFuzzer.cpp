@@ -32,18 +32,37 @@ constexpr int32_t largestBlock = 8192;
 constexpr int32_t bufferCapacity = largestBlock + 64;
 constexpr int32_t maxActions = 64;
 
-/// Bound on the output while every input stays in its documented range: Signal
-/// within +-10 (100 V), Resonance 0 to 1, Zing 0 to 5 (50 V) and a finite Pitch.
-/// The largest output seen in such runs is printed at exit. The loudest case
-/// found is "2-3:5f" at Zing 50 V with 100 V noise and Pitch and Resonance
-/// jumping at random every sample: 136 (1360 V), a linear loop held only by
-/// its first pole's knee. The bound leaves room above it.
-constexpr float outputBound = 300.0f;
+/// The documented ranges: inputs inside them since the last Open are "in range".
+constexpr float signalLimit = 10.0f;  // 100 V
+constexpr float lowestPitch = -1.0f;  // -10 V
+constexpr float highestPitch = 1.1f;  // 11 V
+constexpr float highestResonance = 1.0f;
+constexpr float highestZing = 5.0f;  // 50 V
+constexpr float lowestSampleRate = 22050.0f;
+constexpr float highestSampleRate = 192000.0f;
+constexpr float initialSampleRate = 44100.0f;  // the module's rate until the host sends one
+
+/// Bound on the output while every input stays in range. The loudest case found
+/// is "2-3:5f" at Zing 50 V with 100 V noise and Pitch and Resonance jumping at
+/// random every sample: 136 (1360 V), a linear loop held only by its first
+/// pole's knee. The bound leaves room above it.
+constexpr float inRangeBound = 300.0f;
+
+/// Whatever the inputs, the output stays below the module's ceiling and below
+/// a multiple of the loudest Signal since Open (counted as at least 10 V):
+/// out-of-range controls and sample rates may colour the sound but must not
+/// run it away. The largest ratio found is 9.5; the bound leaves room above it.
+constexpr float outputCeiling = 1000.0f;
+constexpr float signalGainBound = 40.0f;
+constexpr float quietSignalLevel = 1.0f;
 
 float largestOutputInRange = 0.0f;
+float largestGainOutOfRange = 0.0f;
 
 void reportLargestOutput() {
     std::fprintf(stderr, "largest output with every input in range: %g\n", static_cast<double>(largestOutputInRange));
+    std::fprintf(stderr, "largest output over the loudest Signal (at least 1) with inputs out of range: %g\n",
+                 static_cast<double>(largestGainOutOfRange));
 }
 
 const float specialValues[] = {0.0f,
@@ -81,6 +100,17 @@ bool inDocumentedRange(const float* samples, int32_t count, float low, float hig
     return true;
 }
 
+bool sampleRateInRange(float rate) { return rate >= lowestSampleRate && rate <= highestSampleRate; }
+
+/// Largest finite magnitude among the samples.
+float loudestFinite(const float* samples, int32_t count) {
+    float loudest = 0.0f;
+    for (int32_t i = 0; i < count; ++i) {
+        if (std::isfinite(samples[i])) loudest = std::max(loudest, std::fabs(samples[i]));
+    }
+    return loudest;
+}
+
 /// The host's side of one fuzzing run.
 class FuzzedHost {
 public:
@@ -92,7 +122,7 @@ public:
         case 1: statusEvent(); break;
         case 2: host->setListValue(polesPin, static_cast<int16_t>(input.word())); break;
         case 3: host->setListValue(typePin, static_cast<int16_t>(input.word())); break;
-        case 4: host->setSampleRate(pickSampleRate()); break;
+        case 4: setSampleRate(pickSampleRate()); break;
         case 5: host->setBlockSize(static_cast<int32_t>(input.word())); break;
         case 6: processBlock(); break;
         case 7: fillSamples(); break;
@@ -112,7 +142,22 @@ private:
         for (int32_t pin = signalPin; pin <= zingPin && pin < host->hostPinCount(); ++pin) host->fill(pin, initial[pin]);
         withCallback = !options.withoutCallback;
         signalStreaming = false;
-        saneSinceOpen = true;
+        sampleRate = initialSampleRate;
+        startAfresh();
+    }
+
+    /// What the checks remember is reset whenever the module is opened.
+    void startAfresh() {
+        saneSinceOpen = sampleRateInRange(sampleRate);
+        loudestSignalSinceOpen = 0.0f;
+    }
+
+    void setSampleRate(float rate) {
+        host->setSampleRate(rate);
+        // The module keeps the last usable rate and applies it at the next Open
+        // or change of routine: count any rate outside the range as leaving it.
+        if (std::isfinite(rate) && rate > 0.0f) sampleRate = rate;
+        if (!sampleRateInRange(rate)) saneSinceOpen = false;
     }
 
     /// Runs one host action and checks that a routine change was announced exactly once.
@@ -145,13 +190,20 @@ private:
         const intptr_t c = opcode == ModuleOpcodeGetPinProperties ? reinterpret_cast<intptr_t>(&properties)
                                                                   : static_cast<int32_t>(input.word());
         const intptr_t d = static_cast<int32_t>(input.word());
+        if (opcode == ModuleOpcodeSetSampleRate) {
+            const auto bits = static_cast<uint32_t>(d);
+            float rate;
+            std::memcpy(&rate, &bits, sizeof rate);
+            if (std::isfinite(rate) && rate > 0.0f) sampleRate = rate;
+            if (!sampleRateInRange(rate)) saneSinceOpen = false;
+        }
         watchingRoutine([&] { host->dispatch(opcode, a, b, c, d); });
     }
 
     void openAgain() {
         watchingRoutine([&] { host->open(); });
         signalStreaming = false;
-        saneSinceOpen = true;
+        startAfresh();
     }
 
     void statusEvent() {
@@ -212,10 +264,14 @@ private:
             host->process(start, count);
             return;
         }
-        saneSinceOpen = saneSinceOpen && inDocumentedRange(host->buffer(signalPin) + start, n, -10.0f, 10.0f) &&
-                        inDocumentedRange(host->buffer(resonancePin) + start, n, 0.0f, 1.0f) &&
-                        inDocumentedRange(host->buffer(zingPin) + start, n, 0.0f, 5.0f) &&
-                        inDocumentedRange(host->buffer(pitchPin) + start, n, -1e6f, 1e6f);
+        if (tracing) traceBlock(start, n);
+        saneSinceOpen = saneSinceOpen &&
+                        inDocumentedRange(host->buffer(signalPin) + start, n, -signalLimit, signalLimit) &&
+                        inDocumentedRange(host->buffer(pitchPin) + start, n, lowestPitch, highestPitch) &&
+                        inDocumentedRange(host->buffer(resonancePin) + start, n, 0.0f, highestResonance) &&
+                        inDocumentedRange(host->buffer(zingPin) + start, n, 0.0f, highestZing);
+        loudestSignalSinceOpen = std::max(loudestSignalSinceOpen, loudestFinite(host->buffer(signalPin) + start, n));
+        const float gainReference = std::max(loudestSignalSinceOpen, quietSignalLevel);
         const int32_t sleepsBefore = host->sleepRequests;
         host->fill(outputPin, 0.0f);
         host->process(start, count);
@@ -223,19 +279,46 @@ private:
         const float* out = host->buffer(outputPin) + start;
         for (int32_t i = 0; i < n; ++i) {
             if (!std::isfinite(out[i])) broken("non-finite output sample");
-            if (saneSinceOpen) largestOutputInRange = std::max(largestOutputInRange, std::fabs(out[i]));
-            if (saneSinceOpen && std::fabs(out[i]) > outputBound) {
-                std::fprintf(stderr, "output %g at sample %d\n", static_cast<double>(out[i]), i);
-                broken("output beyond the measured bound for inputs in range");
+            const float level = std::fabs(out[i]);
+            if (level > outputCeiling) broken("output above the module's ceiling");
+            if (saneSinceOpen) {
+                largestOutputInRange = std::max(largestOutputInRange, level);
+                if (level > inRangeBound) {
+                    std::fprintf(stderr, "output %g at sample %d\n", static_cast<double>(out[i]), i);
+                    broken("output beyond the measured bound for inputs in range");
+                }
+            } else {
+                largestGainOutOfRange = std::max(largestGainOutOfRange, level / gainReference);
+                if (level > signalGainBound * gainReference) {
+                    std::fprintf(stderr, "output %g at sample %d, loudest Signal %g\n", static_cast<double>(out[i]), i,
+                                 static_cast<double>(loudestSignalSinceOpen));
+                    broken("output beyond the measured bound relative to the Signal");
+                }
             }
         }
     }
 
+    /// With FUZZ_TRACE set, each block's input ranges go to standard error, to
+    /// see what a crash input does.
+    void traceBlock(int32_t start, int32_t n) {
+        std::fprintf(stderr, "block start %d count %d rate %g, in range so far %d:", start, n,
+                     static_cast<double>(sampleRate), saneSinceOpen ? 1 : 0);
+        for (int32_t pin = signalPin; pin <= zingPin; ++pin) {
+            const float* samples = host->buffer(pin) + start;
+            const auto [low, high] = std::minmax_element(samples, samples + std::max(n, 1));
+            std::fprintf(stderr, " pin %d %g..%g", pin, static_cast<double>(*low), static_cast<double>(*high));
+        }
+        std::fprintf(stderr, "\n");
+    }
+
+    const bool tracing = std::getenv("FUZZ_TRACE") != nullptr;
     vexafuzz::FuzzInput& input;
     std::unique_ptr<HostInstance> host;
     bool withCallback = true;
     bool signalStreaming = false;
     bool saneSinceOpen = true;
+    float sampleRate = initialSampleRate;
+    float loudestSignalSinceOpen = 0.0f;
 };
 
 }  // namespace

@@ -37,6 +37,16 @@ def fill(pin, start, length, sample_byte, ramp_to=None):
     return bytes([7, pin]) + word(start) + word(length - 1) + bytes([0, sample_byte, ramp_to])
 
 
+def fill_value(pin, start, length, value_byte):
+    """A constant run of (value_byte - 128) / 64, the fuzzer's small-number choice."""
+    return bytes([7, pin]) + word(start) + word(length - 1) + bytes([1, 128, value_byte])
+
+
+def fill_bits(pin, start, length, value):
+    """A constant run of any float, given by its bits (the fuzzer's raw-float choice)."""
+    return bytes([7, pin]) + word(start) + word(length - 1) + bytes([1, 64]) + struct.pack(">f", value)
+
+
 def process(count, start=0):
     return bytes([6]) + word(count) + bytes([1]) + word(start)
 
@@ -55,6 +65,10 @@ SESSIONS = {
     + fill(2, 0, 64, SPECIAL_HUGE) + process(64) + fill(1, 10, 20, 3) + process(64),
     "odd-sample-rates": HEADER + rate(6) + open_() + status(0, 2) + process(37) + rate(5) + status(0, 0)
     + process(16) + status(0, 2) + process(8192),
+    # Signal within -10 .. 0 V, Resonance and Zing in range, Pitch at -32 kV: the
+    # low-pitch boost once grew without limit there (76 V out).
+    "regression-huge-negative-pitch": HEADER + open_() + status(0, 2) + fill_value(0, 0, 512, 96)
+    + fill_bits(1, 0, 512, -322797.0) + process(512),
     "ramps": HEADER + open_() + status(0, 2) + fill(1, 0, 4096, 128, 250) + fill(2, 0, 4096, 128, 192)
     + fill(0, 0, 4096, 20, 240) + process(4096),
 }
