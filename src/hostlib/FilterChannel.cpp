@@ -9,7 +9,7 @@ namespace {
 double defaultVolts(const PinInfo& pin) {
     double volts = 0.0;
     if (!pin.hasDefault || !parseNumber(pin.defaultText, volts)) {
-        throw std::runtime_error("pin " + pin.name + " has no default in volts");
+        throw ModuleError("pin " + pin.name + " has no default in volts");
     }
     return volts;
 }
@@ -17,7 +17,7 @@ double defaultVolts(const PinInfo& pin) {
 ListChoice defaultChoice(const PinInfo& pin, const ListChoices& choices) {
     double value = 0.0;
     if (!pin.hasDefault || !parseNumber(pin.defaultText, value)) {
-        throw std::runtime_error("list pin " + pin.name + " has no default value");
+        throw ModuleError("list pin " + pin.name + " has no default value");
     }
     return choices.byValue(static_cast<int16_t>(value));
 }

@@ -28,7 +28,7 @@ struct FilterPins {
     ListChoices typeChoices;
 
     /// Reads the descriptions through a short-lived instance; throws
-    /// std::runtime_error when a pin is missing or its texts do not parse.
+    /// ModuleError when a pin is missing or its texts do not parse.
     static FilterPins describe(const ModuleEntryPoints& entries);
 };
 

@@ -34,8 +34,8 @@ ModuleIdentity readIdentity(const ModuleEntryPoints& entries, int32_t index) {
 
 HostInstance::HostInstance(const ModuleEntryPoints& entries, Options instanceOptions) : options(instanceOptions) {
     moduleRecord = entries.makeModule(0, AudioInstanceType, options.withoutCallback ? nullptr : &callback, this);
-    if (moduleRecord == nullptr) throw std::runtime_error("the module refused to make an instance");
-    if (moduleRecord->magic != HostModuleRecordMagic) throw std::runtime_error("the module's record has no magic");
+    if (moduleRecord == nullptr) throw ModuleError("it refused to make an instance");
+    if (moduleRecord->magic != HostModuleRecordMagic) throw ModuleError("its instance record has no magic number");
     describePins();
     const std::size_t created =
         options.pinCount < 0 ? descriptions.size() : static_cast<std::size_t>(options.pinCount);
@@ -82,7 +82,7 @@ int32_t HostInstance::pinIndex(const std::string& name) const {
     for (std::size_t i = 0; i < descriptions.size(); ++i) {
         if (descriptions[i].name == name) return static_cast<int32_t>(i);
     }
-    throw std::out_of_range("the module has no pin named " + name);
+    throw ModuleError("it has no pin named " + name);
 }
 
 intptr_t HostInstance::dispatch(int32_t opcode, intptr_t a, intptr_t b, intptr_t c, intptr_t d) {
@@ -108,7 +108,7 @@ void HostInstance::fill(int32_t index, float value) {
 void HostInstance::setListValue(int32_t index, int16_t value) {
     const PinInfo& pin = descriptions.at(static_cast<std::size_t>(index));
     if (pin.dataType != PinDataTypeList || pin.variable == nullptr) {
-        throw std::invalid_argument("pin " + pin.name + " is not a list pin");
+        throw ModuleError("pin " + pin.name + " is not a list pin");
     }
     *static_cast<int16_t*>(pin.variable) = value;
 }

@@ -63,7 +63,7 @@ public:
 
     /// Pins the module described (in description order).
     const std::vector<PinInfo>& describedPins() const { return descriptions; }
-    /// Index of the described pin with this name; throws std::out_of_range.
+    /// Index of the described pin with this name; throws ModuleError.
     int32_t pinIndex(const std::string& name) const;
     int32_t hostPinCount() const { return static_cast<int32_t>(pinBuffers.size()); }
 

@@ -34,7 +34,7 @@ void closeLibrary(void* handle) { dlclose(handle); }
 template <class Function>
 Function lookUp(void* handle, const char* name, const std::string& path) {
     void* symbol = findSymbol(handle, name);
-    if (symbol == nullptr) throw ModuleLoadError(path + ": no export named " + name);
+    if (symbol == nullptr) throw ModuleError(std::string("no export named ") + name);
     return reinterpret_cast<Function>(symbol);
 }
 
@@ -42,7 +42,7 @@ Function lookUp(void* handle, const char* name, const std::string& path) {
 
 ModuleLibrary::ModuleLibrary(const std::string& path) : libraryPath(path) {
     handle = openLibrary(path);
-    if (handle == nullptr) throw ModuleLoadError("cannot load module " + path + ": " + lastError());
+    if (handle == nullptr) throw ModuleError("cannot be loaded: " + lastError());
     try {
         entries.getModuleProperties = lookUp<GetModulePropertiesFunction>(handle, "getModuleProperties", path);
         entries.makeModule = lookUp<MakeModuleFunction>(handle, "makeModule", path);

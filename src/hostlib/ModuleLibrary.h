@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/ModuleInterface.h"
+#include "hostlib/Errors.h"
 
 namespace vexahost {
 
@@ -13,15 +14,10 @@ struct ModuleEntryPoints {
     MakeModuleFunction makeModule = nullptr;
 };
 
-class ModuleLoadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 /// A module library loaded from a file (dlopen or LoadLibrary), as a host loads it.
 class ModuleLibrary {
 public:
-    /// Loads the library and finds both exports by name; throws ModuleLoadError.
+    /// Loads the library and finds both exports by name; throws ModuleError.
     explicit ModuleLibrary(const std::string& path);
     ~ModuleLibrary();
 

@@ -47,7 +47,10 @@ std::string withoutTrailingWord(const std::string& label, const std::string& wor
 bool parseNumber(const std::string& text, double& number) {
     const char* first = text.data();
     const char* last = text.data() + text.size();
-    if (first != last && *first == '+') ++first;
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') return false;  // one sign at most: "+-5" is no number
+    }
     if (first == last) return false;
     double value = 0.0;
     const auto [end, error] = std::from_chars(first, last, value);
@@ -75,14 +78,14 @@ ListChoices ListChoices::parse(const std::string& listText, const std::string& p
         const auto equals = entry.find('=');
         double value = 0.0;
         if (equals == std::string::npos || !parseNumber(trimmed(entry.substr(equals + 1)), value)) {
-            throw std::invalid_argument("pin " + pinName + ": list entry '" + entry + "' has no value");
+            throw ModuleError("pin " + pinName + ": list entry '" + entry + "' has no value");
         }
         ListChoice choice;
         choice.label = withoutTrailingWord(trimmed(entry.substr(0, equals)), result.droppedWord);
         choice.value = static_cast<int16_t>(value);
         result.choices.push_back(choice);
     }
-    if (result.choices.empty()) throw std::invalid_argument("pin " + pinName + " has an empty list");
+    if (result.choices.empty()) throw ModuleError("pin " + pinName + " has an empty list");
     return result;
 }
 
@@ -105,7 +108,7 @@ const ListChoice& ListChoices::byValue(int16_t value) const {
     for (const ListChoice& choice : choices) {
         if (choice.value == value) return choice;
     }
-    throw UsageError(pinName + " has no entry with value " + std::to_string(value));
+    throw ModuleError("pin " + pinName + " has no entry with value " + std::to_string(value));
 }
 
 std::string ListChoices::labelList() const {

@@ -19,7 +19,7 @@ public:
     ListChoices() = default;
 
     /// Parses a list text; a trailing word that names the pin ("Pole" on the
-    /// Poles pin) is dropped from each label. Throws std::invalid_argument on a
+    /// Poles pin) is dropped from each label. Throws ModuleError on a
     /// malformed list.
     static ListChoices parse(const std::string& listText, const std::string& pinName);
 
@@ -28,7 +28,7 @@ public:
     /// The entry named by a label (any letter case, with or without the pin's
     /// word) or by its value; throws UsageError naming the pin and the labels.
     const ListChoice& find(const std::string& text) const;
-    /// The entry with this value; throws UsageError.
+    /// The entry with this value, as the module's own default names it; throws ModuleError.
     const ListChoice& byValue(int16_t value) const;
     /// All labels, comma separated, for messages.
     std::string labelList() const;

@@ -55,15 +55,24 @@ int main(int argc, char** argv) {
         return exitBadArguments;
     }
 
+    std::string module = infoModule;
     try {
         if (info->parsed()) return vexahost::printModuleInfo(infoModule);
 #if defined(VEXA_HAS_AUDIO_TOOLS)
+        module = renderRequest.modulePath;
         if (render->parsed()) return vexahost::runRenderCommand(renderRequest);
+        module = responseRequest.modulePath;
         if (response->parsed()) return vexahost::runResponseCommand(responseRequest);
 #endif
     } catch (const vexahost::UsageError& error) {
         std::fprintf(stderr, "%s: %s\n", commandName(app).c_str(), error.what());
         return exitBadArguments;
+    } catch (const vexahost::FileError& error) {
+        std::fprintf(stderr, "%s: %s\n", commandName(app).c_str(), error.what());
+        return exitFailure;
+    } catch (const vexahost::ModuleError& error) {
+        std::fprintf(stderr, "%s: module %s: %s\n", commandName(app).c_str(), module.c_str(), error.what());
+        return exitFailure;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s: %s\n", commandName(app).c_str(), error.what());
         return exitFailure;

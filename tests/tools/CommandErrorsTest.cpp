@@ -1,5 +1,7 @@
 // Bad arguments and bad files: every one gets a one-line message and its exit
 // code, and no output file (nor a temporary one) is left behind.
+#include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <regex>
 
@@ -119,8 +121,27 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"sample_rate_zero", {"render", "--signal", "saw:110", "--rate", "0", "-o", "@out.wav"},
                   exitBadArguments, "sample rate must be a positive number"},
         ErrorCase{"duration_with_a_file", render({"--duration", "2"}), exitBadArguments, "--duration requires --signal"},
-        ErrorCase{"missing_module", render({"--module", "@nomodule.so"}), exitFailure, "cannot load module"}),
+        ErrorCase{"missing_module", render({"--module", "@nomodule.so"}), exitFailure, "nomodule.so: cannot be loaded"},
+        ErrorCase{"module_default_outside_its_list", render({"--module", VEXA_MISBEHAVING_MODULE}), exitFailure,
+                  "module " VEXA_MISBEHAVING_MODULE ": pin Poles has no entry with value 7"},
+        ErrorCase{"two_signs", render({"--pitch=+-5"}), exitBadArguments, "--pitch: '+-5' is not a number of volts"},
+        ErrorCase{"two_plus_signs", render({"--resonance", "++5"}), exitBadArguments, "is not a number of volts"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+TEST(StopSignals, EndARenderWithTheShellsStatusAndNothingLeftBehind) {
+    constexpr int exitBySignalBase = 128;
+    for (const int stopSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        TemporaryFolder folder;
+        // Fifty minutes of audio take far longer than the half second before the signal.
+        const RunResult result = runHost({"render", "--signal", "saw:110", "--duration", "3000", "-o",
+                                          folder.path("long.wav")},
+                                         stopSignal, 0.5);
+        EXPECT_EQ(result.exitCode, exitBySignalBase + stopSignal) << stopSignal;
+        EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1) << result.standardError;
+        EXPECT_NE(result.standardError.find("nothing written"), std::string::npos) << result.standardError;
+        EXPECT_TRUE(folder.names().empty()) << "a file was left behind after signal " << stopSignal;
+    }
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Response, CommandErrorsTest,

@@ -1,5 +1,8 @@
 #include "tools/ToolsTestSupport.h"
 
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -47,7 +50,7 @@ const std::string& plotScript() {
     return path;
 }
 
-RunResult runProgram(const std::vector<std::string>& command) {
+RunResult runProgram(const std::vector<std::string>& command, int stopSignal, double stopAfterSeconds) {
     const TemporaryFolder captures;
     const std::string outPath = captures.path("stdout");
     const std::string errPath = captures.path("stderr");
@@ -63,6 +66,10 @@ RunResult runProgram(const std::vector<std::string>& command) {
     const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) throw std::runtime_error("cannot start " + command.front());
+    if (stopSignal != 0) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(stopAfterSeconds));
+        kill(child, stopSignal);
+    }
     int status = 0;
     waitpid(child, &status, 0);
     RunResult result;
@@ -72,10 +79,10 @@ RunResult runProgram(const std::vector<std::string>& command) {
     return result;
 }
 
-RunResult runHost(const std::vector<std::string>& arguments) {
+RunResult runHost(const std::vector<std::string>& arguments, int stopSignal, double stopAfterSeconds) {
     std::vector<std::string> command = {hostProgram()};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    return runProgram(command);
+    return runProgram(command, stopSignal, stopAfterSeconds);
 }
 
 void writeAudio(const std::string& path, const Audio& audio, int format) {

@@ -23,10 +23,11 @@ struct RunResult {
     std::string standardError;
 };
 
-/// Runs a program with arguments (no shell interpretation) and waits for it.
-RunResult runProgram(const std::vector<std::string>& command);
+/// Runs a program with arguments (no shell interpretation) and waits for it;
+/// with `stopSignal`, sends it that signal once `stopAfterSeconds` have passed.
+RunResult runProgram(const std::vector<std::string>& command, int stopSignal = 0, double stopAfterSeconds = 0.0);
 /// Runs vexa-host with arguments.
-RunResult runHost(const std::vector<std::string>& arguments);
+RunResult runHost(const std::vector<std::string>& arguments, int stopSignal = 0, double stopAfterSeconds = 0.0);
 
 /// Audio as the tests handle it: channels of float samples.
 struct Audio {

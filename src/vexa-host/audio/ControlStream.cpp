@@ -14,11 +14,14 @@ namespace {
 
 constexpr const char* rangeMark = "..";
 
-/// Text that starts like a number ("5x", "-.5v") is meant as one, even when a
-/// file of that name is missing; "./pitch.wav" is a path.
+/// Text that starts like a number ("5x", "-.5v", "+-5", "nan", "inf") is meant
+/// as one, even when a file of that name is missing; "./pitch.wav" is a path.
 bool looksNumeric(const std::string& text) {
     std::size_t position = 0;
-    if (position < text.size() && (text[position] == '-' || text[position] == '+')) ++position;
+    while (position < text.size() && (text[position] == '-' || text[position] == '+')) ++position;
+    std::string word = text.substr(position, 3);
+    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "nan" || word == "inf") return true;
     if (position < text.size() && text[position] == '.') ++position;
     return position < text.size() && std::isdigit(static_cast<unsigned char>(text[position]));
 }

@@ -25,7 +25,7 @@ const char* dataTypeName(int32_t dataType) {
 int printModuleInfo(const std::string& modulePath) {
     const ModuleLibrary library(modulePath);
     const ModuleIdentity identity = readIdentity(library.entryPoints());
-    if (identity.result != 1) throw std::runtime_error(modulePath + ": the library reports no module at index 0");
+    if (identity.result != 1) throw vexahost::ModuleError("the library reports no module at index 0");
     std::printf("Module:            %s\n", library.path().c_str());
     std::printf("Id:                %s\n", identity.id.c_str());
     std::printf("Name:              %s\n", identity.name.c_str());

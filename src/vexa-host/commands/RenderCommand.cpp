@@ -3,6 +3,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -18,24 +19,45 @@ constexpr int progressBarWidth = 40;
 constexpr int percent = 100;
 
 std::atomic<bool> interruptRequested{false};
+std::atomic<int> interruptingSignal{0};
 
-void requestInterrupt(int) { interruptRequested = true; }
+void requestInterrupt(int signalNumber) {
+    interruptingSignal = signalNumber;
+    interruptRequested = true;
+}
 
-/// While it lives, Ctrl-C asks the render to stop between chunks, so that it
-/// can remove its unfinished output.
+/// The signals that end a render early: Ctrl-C, the terminal going away, kill
+/// and timeout.
+constexpr int stopSignals[] = {SIGINT, SIGHUP, SIGTERM};
+
+/// While it lives, a stop signal asks the render to stop between chunks, so
+/// that it can remove its unfinished output.
 class InterruptGuard {
 public:
     InterruptGuard() {
         interruptRequested = false;
-        previous = std::signal(SIGINT, requestInterrupt);
+        for (std::size_t i = 0; i < std::size(stopSignals); ++i) previous[i] = std::signal(stopSignals[i], requestInterrupt);
     }
-    ~InterruptGuard() { std::signal(SIGINT, previous); }
+    ~InterruptGuard() {
+        for (std::size_t i = 0; i < std::size(stopSignals); ++i) std::signal(stopSignals[i], previous[i]);
+    }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
-    void (*previous)(int) = SIG_DFL;
+    void (*previous[std::size(stopSignals)])(int) = {};
 };
+
+/// The shell's convention: a program ended by signal N exits with 128 + N.
+constexpr int exitBySignalBase = 128;
+
+const char* stopReason(int signalNumber) {
+    switch (signalNumber) {
+    case SIGINT: return "interrupted (Ctrl-C)";
+    case SIGHUP: return "stopped: the terminal hung up (SIGHUP)";
+    default: return "stopped (SIGTERM)";
+    }
+}
 
 /// A bar on standard error, redrawn when the percentage changes.
 class ProgressBar {
@@ -108,8 +130,14 @@ CLI::App* addRenderCommand(CLI::App& parent, RenderRequest& request) {
 int runRenderCommand(const RenderRequest& request) {
     const InterruptGuard interrupts;
     ProgressBar bar(isatty(STDERR_FILENO) == 1);
-    const RenderReport report = render(
-        request, [&bar](double done, double total) { bar.update(done, total); }, &interruptRequested);
+    RenderReport report;
+    try {
+        report = render(request, [&bar](double done, double total) { bar.update(done, total); }, &interruptRequested);
+    } catch (const RenderStopped& stopped) {
+        bar.clear();
+        std::fprintf(stderr, "vexa-host render: %s; nothing written\n", stopReason(interruptingSignal.load()));
+        return exitBySignalBase + interruptingSignal.load();
+    }
     bar.clear();
     const double duration = report.durationSeconds();
     std::printf("%s: %.2f s, %d channel%s at %d Hz, %s; peak %.1f dBFS, RMS %.1f dBFS; took %.2f s (%.0fx real time)\n",

@@ -88,7 +88,7 @@ struct TrackingTable {
 /// The nominal cutoff of 1 V/octave tracking: 440 Hz at 5 V.
 double nominalCutoffHz(double pitchVolts);
 
-/// Measures the curves the request asks for; throws UsageError or ModuleLoadError.
+/// Measures the curves the request asks for; throws UsageError, FileError or ModuleError.
 ResponseMeasurement measureResponses(const ResponseRequest& request);
 /// Measures the tracking table the request asks for.
 TrackingTable measureTracking(const ResponseRequest& request);

@@ -179,7 +179,7 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
     const int64_t total = source->frames();
     int64_t done = 0;
     for (;;) {
-        if (stopRequested != nullptr && stopRequested->load()) throw FileError("interrupted; nothing written");
+        if (stopRequested != nullptr && stopRequested->load()) throw RenderStopped();
         const int64_t got = source->read(input.data(), chunkFrames);
         if (got == 0) break;
         for (int channel = 0; channel < channelCount; ++channel) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -48,9 +49,16 @@ struct RenderReport {
 /// Called after each chunk with the seconds of audio done so far and in all.
 using RenderProgress = std::function<void(double doneSeconds, double totalSeconds)>;
 
-/// Renders the request; throws UsageError for bad arguments, FileError or
-/// ModuleLoadError for files. The output exists only when this returns.
-/// Setting `stopRequested` makes it give up (with a FileError) between chunks.
+/// A render stopped on request before it finished; nothing was written.
+class RenderStopped : public std::exception {
+public:
+    const char* what() const noexcept override { return "stopped; nothing written"; }
+};
+
+/// Renders the request; throws UsageError for bad arguments, FileError for
+/// files and ModuleError for the module. The output exists only when this
+/// returns. Setting `stopRequested` makes it give up (with RenderStopped)
+/// between chunks.
 RenderReport render(const RenderRequest& request, const RenderProgress& progress = {},
                     const std::atomic<bool>* stopRequested = nullptr);
 
