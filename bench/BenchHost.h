@@ -1,3 +1,4 @@
+// A filter instance set up for timing: stimulus scenarios and one timed pass.
 #pragma once
 
 #include <cmath>

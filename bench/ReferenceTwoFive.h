@@ -1,3 +1,4 @@
+// Configuration "2:5" written out by hand: the yardstick for the generic kernel.
 #pragma once
 
 #include <cstdint>

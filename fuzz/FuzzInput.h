@@ -1,3 +1,4 @@
+// The fuzzer's bytes read as numbers, zeros past the end.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// The overload envelope and the runaway guard, run after every block.
 #include "filter/BlockTail.h"
 
 #include <array>
@@ -9,10 +10,11 @@ namespace vexa {
 
 namespace {
 
+// The overload envelope's shape, fixed by the design: it counts blocks, not time.
 constexpr float overloadThreshold = 2.0f;  // 20 V on the first sample of a block
-constexpr int32_t overloadFromRest = 128;
-constexpr int32_t overloadRetrigger = 64;
-constexpr float overloadHold = 0.3f;
+constexpr int32_t overloadFromRest = 128;  // blocks the envelope lasts when set off from rest
+constexpr int32_t overloadRetrigger = 64;  // blocks it lasts at least when set off again
+constexpr float overloadHold = 0.3f;       // gain between the fades
 /// Fade from the edge of the envelope inwards: the first and last six blocks.
 constexpr std::array<float, 6> overloadFade = {0.9f, 0.8f, 0.7f, 0.6f, 0.5f, 0.4f};
 constexpr int32_t fadeLength = static_cast<int32_t>(overloadFade.size());

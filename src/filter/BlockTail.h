@@ -1,3 +1,4 @@
+// What runs after every processed block: the overload envelope and the runaway guard.
 #pragma once
 
 #include <cstdint>

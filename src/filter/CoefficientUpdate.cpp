@@ -1,3 +1,4 @@
+// The cutoff limits, computed once when the library is loaded.
 #include "filter/CoefficientUpdate.h"
 
 namespace vexa {

@@ -1,3 +1,4 @@
+// The control-rate update: Pitch, Resonance and Zing turned into pole coefficients and feedback.
 #pragma once
 
 #include <array>
@@ -53,14 +54,16 @@ inline constexpr float stableCoefficientCeiling = 0.99966f;
 
 namespace detail {
 inline constexpr double referencePitch = 0.5;  // 5 V
-inline constexpr double referenceHz = 440.0;
+inline constexpr double referenceHz = 440.0;  // the tuning at 5 V, fixed by the design
 inline constexpr double voltsPerUnit = 10.0;  // 1.0 on a pin is 10 V, one octave per volt
 inline constexpr float pitchFloor = 0.2f;     // 2 V: the lowest cutoff
+// Pitch above which the cutoff is held, one of two per configuration: design values.
 inline constexpr float standardCeiling = 1.06f;
 inline constexpr float alternativeCeiling = 1.01f;
 inline constexpr float highestNormalisedCutoff = 1.0f;  // half the sample rate
-inline constexpr double curveSpan = 99.0;
-inline constexpr double feedbackFlushLevel = 3e-34;
+inline constexpr double curveSpan = 99.0;               // lookup position w = k * Zing * 99, by design
+inline constexpr double feedbackFlushLevel = 3e-34;     // far below audibility, above the denormal range
+// kA, kB and kC as detuned copies of k: design values, which give the ladder its width.
 inline constexpr std::array<double, coefficientCount> detuning = {1.0, 0.994375, 1.0038, 1.000625};
 
 inline double pitchToHz(float adjustedPitch) {

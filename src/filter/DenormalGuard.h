@@ -1,3 +1,4 @@
+// Flush-to-zero and round-to-nearest for the span of a block, the caller's settings restored after.
 #pragma once
 
 #if defined(__SSE__) || defined(_M_X64) || defined(__x86_64__)

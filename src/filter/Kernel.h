@@ -13,7 +13,7 @@
 namespace vexa {
 
 /// Candidate positions of the coefficient update are every this many samples,
-/// counted back from the block's last sample.
+/// counted back from the block's last sample (the design's control rate).
 inline constexpr int32_t updateInterval = 12;
 
 /// Pitch (1.0 = 10 V) below which the tapped value is boosted.
@@ -31,7 +31,7 @@ inline constexpr float softFeedbackCurve = 0.02f;
 inline constexpr float softFeedbackTurn = -25.0f;
 inline constexpr float softFeedbackCeiling = 25.0f;
 
-/// Scale of the entry step u = (x - fb) * 0.5, applied inside the first pole.
+/// Scale of the entry step u = (x - fb) * 0.5 (a design value), applied inside the first pole.
 inline constexpr float entryScale = 0.5f;
 
 /// The recursion of a pole, evaluated as (1 + q) * in - q * s so that q * s

@@ -1,3 +1,4 @@
+// One block routine per configuration, instantiated from the table, and the choice among them.
 #include "filter/KernelTable.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// The block routine and output gain of a Poles value.
 #pragma once
 
 #include "host/ModuleInterface.h"

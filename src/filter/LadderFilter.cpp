@@ -1,3 +1,4 @@
+// The filter module: its pin descriptions, lifecycle, routine switching and silence routine.
 #include "filter/LadderFilter.h"
 
 #include <algorithm>
@@ -36,12 +37,13 @@ constexpr std::array<PinDescription, filterPinCount> pinDescriptions = {{
     {"Output", PinDirectionOut, PinDataTypeAudio, nullptr, nullptr},
 }};
 
-// Values the coefficient update starts from before its first run.
+// Values the coefficient update starts from before its first run (design values;
+// the first sample after Open always updates, so they are never heard).
 constexpr float initialLastPitch = 200.0f;
 constexpr float initialLastResonance = 0.3f;
 constexpr float initialK = 0.5f;
 constexpr float initialResFeedback = 0.3f;
-/// Share of the feedback kept across a change of configuration.
+/// Share of the feedback kept across a change of configuration (a design value).
 constexpr float feedbackKeptOnSwitch = 0.2f;
 
 SubProcessDescriptor descriptorOf(SubProcess routine) {

@@ -1,3 +1,4 @@
+// The filter module: its pins, state and choice of block routine.
 #pragma once
 
 #include <cstdint>

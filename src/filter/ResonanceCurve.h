@@ -1,3 +1,4 @@
+// The resonance curve: feedback against the product of cutoff coefficient and Zing.
 #pragma once
 
 #include <array>

@@ -1,3 +1,4 @@
+// The gradual saturator of every saturating pole stage.
 #pragma once
 
 namespace vexa {

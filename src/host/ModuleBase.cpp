@@ -1,3 +1,4 @@
+// The module's side of the host record: dispatcher, host callback, routine installation.
 #include "host/ModuleBase.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Base class of a module: the embedded host record, the dispatcher and the pins.
 #pragma once
 
 #include <cstdint>

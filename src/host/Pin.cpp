@@ -1,3 +1,4 @@
+// Binding a pin to the host's buffer or the module's variable, and its status reports.
 #include "host/Pin.h"
 
 #include "host/ModuleBase.h"

@@ -1,3 +1,4 @@
+// One pin of a module instance: its description, binding and status.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The filter as the module describes it, and one instance of it driven block by block.
 #include "hostlib/FilterChannel.h"
 
 #include <stdexcept>

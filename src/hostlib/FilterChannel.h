@@ -1,3 +1,4 @@
+// The filter as a channel a host runs: its pins found by name, one instance driven block by block.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// One module instance hosted: pins, buffers, the callback's answers, what the module reported.
 #include "hostlib/HostInstance.h"
 
 #include <algorithm>

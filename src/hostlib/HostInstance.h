@@ -1,3 +1,4 @@
+// One module instance driven the way a host drives it.
 #pragma once
 
 #include <cstdint>

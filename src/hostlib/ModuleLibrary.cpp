@@ -1,3 +1,4 @@
+// Loading a module library by its two exports (dlopen or LoadLibrary).
 #include "hostlib/ModuleLibrary.h"
 
 #if defined(_WIN32)

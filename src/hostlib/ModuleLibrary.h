@@ -1,3 +1,4 @@
+// A module library loaded from a file, or its entry points linked in.
 #pragma once
 
 #include <stdexcept>

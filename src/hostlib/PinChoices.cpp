@@ -1,3 +1,4 @@
+// List pins' entries read from their list texts, and numbers of volts.
 #include "hostlib/PinChoices.h"
 
 #include <algorithm>

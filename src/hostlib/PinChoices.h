@@ -1,3 +1,4 @@
+// The entries of a list pin, as its list text names them.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Comparing a float with a number as written to so many digits.
 #pragma once
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The module library the integration tests load, and filters opened on it.
 #include "integration/ModuleUnderTest.h"
 
 namespace vexatest {

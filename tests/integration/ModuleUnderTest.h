@@ -1,3 +1,4 @@
+// The module library under test, and a filter instance opened on it with constant inputs.
 #pragma once
 
 #include <memory>

@@ -1,3 +1,4 @@
+// Running vexa-host and the plotting script as programs, audio files and folders for the tests.
 #include "tools/ToolsTestSupport.h"
 
 #include <chrono>

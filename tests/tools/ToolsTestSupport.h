@@ -1,3 +1,4 @@
+// Helpers of the tools tests: programs run, audio files, temporary folders.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// A host callback that answers and records, for the in-process unit tests.
 #pragma once
 
 #include <cstdint>

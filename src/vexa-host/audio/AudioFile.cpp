@@ -1,3 +1,4 @@
+// Audio files through libsndfile, and outputs that appear only when complete.
 #include "vexa-host/audio/AudioFile.h"
 
 #include <algorithm>

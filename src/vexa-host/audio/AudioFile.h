@@ -1,3 +1,4 @@
+// Reading and writing audio files; outputs that appear under their name only when complete.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Control pin settings (constant, ramp, control file) and the samples they give.
 #include "vexa-host/audio/ControlStream.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// How the command line sets a control pin, and the samples that setting gives.
 #pragma once
 
 #include <cstdint>

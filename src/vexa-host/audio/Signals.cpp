@@ -1,3 +1,4 @@
+// The built-in test signals.
 #include "vexa-host/audio/Signals.h"
 
 #include <algorithm>

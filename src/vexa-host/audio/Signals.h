@@ -1,3 +1,4 @@
+// The built-in test signals: saw, square, noise, impulse, riff.
 #pragma once
 
 #include <cstdint>

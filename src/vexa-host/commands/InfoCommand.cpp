@@ -1,3 +1,4 @@
+// `vexa-host info`: the module's properties, about text and pin table.
 #include "vexa-host/commands/InfoCommand.h"
 
 #include <cstdio>

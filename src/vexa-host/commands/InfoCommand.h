@@ -1,3 +1,4 @@
+// `vexa-host info`.
 #pragma once
 
 #include <string>

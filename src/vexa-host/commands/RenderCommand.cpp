@@ -1,3 +1,4 @@
+// `vexa-host render`: its options, progress bar, stop signals and summary.
 #include "vexa-host/commands/RenderCommand.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// `vexa-host render`: options and run.
 #pragma once
 
 #include <CLI/CLI.hpp>

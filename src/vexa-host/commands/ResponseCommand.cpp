@@ -1,3 +1,4 @@
+// `vexa-host response`: its options.
 #include "vexa-host/commands/ResponseCommand.h"
 
 namespace vexahost {

@@ -1,3 +1,4 @@
+// A configuration's frequency response from its impulse response (FFTW), and its resonant peak.
 #include "vexa-host/measure/FrequencyResponse.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Frequency responses and resonant peaks measured through the module.
 #pragma once
 
 #include <cstdint>

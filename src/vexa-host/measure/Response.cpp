@@ -1,3 +1,4 @@
+// The response command's work: the curves or peaks asked for, written as CSV or a table.
 #include "vexa-host/measure/Response.h"
 
 #include <algorithm>

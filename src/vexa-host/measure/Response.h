@@ -1,3 +1,4 @@
+// What `vexa-host response` measures and writes.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Filtering a file or a built-in signal through the module into an audio file.
 #include "vexa-host/render/Render.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// What `vexa-host render` does: a file or signal through the module into a file.
 #pragma once
 
 #include <atomic>
