@@ -1,7 +1,8 @@
 // Every input at its extremes, in every combination: each configuration and type
 // runs a second of audio per combination, must stay finite and within the
 // documented bound, and must sound like a fresh filter soon after the inputs
-// return to ordinary values. `extremes` runs a covering subset, `--full` the grid.
+// return to ordinary values. `extremes` runs a covering subset, `--full` the grid;
+// `--levels` skips the recovery and only measures, for the loudest-case table.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -108,7 +109,7 @@ struct Outcome {
     double recoveryErrorDb = 0.0;
 };
 
-Outcome runCase(const vexahost::ModuleEntryPoints& entries, const Case& c) {
+Outcome runCase(const vexahost::ModuleEntryPoints& entries, const Case& c, bool checkRecovery) {
     const float rate = sampleRates[c.rate];
     const int32_t blockSize = blockSizes[c.block];
     const auto second = static_cast<int32_t>(rate);
@@ -128,6 +129,7 @@ Outcome runCase(const vexahost::ModuleEntryPoints& entries, const Case& c) {
             outcome.loudest = std::max(outcome.loudest, std::fabs(v));
         });
 
+    if (!checkRecovery) return outcome;
     // Back to ordinary inputs: the last stretch must sound like a fresh filter's.
     const auto settle = std::max(static_cast<int32_t>(recoverySeconds * rate), recoveryBlocks * blockSize);
     const auto window = static_cast<int32_t>(measureSeconds * rate);
@@ -195,8 +197,10 @@ std::string describe(const Case& c) {
 int main(int argc, char** argv) {
     std::string modulePath = vexahost::ModuleLibrary::defaultModulePath(argv[0]);
     bool full = false;
+    bool checkRecovery = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--full") == 0) full = true;
+        if (std::strcmp(argv[i], "--levels") == 0) checkRecovery = false;
         if (std::strncmp(argv[i], "--module=", 9) == 0) modulePath = argv[i] + 9;
     }
     const vexahost::ModuleLibrary library(modulePath);
@@ -208,7 +212,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (std::size_t n = 0; n < cases.size(); ++n) {
         const Case& c = cases[n];
-        const Outcome outcome = runCase(library.entryPoints(), c);
+        const Outcome outcome = runCase(library.entryPoints(), c, checkRecovery);
         const auto poles = static_cast<std::size_t>(c.poles);
         if (outcome.loudest > loudest[poles]) loudest[poles] = outcome.loudest, loudestCase[poles] = c;
         worstRecovery = std::max(worstRecovery, outcome.recoveryErrorDb);
