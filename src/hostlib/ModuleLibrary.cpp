@@ -54,24 +54,43 @@ std::string runningProgramPath() {
 }
 #endif
 
-/// The first bytes of a library built for the other platform, for a message
-/// that says what the file is instead of the loader's "invalid ELF header".
+// Where a Windows DLL keeps the offset of its PE header, and the machine codes found there.
+constexpr long peHeaderOffsetAt = 0x3c;
+constexpr unsigned peMachineI386 = 0x14c;
+constexpr unsigned peMachineAmd64 = 0x8664;
+
+/// What a library built for the other platform is, for a message that says so
+/// instead of the loader's "invalid ELF header"; empty for anything else.
 std::string foreignLibraryNote(const std::string& path) {
-    unsigned char start[2] = {};
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return {};
-    const std::size_t got = std::fread(start, 1, sizeof start, file);
-    std::fclose(file);
-    if (got < sizeof start) return {};
+    unsigned char start[2] = {};
+    const bool read = std::fread(start, 1, sizeof start, file) == sizeof start;
 #if defined(_WIN32)
-    if (start[0] == 0x7f && start[1] == 'E') {
+    std::fclose(file);
+    if (read && start[0] == 0x7f && start[1] == 'E') {
         return "it is a Linux library (ELF); load it with the native host, build/linux/vexa-host";
     }
 #else
-    if (start[0] == 'M' && start[1] == 'Z') {
-        return "it is a Windows DLL; load it with the Windows host under Wine "
-               "(wine build/win32/vexa-host.exe for build/win32, /usr/lib/wine/wine64 build/win64/vexa-host.exe "
-               "for build/win64)";
+    unsigned char header[4 + 4 + 2] = {};  // the offset, then "PE\0\0" and the machine
+    bool machineRead = false;
+    if (read && std::fseek(file, peHeaderOffsetAt, SEEK_SET) == 0 && std::fread(header, 1, 4, file) == 4) {
+        const long offset = header[0] | header[1] << 8 | header[2] << 16 | static_cast<long>(header[3]) << 24;
+        machineRead = std::fseek(file, offset, SEEK_SET) == 0 && std::fread(header + 4, 1, 6, file) == 6 &&
+                      header[4] == 'P' && header[5] == 'E';
+    }
+    std::fclose(file);
+    if (read && start[0] == 'M' && start[1] == 'Z') {
+        const unsigned machine = machineRead ? (header[8] | header[9] << 8) : 0;
+        if (machine == peMachineI386) {
+            return "it is a 32-bit Windows DLL; load it with the 32-bit Windows host under Wine: "
+                   "/usr/lib/wine/wine build/win32/vexa-host.exe";
+        }
+        if (machine == peMachineAmd64) {
+            return "it is a 64-bit Windows DLL; load it with the 64-bit Windows host under Wine: "
+                   "/usr/lib/wine/wine64 build/win64/vexa-host.exe";
+        }
+        return "it is a Windows DLL; load it with a Windows host under Wine (build/win32 or build/win64 vexa-host.exe)";
     }
 #endif
     return {};
