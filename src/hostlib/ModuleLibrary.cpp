@@ -97,7 +97,7 @@ std::string foreignLibraryNote(const std::string& path) {
 }
 
 template <class Function>
-Function lookUp(void* handle, const char* name, const std::string& path) {
+Function lookUp(void* handle, const char* name) {
     void* symbol = findSymbol(handle, name);
     if (symbol == nullptr) throw ModuleError(std::string("no export named ") + name);
     return reinterpret_cast<Function>(symbol);
@@ -113,8 +113,8 @@ ModuleLibrary::ModuleLibrary(const std::string& path) : libraryPath(path) {
         throw ModuleError("cannot be loaded: " + (note.empty() ? loaderMessage : note));
     }
     try {
-        entries.getModuleProperties = lookUp<GetModulePropertiesFunction>(handle, "getModuleProperties", path);
-        entries.makeModule = lookUp<MakeModuleFunction>(handle, "makeModule", path);
+        entries.getModuleProperties = lookUp<GetModulePropertiesFunction>(handle, "getModuleProperties");
+        entries.makeModule = lookUp<MakeModuleFunction>(handle, "makeModule");
     } catch (...) {
         closeLibrary(handle);
         throw;
