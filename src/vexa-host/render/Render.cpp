@@ -79,7 +79,7 @@ std::unique_ptr<RenderSource> openSource(const RenderRequest& request) {
                          std::to_string(maxSampleRate) + ", not " + std::to_string(request.sampleRate));
     }
     const double duration = request.durationSeconds;
-    // Checked before the product, which overflows a frame count for huge lengths.
+    // The length is bounded before it becomes a frame count, which huge lengths overflow.
     if (!(duration > 0.0) || !(duration <= maxDurationSeconds) ||
         std::llround(duration * request.sampleRate) < 1) {
         char limit[16];
