@@ -28,7 +28,9 @@ public:
     const ModuleEntryPoints& entryPoints() const { return entries; }
     const std::string& path() const { return libraryPath; }
 
-    /// The native build next to the running program, for tools and tests.
+    /// The build next to the running program's own file (found through the
+    /// system, so that a symbolic link or a PATH search does not mislead it;
+    /// `programPath` only when the system cannot say), for tools and tests.
     static std::string defaultModulePath(const std::string& programPath);
 
 private:

@@ -39,6 +39,26 @@ protected:
         control.sampleRate = otherSampleRate;
         writeAudio(folder.path("control44.wav"), control);
         std::ofstream(folder.path("notaudio.wav")) << "this is text, not audio\n";
+        Audio stereo = input;
+        stereo.channels.push_back(input.channels.front());
+        writeAudio(folder.path("stereo.wav"), stereo);
+        Audio empty;
+        empty.sampleRate = sampleRate;
+        empty.channels = {{}};
+        writeAudio(folder.path("empty.wav"), empty);
+        writeWindowsLibrary(folder.path("windows.sep"));
+    }
+
+    /// The first bytes of a 32-bit Windows DLL: "MZ", the PE header's offset, "PE" and the i386 machine code.
+    static void writeWindowsLibrary(const std::string& path) {
+        std::string bytes(0x100, '\0');
+        bytes[0] = 'M';
+        bytes[1] = 'Z';
+        bytes[0x3c] = static_cast<char>(0x80);
+        bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+        bytes[0x84] = static_cast<char>(0x4c);
+        bytes[0x85] = static_cast<char>(0x01);
+        std::ofstream(path, std::ios::binary) << bytes;
     }
 
     std::vector<std::string> argumentsFor(const ErrorCase& errorCase) const {
@@ -125,11 +145,42 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"module_default_outside_its_list", render({"--module", VEXA_MISBEHAVING_MODULE}), exitFailure,
                   "module " VEXA_MISBEHAVING_MODULE ": pin Poles has no entry with value 7"},
         ErrorCase{"two_signs", render({"--pitch=+-5"}), exitBadArguments, "--pitch: '+-5' is not a number of volts"},
-        ErrorCase{"two_plus_signs", render({"--resonance", "++5"}), exitBadArguments, "is not a number of volts"}),
+        ErrorCase{"two_plus_signs", render({"--resonance", "++5"}), exitBadArguments, "is not a number of volts"},
+        ErrorCase{"duration_of_no_frame", {"render", "--signal", "saw:110", "--duration", "1e-9", "-o", "@out.wav"},
+                  exitBadArguments, "--duration: the length must be at least one sample and at most 3600 seconds"},
+        ErrorCase{"duration_beyond_the_limit", {"render", "--signal", "saw:110", "--duration", "1e9", "-o", "@out.wav"},
+                  exitBadArguments, "at most 3600 seconds"},
+        ErrorCase{"duration_whose_frames_overflow",
+                  {"render", "--signal", "saw:110", "--duration", "2e14", "-o", "@out.wav"}, exitBadArguments,
+                  "at most 3600 seconds"},
+        ErrorCase{"duration_near_the_double_limit",
+                  {"render", "--signal", "saw:110", "--duration", "1e300", "-o", "@out.wav"}, exitBadArguments,
+                  "at most 3600 seconds"},
+        ErrorCase{"sample_rate_beyond_the_limit",
+                  {"render", "--signal", "saw:110", "--rate", "100000000", "-o", "@out.wav"}, exitBadArguments,
+                  "up to 384000"},
+        ErrorCase{"input_without_samples", {"render", "@empty.wav", "-o", "@out.wav"}, exitFailure,
+                  "empty.wav': it holds no samples"},
+        ErrorCase{"stereo_control_file_for_a_mono_input", render({"--zing", "@stereo.wav"}), exitFailure,
+                  "has 2 channels; it needs 1, as the input is mono"},
+        ErrorCase{"pitch_word", render({"--pitch", "abc"}), exitBadArguments,
+                  "--pitch: 'abc' is neither a number of volts nor an existing control file"},
+        ErrorCase{"pitch_nan", render({"--pitch", "nan"}), exitBadArguments, "--pitch: 'nan' is not a number of volts"},
+        ErrorCase{"ramp_with_three_dots", render({"--pitch", "2...9"}), exitBadArguments, "'2...9' is ambiguous"},
+        ErrorCase{"empty_poles", render({"--poles", ""}), exitBadArguments, "--poles: an empty value"},
+        ErrorCase{"empty_pitch", render({"--pitch="}), exitBadArguments, "--pitch: "},
+        ErrorCase{"misspelt_option", render({"--pole", "4:4"}), exitBadArguments,
+                  "unknown option --pole; did you mean --poles?"},
+        ErrorCase{"block_size_beyond_the_limit", render({"--block-size", "100000"}), exitBadArguments,
+                  "--block-size: 100000 is not between 1 and 8192"},
+        ErrorCase{"windows_build_given_to_the_native_host",
+                  render({"--module", "@windows.sep"}), exitFailure,
+                  "it is a 32-bit Windows DLL; load it with the 32-bit Windows host under Wine"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
+constexpr int exitBySignalBase = 128;
+
 TEST(StopSignals, EndARenderWithTheShellsStatusAndNothingLeftBehind) {
-    constexpr int exitBySignalBase = 128;
     for (const int stopSignal : {SIGINT, SIGTERM, SIGHUP}) {
         TemporaryFolder folder;
         // Fifty minutes of audio take far longer than the half second before the signal.
@@ -141,6 +192,34 @@ TEST(StopSignals, EndARenderWithTheShellsStatusAndNothingLeftBehind) {
         EXPECT_NE(result.standardError.find("nothing written"), std::string::npos) << result.standardError;
         EXPECT_TRUE(folder.names().empty()) << "a file was left behind after signal " << stopSignal;
     }
+}
+
+TEST(StopSignals, EndAResponseWithTheShellsStatusAndNothingLeftBehind) {
+    for (const int stopSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        TemporaryFolder folder;
+        // Sixty curves at 192 kHz, several seconds of measuring, into a file.
+        const RunResult result = runHost({"response", "--all", "--type", "both", "--rate", "192000", "--resonance",
+                                          "9,10", "-o", folder.path("r.csv")},
+                                         stopSignal, 0.5);
+        EXPECT_EQ(result.exitCode, exitBySignalBase + stopSignal) << stopSignal << result.standardError;
+        EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1) << result.standardError;
+        EXPECT_NE(result.standardError.find("nothing written"), std::string::npos) << result.standardError;
+        EXPECT_TRUE(folder.names().empty()) << "a file was left behind after signal " << stopSignal;
+    }
+}
+
+TEST(StopSignals, AClosedPipeEndsQuietlyAndLeavesNoTemporaryFile) {
+    // The WAV and the CSV on standard output are far larger than a pipe
+    // holds, so the host is still writing when `head` has gone.
+    TemporaryFolder folder;
+    const RunResult result = runProgram(
+        {"/bin/sh", "-c",
+         "TMPDIR='" + folder.path("") + "' '" + hostProgram() +
+             "' render --signal saw:110 --duration 10 -o - | head -c 100 > /dev/null; "
+             "'" + hostProgram() + "' response --poles 4:4 --points 10000 | head -1"});
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(std::count(result.standardOutput.begin(), result.standardOutput.end(), '\n'), 1) << result.standardOutput;
+    EXPECT_TRUE(folder.names().empty()) << "a temporary file was left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -159,7 +238,18 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"peaks_with_two_resonances", {"response", "--peaks", "--resonance", "2,8", "-o", "@r.txt"},
                   exitBadArguments, "one --resonance value"},
         ErrorCase{"existing_output", {"response", "-o", "@existing.wav"}, exitFailure, "exists already"},
-        ErrorCase{"no_command", {}, exitBadArguments, "subcommand"}),
+        ErrorCase{"no_command", {}, exitBadArguments, "subcommand"},
+        ErrorCase{"unknown_command", {"frobnicate"}, exitBadArguments,
+                  "unknown command 'frobnicate' (choose info, render or response"},
+        ErrorCase{"block_size_beyond_the_limit", {"response", "--block-size", "2147483647", "-o", "@r.csv"},
+                  exitBadArguments, "--block-size: 2147483647 is not between 1 and 8192"},
+        ErrorCase{"sample_rate_beyond_the_limit", {"response", "--rate", "100000000", "-o", "@r.csv"},
+                  exitBadArguments, "at most 384000 Hz"},
+        ErrorCase{"too_many_points", {"response", "--points", "100000000", "-o", "@r.csv"}, exitBadArguments,
+                  "--points: 100000000 is not between 2 and 10000"},
+        ErrorCase{"empty_type", {"response", "--type", "", "-o", "@r.csv"}, exitBadArguments, "--type: an empty value"},
+        ErrorCase{"misspelt_option", {"response", "--resonnance", "5", "-o", "@r.csv"}, exitBadArguments,
+                  "did you mean --resonance?"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,7 +1,9 @@
 // `vexa-host render` run as a program: its output against the same samples
 // processed block by block through the stand-in host library, channels kept
 // apart, formats, built-in signals and the summary line.
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <regex>
 
 #include <sndfile.h>
@@ -211,7 +213,7 @@ TEST_F(RenderTest, SummaryLineGivesDurationPeakRmsAndSpeed) {
     std::smatch fields;
     ASSERT_TRUE(std::regex_match(lastSummary, fields,
                                  std::regex(".*saw\\.wav: 2\\.00 s, 1 channel at 48000 Hz, 4:4 LP; "
-                                            "peak (-?[0-9.]+) dBFS, RMS (-?[0-9.]+) dBFS; took [0-9.]+ s "
+                                            "peak (-?[0-9.]+) dBFS, RMS (-?[0-9.]+) dBFS; took [0-9.]+ m?s "
                                             "\\(([0-9]+)x real time\\)\n")))
         << lastSummary;
     double peak = 0.0;
@@ -223,6 +225,90 @@ TEST_F(RenderTest, SummaryLineGivesDurationPeakRmsAndSpeed) {
     EXPECT_NEAR(std::stod(fields[1]), 20.0 * std::log10(peak), 0.051);
     EXPECT_NEAR(std::stod(fields[2]), 20.0 * std::log10(std::sqrt(squares / rendered.frames())), 0.051);
     EXPECT_GT(std::stoi(fields[3]), 1);  // faster than real time, by a wide margin
+}
+
+TEST_F(RenderTest, SummarySaysSilentAndGivesNoTypeWhereTypeHasNoEffect) {
+    renderFile({"render", "--signal", "saw:110", "--level", "0", "--duration", "0.5", "-o", folder.path("quiet.wav"),
+                "--poles", "4-1:5", "--type", "HP"});
+    EXPECT_NE(lastSummary.find(", 4-1:5; silent; took "), std::string::npos) << lastSummary;
+    EXPECT_EQ(lastSummary.find("dBFS"), std::string::npos) << lastSummary;
+    // A short render's time reads in milliseconds rather than as "0.00 s".
+    EXPECT_TRUE(std::regex_search(lastSummary, std::regex("took [0-9]+ ms \\(")) ||
+                std::regex_search(lastSummary, std::regex("took [1-9][0-9.]* s \\(")))
+        << lastSummary;
+}
+
+TEST_F(RenderTest, IntegerOutputWarnsWithTheCountOfClippedSamples) {
+    // A 20 V saw comes out of 2:4f beyond full scale for part of each cycle.
+    const std::vector<std::string> loud = {"render", "--signal", "saw:110", "--level", "20", "--duration", "1"};
+    std::vector<std::string> asFloat = loud;
+    asFloat.insert(asFloat.end(), {"-o", folder.path("float.wav")});
+    const Audio floats = renderFile(asFloat);
+    const auto beyondFullScale = std::count_if(floats.channels[0].begin(), floats.channels[0].end(),
+                                               [](float sample) { return std::abs(sample) > 1.0f; });
+    ASSERT_GT(beyondFullScale, 0);
+    EXPECT_EQ(runHost(asFloat).standardError.find("clipped"), std::string::npos);  // float keeps them
+
+    std::vector<std::string> asSixteenBits = loud;
+    asSixteenBits.insert(asSixteenBits.end(), {"-o", folder.path("16.wav"), "--bits", "16"});
+    const RunResult result = runHost(asSixteenBits);
+    ASSERT_EQ(result.exitCode, 0) << result.standardError;
+    EXPECT_NE(result.standardError.find("warning: " + std::to_string(beyondFullScale) +
+                                        " of 48000 samples lay beyond full scale and were clipped (16 bits)"),
+              std::string::npos)
+        << result.standardError;
+}
+
+TEST_F(RenderTest, TruncatedInputRendersWhatItHoldsWithAWarning) {
+    const std::string input = writeInput("cut.wav", {sawtooth(frames, sawHz, sampleRate, sawPeak)});
+    const auto size = std::filesystem::file_size(input);
+    std::filesystem::resize_file(input, size - 4 * 1000);  // a thousand float samples missing
+    const RunResult result = runHost({"render", input, "-o", folder.path("out.wav")});
+    ASSERT_EQ(result.exitCode, 0) << result.standardError;
+    EXPECT_NE(result.standardError.find("warning: '" + input + "' looks truncated"), std::string::npos)
+        << result.standardError;
+    EXPECT_EQ(readAudio(folder.path("out.wav")).frames(), frames - 1000);
+
+    // An intact file renders without a word on standard error.
+    const std::string whole = writeInput("whole.wav", {sawtooth(frames, sawHz, sampleRate, sawPeak)});
+    EXPECT_EQ(runHost({"render", whole, "-o", folder.path("whole-out.wav")}).standardError, "");
+}
+
+TEST_F(RenderTest, StandardOutputReceivesTheSameWavWithTheSummaryOnStandardError) {
+    const Audio file = renderFile({"render", "--signal", "riff", "--duration", "1", "-o", folder.path("file.wav")});
+    const RunResult piped = runProgram({"/bin/sh", "-c",
+                                        "'" + hostProgram() + "' render --signal riff --duration 1 -o - > '" +
+                                            folder.path("piped.wav") + "'"});
+    ASSERT_EQ(piped.exitCode, 0) << piped.standardError;
+    EXPECT_EQ(readAudio(folder.path("piped.wav")).channels, file.channels);
+    EXPECT_NE(piped.standardError.find("standard output: 1.00 s"), std::string::npos) << piped.standardError;
+}
+
+TEST_F(RenderTest, SineSignalAndSignalNamesInAnyLetterCase) {
+    // Through a two-pole low-pass far above it, a 100 Hz sine keeps its
+    // shape: 200 zero crossings a second and a peak of sqrt(2) times its RMS
+    // (a saw's would be sqrt(3)).
+    const std::vector<std::string> bright = {"--poles", "2:2", "--pitch", "10", "--resonance", "0", "--duration", "1"};
+    std::vector<std::string> lower = {"render", "--signal", "sine:100", "-o", folder.path("lower.wav")};
+    std::vector<std::string> mixed = {"render", "--signal", "Sine:100", "-o", folder.path("mixed.wav")};
+    lower.insert(lower.end(), bright.begin(), bright.end());
+    mixed.insert(mixed.end(), bright.begin(), bright.end());
+    const Audio sine = renderFile(lower);
+    EXPECT_EQ(renderFile(mixed).channels, sine.channels);
+    const auto& out = sine.channels[0];
+    int crossings = 0;
+    double peak = 0.0;
+    double squares = 0.0;
+    const std::size_t settled = out.size() / 10;
+    for (std::size_t i = settled; i < out.size(); ++i) {
+        if ((out[i - 1] < 0.0f) != (out[i] < 0.0f)) ++crossings;
+        peak = std::max(peak, std::abs(double(out[i])));
+        squares += double(out[i]) * out[i];
+    }
+    EXPECT_NEAR(crossings, 180, 2);  // nine tenths of a second
+    EXPECT_NEAR(peak / std::sqrt(squares / double(out.size() - settled)), std::sqrt(2.0), 0.02);
+    EXPECT_EQ(renderFile({"render", "--signal", "NOISE", "--duration", "0.1", "-o", folder.path("noise.wav")}).frames(),
+              4800);
 }
 
 TEST_F(RenderTest, ForceReplacesAnExistingOutput) {

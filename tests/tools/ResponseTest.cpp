@@ -153,6 +153,17 @@ TEST(ResponseTest, CommandWritesCsvFromTwentyHertzToTwentyKilohertz) {
     for (const auto& row : rows) EXPECT_NEAR(row[2], lowPass.decibelsAt(row[0]), 0.001) << row[0];
 }
 
+TEST(ResponseTest, LowSampleRateSaysWhereTheCurvesEnd) {
+    const RunResult low = runHost({"response", "--rate", "1000", "--points", "5"});
+    ASSERT_EQ(low.exitCode, 0) << low.standardError;
+    EXPECT_NE(low.standardError.find("note: at 1000 Hz the curves end at 475 Hz"), std::string::npos)
+        << low.standardError;
+    EXPECT_NE(low.standardOutput.find("\n475.000,"), std::string::npos) << low.standardOutput;
+    const RunResult usual = runHost({"response", "--points", "5"});
+    ASSERT_EQ(usual.exitCode, 0) << usual.standardError;
+    EXPECT_EQ(usual.standardError, "");
+}
+
 /// The "# key: value" lines before a CSV's column titles; a key given several times keeps every value.
 std::multimap<std::string, std::string> csvConditions(const std::string& path) {
     std::multimap<std::string, std::string> conditions;

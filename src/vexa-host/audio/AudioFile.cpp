@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -22,6 +23,8 @@ namespace fs = std::filesystem;
 
 /// Permissions a new file gets before the umask takes its share.
 constexpr mode_t newFilePermissions = 0666;
+/// Room for libsndfile's notes on the header it read.
+constexpr std::size_t logInfoBytes = 4096;
 /// Frames per read call when a whole file is read.
 constexpr int64_t readChunkFrames = 16384;
 
@@ -50,6 +53,7 @@ std::string extensionOf(const std::string& path) {
 }
 
 int containerFor(const std::string& path) {
+    if (path == "-") return SF_FORMAT_WAV;
     const std::string extension = extensionOf(path);
     if (extension == ".wav") return SF_FORMAT_WAV;
     if (extension == ".aif" || extension == ".aiff") return SF_FORMAT_AIFF;
@@ -123,6 +127,32 @@ void PendingFile::commit() {
     committed = true;
 }
 
+void PendingFile::copyToStandardOutput() {
+    if (descriptor >= 0) {
+        close(descriptor);
+        descriptor = -1;
+    }
+    const int source = open(temporary.c_str(), O_RDONLY);
+    if (source < 0) throw FileError("cannot read back " + inQuotes(temporary) + ": " + systemMessage(errno));
+    constexpr std::size_t copyChunkBytes = 1 << 16;
+    std::vector<char> chunk(copyChunkBytes);
+    for (;;) {
+        const ssize_t got = read(source, chunk.data(), chunk.size());
+        if (got <= 0) break;
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t step = write(STDOUT_FILENO, chunk.data() + written, static_cast<std::size_t>(got - written));
+            if (step < 0) {
+                const int error = errno;
+                close(source);
+                if (error == EPIPE) throw OutputClosed();
+                throw FileError("cannot write to standard output: " + systemMessage(error));
+            }
+            written += step;
+        }
+    }
+    close(source);
+}
+
 TextOutput::TextOutput(const std::string& path, bool replaceExisting) {
     if (path == "-") {
         file = stdout;
@@ -139,6 +169,7 @@ TextOutput::~TextOutput() {
 
 void TextOutput::commit() {
     if (std::fflush(file) != 0 || std::ferror(file)) {
+        if (pending == nullptr && errno == EPIPE) throw OutputClosed();
         throw FileError("cannot write " + (pending ? inQuotes(pending->finalPath()) : std::string("output")));
     }
     if (pending == nullptr) return;
@@ -175,6 +206,16 @@ AudioReader::AudioReader(const std::string& path) : filePath(path) {
     channelCount = info.channels;
     rate = info.samplerate;
     frameCount = info.frames;
+    // libsndfile notes a header that promises more than the file holds as "data : N (should be M)".
+    std::vector<char> log(logInfoBytes, '\0');
+    sf_command(handle, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size() - 1));
+    std::istringstream notes(log.data());
+    for (std::string line; std::getline(notes, line);) {
+        if (line.find("(should be") != std::string::npos) {
+            damageNote = line;
+            break;
+        }
+    }
     if (rate <= 0) {
         sf_close(handle);
         throw FileError("cannot read " + inQuotes(path) + ": it gives no sample rate");
@@ -219,7 +260,15 @@ AudioWriter::AudioWriter(const std::string& path, int channels, int sampleRate, 
                          (encoding == SampleEncoding::float32 ? "32-bit float" : "these") +
                          " samples, pass --bits 16 or 24");
     }
-    pending = std::make_unique<PendingFile>(path, replaceExisting);
+    toStandardOutput = path == "-";
+    if (toStandardOutput && isatty(STDOUT_FILENO) == 1) {
+        throw UsageError("refusing to write audio to a terminal; redirect standard output or give a file name");
+    }
+    // Standard output gets the file whole at the end, so that a WAV header
+    // holds its length although a pipe cannot be rewound.
+    pending = toStandardOutput
+                  ? std::make_unique<PendingFile>((fs::temp_directory_path() / "vexa-host-render.wav").string(), true)
+                  : std::make_unique<PendingFile>(path, replaceExisting);
     handle = sf_open_fd(pending->releaseDescriptor(), SFM_WRITE, &info, SF_TRUE);
     if (handle == nullptr) throw FileError("cannot write " + inQuotes(path) + ": " + libsndfileMessage(nullptr));
     // Integer files clip at full scale rather than wrap around.
@@ -240,6 +289,10 @@ void AudioWriter::commit() {
     const int closed = sf_close(handle);
     handle = nullptr;
     if (closed != 0) throw FileError("cannot write " + inQuotes(pending->finalPath()) + ": " + sf_error_number(closed));
+    if (toStandardOutput) {
+        pending->copyToStandardOutput();
+        return;
+    }
     pending->commit();
 }
 

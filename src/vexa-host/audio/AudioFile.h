@@ -9,7 +9,16 @@
 
 struct sf_private_tag;
 
+#include "hostlib/Errors.h"
+
 namespace vexahost {
+
+/// Standard output was a pipe whose reader has gone (`... | head -1`): the
+/// command ends quietly, as the programs of a pipeline do.
+class OutputClosed : public FileError {
+public:
+    OutputClosed() : FileError("standard output closed") {}
+};
 
 /// An output that appears under its final name only when it is complete: it is
 /// written to a temporary file in the same folder and renamed at the end. A
@@ -30,6 +39,9 @@ public:
     const std::string& finalPath() const { return destination; }
     /// Moves the temporary file to its final name; throws FileError.
     void commit();
+    /// Copies the finished temporary file to standard output (and removes it on
+    /// destruction); throws OutputClosed or FileError.
+    void copyToStandardOutput();
 
 private:
     std::string destination;
@@ -79,6 +91,9 @@ public:
     int sampleRate() const { return rate; }
     int64_t frames() const { return frameCount; }
     const std::string& path() const { return filePath; }
+    /// What libsndfile found wrong with the header (a data size larger than
+    /// the file: truncated), or empty.
+    const std::string& damage() const { return damageNote; }
 
     /// Reads up to `count` frames, interleaved; returns the frames read (0 at the end).
     int64_t read(float* interleaved, int64_t count);
@@ -91,10 +106,12 @@ private:
     int channelCount = 0;
     int rate = 0;
     int64_t frameCount = 0;
+    std::string damageNote;
 };
 
 /// An audio file being written. The container follows the file name
-/// (.wav, .aif/.aiff, .flac); the file appears only after commit().
+/// (.wav, .aif/.aiff, .flac; "-": a WAV on standard output, which receives it
+/// whole after commit()); the file appears only after commit().
 class AudioWriter {
 public:
     /// Throws UsageError for an unknown extension or an encoding the container
@@ -112,6 +129,7 @@ public:
 private:
     std::unique_ptr<PendingFile> pending;
     sf_private_tag* handle = nullptr;
+    bool toStandardOutput = false;
 };
 
 /// The encoding a file name gets when none is asked for: float, except in

@@ -45,6 +45,10 @@ ControlSetting parseControlSetting(const std::string& text, const std::string& o
         if (from.empty() || to.empty()) {
             throw UsageError(optionName + ": the ramp '" + text + "' needs two ends, as in 2..9");
         }
+        // "2...9" could be 2 to .9 or 2. to 9: neither is taken.
+        if (to.front() == '.' || from.back() == '.') {
+            throw UsageError(optionName + ": the ramp '" + text + "' is ambiguous; write its ends as in 2..9 or 2..0.9");
+        }
         setting.kind = ControlSetting::Kind::ramp;
         setting.fromVolts = parseVolts(from, optionName);
         setting.toVolts = parseVolts(to, optionName);
@@ -52,6 +56,11 @@ ControlSetting parseControlSetting(const std::string& text, const std::string& o
     }
     if (!existingFile && (text.empty() || looksNumeric(text))) {
         throw UsageError(optionName + ": '" + text + "' is not a number of volts");
+    }
+    // A bare word ("abc") that names no file was meant as a value, not as a
+    // file; a path ("dir/x", "x.wav") is reported as a missing file.
+    if (!existingFile && text.find_first_of("/\\.") == std::string::npos) {
+        throw UsageError(optionName + ": '" + text + "' is neither a number of volts nor an existing control file");
     }
     // Anything else names a control file; reading it reports a missing one.
     setting.kind = ControlSetting::Kind::file;
@@ -82,8 +91,9 @@ ControlStream ControlStream::fromFile(const std::string& path, int sampleRate, i
                         " Hz, the render at " + std::to_string(sampleRate) + " Hz");
     }
     if (reader.channels() != 1 && reader.channels() != renderChannels) {
-        throw FileError("control file '" + path + "' has " + std::to_string(reader.channels()) +
-                        " channels; it needs 1 or " + std::to_string(renderChannels));
+        throw FileError("control file '" + path + "' has " + std::to_string(reader.channels()) + " channels; it needs " +
+                        (renderChannels == 1 ? std::string("1, as the input is mono")
+                                             : "1 or " + std::to_string(renderChannels) + ", one per input channel"));
     }
     ControlStream stream;
     stream.kind = ControlSetting::Kind::file;

@@ -12,6 +12,7 @@ namespace vexahost {
 
 namespace {
 
+constexpr double fullTurn = 6.283185307179586;  // 2 pi: one period of the sine, in radians
 constexpr uint32_t noiseSeed = 0x2545F491u;
 /// Half the range of the 32-bit noise state: maps it onto [-1, 1).
 constexpr double noiseHalfRange = 2147483648.0;
@@ -83,15 +84,22 @@ double frequencyOf(const std::string& text, const std::string& name) {
 
 }  // namespace
 
-SignalChoice parseSignalChoice(const std::string& text) {
+SignalChoice parseSignalChoice(const std::string& original) {
     SignalChoice setting;
-    setting.text = text;
+    setting.text = original;
+    // Names in any letter case, as labels and types are.
+    std::string text = original;
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (text.rfind("saw:", 0) == 0) {
         setting.kind = SignalChoice::Kind::saw;
         setting.frequency = frequencyOf(text, "saw");
     } else if (text.rfind("square:", 0) == 0) {
         setting.kind = SignalChoice::Kind::square;
         setting.frequency = frequencyOf(text, "square");
+    } else if (text.rfind("sine:", 0) == 0) {
+        setting.kind = SignalChoice::Kind::sine;
+        setting.frequency = frequencyOf(text, "sine");
     } else if (text == "noise") {
         setting.kind = SignalChoice::Kind::noise;
     } else if (text == "impulse") {
@@ -99,7 +107,7 @@ SignalChoice parseSignalChoice(const std::string& text) {
     } else if (text == "riff") {
         setting.kind = SignalChoice::Kind::riff;
     } else {
-        throw UsageError("unknown signal '" + text + "' (choose saw:FREQ, square:FREQ, noise, impulse or riff)");
+        throw UsageError("unknown signal '" + original + "' (choose saw:FREQ, square:FREQ, sine:FREQ, noise, impulse or riff)");
     }
     return setting;
 }
@@ -161,6 +169,9 @@ void SignalGenerator::generate(float* destination, int32_t count) {
             break;
         case SignalChoice::Kind::square:
             value = squareAt(phase, phaseIncrement);
+            break;
+        case SignalChoice::Kind::sine:
+            value = std::sin(fullTurn * phase);
             break;
         case SignalChoice::Kind::noise:
             // xorshift32: fixed seed, so every render of "noise" is the same.

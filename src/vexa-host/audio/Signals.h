@@ -1,4 +1,4 @@
-// The built-in test signals: saw, square, noise, impulse, riff.
+// The built-in test signals: saw, square, sine, noise, impulse, riff.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +6,11 @@
 
 namespace vexahost {
 
-/// A built-in test signal: "saw:FREQ", "square:FREQ", "noise", "impulse" or
-/// "riff" (a two-bar sawtooth bass line at 120 beats per minute).
+/// A built-in test signal: "saw:FREQ", "square:FREQ", "sine:FREQ", "noise",
+/// "impulse" or "riff" (a two-bar sawtooth bass line at 120 beats per
+/// minute), named in any letter case.
 struct SignalChoice {
-    enum class Kind { saw, square, noise, impulse, riff };
+    enum class Kind { saw, square, sine, noise, impulse, riff };
     Kind kind = Kind::saw;
     double frequency = 0.0;
     std::string text;

@@ -1,13 +1,12 @@
 // `vexa-host render`: its options, progress bar, stop signals and summary.
 #include "vexa-host/commands/RenderCommand.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
-#include <iterator>
 
 #include <unistd.h>
 
+#include "vexa-host/commands/OptionChecks.h"
+#include "vexa-host/commands/StopSignals.h"
 #include "vexa-host/measure/FrequencyResponse.h"
 
 namespace vexahost {
@@ -18,46 +17,26 @@ namespace {
 constexpr double progressBarFromSeconds = 1.0;
 constexpr int progressBarWidth = 40;
 constexpr int percent = 100;
+/// Below a second the time taken reads in milliseconds.
+constexpr double millisecondsPerSecond = 1000.0;
 
-std::atomic<bool> interruptRequested{false};
-std::atomic<int> interruptingSignal{0};
-
-void requestInterrupt(int signalNumber) {
-    interruptingSignal = signalNumber;
-    interruptRequested = true;
+/// "12 ms" or "2.35 s".
+std::string elapsedText(double seconds) {
+    char text[32];
+    if (seconds < 1.0) {
+        std::snprintf(text, sizeof text, "%.0f ms", seconds * millisecondsPerSecond);
+    } else {
+        std::snprintf(text, sizeof text, "%.2f s", seconds);
+    }
+    return text;
 }
 
-/// The signals that end a render early: Ctrl-C, the terminal going away, kill
-/// and timeout.
-constexpr int stopSignals[] = {SIGINT, SIGHUP, SIGTERM};
-
-/// While it lives, a stop signal asks the render to stop between chunks, so
-/// that it can remove its unfinished output.
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        interruptRequested = false;
-        for (std::size_t i = 0; i < std::size(stopSignals); ++i) previous[i] = std::signal(stopSignals[i], requestInterrupt);
-    }
-    ~InterruptGuard() {
-        for (std::size_t i = 0; i < std::size(stopSignals); ++i) std::signal(stopSignals[i], previous[i]);
-    }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-private:
-    void (*previous[std::size(stopSignals)])(int) = {};
-};
-
-/// The shell's convention: a program ended by signal N exits with 128 + N.
-constexpr int exitBySignalBase = 128;
-
-const char* stopReason(int signalNumber) {
-    switch (signalNumber) {
-    case SIGINT: return "interrupted (Ctrl-C)";
-    case SIGHUP: return "stopped: the terminal hung up (SIGHUP)";
-    default: return "stopped (SIGTERM)";
-    }
+/// "peak -6.0 dBFS, RMS -12.3 dBFS", or "silent" for an output of zeros only.
+std::string levelText(const RenderReport& report) {
+    if (report.peak == 0.0) return "silent";
+    char text[64];
+    std::snprintf(text, sizeof text, "peak %.1f dBFS, RMS %.1f dBFS", toDecibels(report.peak), toDecibels(report.rms));
+    return text;
 }
 
 /// A bar on standard error, redrawn when the percentage changes.
@@ -98,53 +77,78 @@ private:
 CLI::App* addRenderCommand(CLI::App& parent, RenderRequest& request) {
     CLI::App* command = parent.add_subcommand(
         "render", "Filter an audio file or a built-in signal through the module and write an audio file");
-    command->add_option("input", request.inputPath, "Audio file to filter (WAV, AIFF, FLAC); one filter per channel");
+    command->add_option("input", request.inputPath, "Audio file to filter (WAV, AIFF, FLAC); one filter per channel")
+        ->check(notEmpty);
     CLI::Option* signal = command->add_option(
-        "-s,--signal", request.signal, "Built-in signal instead of a file: saw:FREQ, square:FREQ, noise, impulse, riff");
+        "-s,--signal", request.signal,
+        "Built-in signal instead of a file: saw:FREQ, square:FREQ, sine:FREQ, noise, impulse, riff (any letter case)")
+        ->check(notEmpty);
     command->add_option("-o,--output", request.outputPath,
-                        "Audio file to write (.wav, .aiff, .flac); never the input")
-        ->required();
-    command->add_option("--duration", request.durationSeconds, "Length of the built-in signal in seconds")
+                        "Audio file to write (.wav, .aiff, .flac), or - for a WAV on standard output; never the input")
+        ->required()
+        ->check(notEmpty);
+    command->add_option("--duration", request.durationSeconds,
+                        "Length of the built-in signal in seconds, from one sample to " +
+                            numberText(maxDurationSeconds) + " s")
         ->capture_default_str()
         ->needs(signal);
-    command->add_option("--rate", request.sampleRate, "Sample rate of the built-in signal in Hz")
+    command->add_option("--rate", request.sampleRate,
+                        "Sample rate of the built-in signal in Hz, up to " + std::to_string(maxSampleRate))
         ->capture_default_str()
         ->needs(signal);
     command->add_option("--level", request.levelVolts, "Peak level of the built-in signal in volts")
         ->capture_default_str()
         ->needs(signal);
-    command->add_option("--poles", request.poles, "Pole configuration: a label (\"4:5f\") or its value (16); default: the pin's default");
-    command->add_option("--type", request.type, "LP or HP; default: the pin's default");
+    command->add_option("--poles", request.poles,
+                        "Pole configuration: a label (\"4:5f\") or its value (17); default: the pin's default")
+        ->check(notEmpty);
+    command->add_option("--type", request.type, "LP or HP; default: the pin's default")->check(notEmpty);
     command->add_option("--pitch", request.pitch,
-                        "Cutoff in volts (1 V/octave, 440 Hz at 5 V): a constant, a ramp FROM..TO over the render, or a control file");
-    command->add_option("--resonance", request.resonance, "Resonance in volts (0 to 10): constant, FROM..TO or a control file");
-    command->add_option("--zing", request.zing, "Zing in volts: constant, FROM..TO or a control file");
-    command->add_option("--block-size", request.blockSize, "Samples per block handed to the module")
+                        "Cutoff in volts (1 V/octave; the peak lies near 440 Hz at 5 V at 44.1 and 48 kHz, lower at "
+                        "higher rates): a constant, a ramp FROM..TO over the render, or a control file")
+        ->check(notEmpty);
+    command->add_option("--resonance", request.resonance, "Resonance in volts (0 to 10): constant, FROM..TO or a control file")
+        ->check(notEmpty);
+    command->add_option("--zing", request.zing, "Zing in volts: constant, FROM..TO or a control file")->check(notEmpty);
+    command->add_option("--block-size", request.blockSize,
+                        "Samples per block handed to the module, 1 to " + std::to_string(maxBlockSize))
         ->capture_default_str();
-    command->add_option("--bits", request.bits, "Sample format: 32 (float, the default), 24 or 16");
+    command->add_option("--bits", request.bits, "Sample format: 32 (float, the default), 24 or 16")->check(notEmpty);
     command->add_flag("-f,--force", request.replaceExisting, "Replace an existing output file");
-    command->add_option("--module", request.modulePath, "Module library to load")->capture_default_str();
+    command->add_option("--module", request.modulePath, "Module library to load")->capture_default_str()->check(notEmpty);
     signal->excludes(command->get_option("input"));
     return command;
 }
 
 int runRenderCommand(const RenderRequest& request) {
-    const InterruptGuard interrupts;
+    const StopSignalGuard stopSignalsAsked;
     ProgressBar bar(isatty(STDERR_FILENO) == 1);
     RenderReport report;
     try {
-        report = render(request, [&bar](double done, double total) { bar.update(done, total); }, &interruptRequested);
-    } catch (const RenderStopped& stopped) {
+        report = render(request, [&bar](double done, double total) { bar.update(done, total); }, &stopRequested);
+    } catch (const RenderStopped&) {
         bar.clear();
-        std::fprintf(stderr, "vexa-host render: %s; nothing written\n", stopReason(interruptingSignal.load()));
-        return exitBySignalBase + interruptingSignal.load();
+        std::fprintf(stderr, "vexa-host render: %s; nothing written\n", stopReason(stoppingSignal.load()));
+        return exitBySignalBase + stoppingSignal.load();
     }
     bar.clear();
+    for (const std::string& warning : report.warnings) std::fprintf(stderr, "vexa-host render: warning: %s\n", warning.c_str());
+    if (report.clippedSamples > 0) {
+        std::fprintf(stderr,
+                     "vexa-host render: warning: %lld of %lld samples lay beyond full scale and were clipped "
+                     "(%s); 32-bit float keeps them\n",
+                     static_cast<long long>(report.clippedSamples),
+                     static_cast<long long>(report.frames * report.channels),
+                     request.bits.empty() ? "24 bits" : (request.bits + " bits").c_str());
+    }
+    // With the audio on standard output, the summary goes to standard error.
+    std::FILE* summary = request.outputPath == standardOutputName ? stderr : stdout;
     const double duration = report.durationSeconds();
-    std::printf("%s: %.2f s, %d channel%s at %d Hz, %s; peak %.1f dBFS, RMS %.1f dBFS; took %.2f s (%.0fx real time)\n",
-                report.outputPath.c_str(), duration, report.channels, report.channels == 1 ? "" : "s",
-                report.sampleRate, report.configuration.c_str(), toDecibels(report.peak), toDecibels(report.rms),
-                report.elapsedSeconds, report.elapsedSeconds > 0.0 ? duration / report.elapsedSeconds : 0.0);
+    std::fprintf(summary, "%s: %.2f s, %d channel%s at %d Hz, %s; %s; took %s (%.0fx real time)\n",
+                 report.outputPath == standardOutputName ? "standard output" : report.outputPath.c_str(), duration,
+                 report.channels, report.channels == 1 ? "" : "s", report.sampleRate, report.configuration.c_str(),
+                 levelText(report).c_str(), elapsedText(report.elapsedSeconds).c_str(),
+                 report.elapsedSeconds > 0.0 ? duration / report.elapsedSeconds : 0.0);
     return 0;
 }
 

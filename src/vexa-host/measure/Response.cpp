@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "vexa-host/audio/AudioFile.h"
+#include "vexa-host/render/Render.h"
 #include "hostlib/ModuleLibrary.h"
 #include "hostlib/Errors.h"
 
@@ -22,6 +23,8 @@ constexpr double highestFrequencyHz = 20000.0;
 constexpr double highestFractionOfNyquist = 0.95;
 constexpr int minimumSampleRate = 1000;
 constexpr int minimumPoints = 2;
+/// More points than this only repeat the measurement's own resolution.
+constexpr int maximumPoints = 10000;
 
 // 1 V/octave tracking: 440 Hz at 5 V.
 constexpr double referenceHz = 440.0;
@@ -75,14 +78,20 @@ bool isBothTypes(const std::string& text) {
 }
 
 ResolvedRequest resolve(const ResponseRequest& request) {
-    if (request.sampleRate < minimumSampleRate) {
+    // Every limit is checked before anything is allocated for the measurement.
+    if (request.sampleRate < minimumSampleRate || request.sampleRate > maxSampleRate) {
         throw UsageError("--rate: the sample rate must be at least " + std::to_string(minimumSampleRate) +
-                         " Hz, not " + std::to_string(request.sampleRate));
+                         " Hz and at most " + std::to_string(maxSampleRate) + " Hz, not " +
+                         std::to_string(request.sampleRate));
     }
-    if (request.points < minimumPoints) {
-        throw UsageError("--points: at least " + std::to_string(minimumPoints) + " frequencies are needed");
+    if (request.points < minimumPoints || request.points > maximumPoints) {
+        throw UsageError("--points: " + std::to_string(request.points) + " is not between " +
+                         std::to_string(minimumPoints) + " and " + std::to_string(maximumPoints));
     }
-    if (request.blockSize < 1) throw UsageError("--block-size: must be at least 1");
+    if (request.blockSize < 1 || request.blockSize > maxBlockSize) {
+        throw UsageError("--block-size: " + std::to_string(request.blockSize) + " is not between 1 and " +
+                         std::to_string(maxBlockSize));
+    }
     if (request.allConfigurations && !request.poles.empty()) throw UsageError("give either --poles or --all");
 
     ResolvedRequest resolved;
@@ -135,7 +144,17 @@ double TrackingPoint::cents() const { return peak ? centsPerOctave * std::log2(p
 
 double nominalCutoffHz(double pitchVolts) { return referenceHz * std::pow(2.0, pitchVolts - referenceVolts); }
 
-ResponseMeasurement measureResponses(const ResponseRequest& request) {
+namespace {
+
+void stopIfAsked(const std::atomic<bool>* stopRequested) {
+    if (stopRequested != nullptr && stopRequested->load()) throw RenderStopped();
+}
+
+}  // namespace
+
+int maxResponsePoints() { return maximumPoints; }
+
+ResponseMeasurement measureResponses(const ResponseRequest& request, const std::atomic<bool>* stopRequested) {
     const ResolvedRequest resolved = resolve(request);
     ResponseMeasurement measurement;
     measurement.conditions.pitchVolts = resolved.pitchVolts;
@@ -155,6 +174,7 @@ ResponseMeasurement measureResponses(const ResponseRequest& request) {
                 curve.configuration = configuration.label;
                 curve.type = type.label;
                 curve.resonanceVolts = resonance;
+                stopIfAsked(stopRequested);
                 curve.spectrum = measureSpectrum(resolved.library->entryPoints(), resolved.pins, settings);
                 warnIfRinging(curve.spectrum, curve.title());
                 curves.push_back(std::move(curve));
@@ -164,7 +184,7 @@ ResponseMeasurement measureResponses(const ResponseRequest& request) {
     return measurement;
 }
 
-TrackingTable measureTracking(const ResponseRequest& request) {
+TrackingTable measureTracking(const ResponseRequest& request, const std::atomic<bool>* stopRequested) {
     const ResolvedRequest resolved = resolve(request);
     if (resolved.resonances.size() != 1) throw UsageError("--peaks: give one --resonance value");
     if (!request.pitch.empty()) throw UsageError("--peaks sweeps Pitch itself; leave out --pitch");
@@ -183,6 +203,7 @@ TrackingTable measureTracking(const ResponseRequest& request) {
                 settings.pitchVolts = volts;
                 settings.resonanceVolts = table.resonanceVolts;
                 settings.zingVolts = table.zingVolts;
+                stopIfAsked(stopRequested);
                 const Spectrum spectrum = measureSpectrum(resolved.library->entryPoints(), resolved.pins, settings);
                 TrackingPoint point;
                 point.settled = spectrum.settled;
@@ -265,17 +286,24 @@ void writeTrackingTable(std::FILE* stream, const TrackingTable& table) {
     }
 }
 
-void runResponse(const ResponseRequest& request) {
+void runResponse(const ResponseRequest& request, const std::atomic<bool>* stopRequested) {
     // The output is claimed first, so that a file in the way stops the command
     // before the measurement; it is published only when complete.
     TextOutput output(request.outputPath, request.replaceExisting);
     if (request.peaks) {
-        writeTrackingTable(output.stream(), measureTracking(request));
+        writeTrackingTable(output.stream(), measureTracking(request, stopRequested));
         output.commit();
         return;
     }
-    writeResponseCsv(output.stream(), measureResponses(request),
-                     logSpacedFrequencies(lowestFrequencyHz, highestFrequency(request.sampleRate), request.points));
+    const double highest = highestFrequency(request.sampleRate);
+    const ResponseMeasurement measurement = measureResponses(request, stopRequested);
+    if (highest < highestFrequencyHz) {
+        std::fprintf(stderr, "vexa-host response: note: at %d Hz the curves end at %s Hz (%s of the Nyquist frequency), "
+                             "not at %s Hz\n",
+                     request.sampleRate, formatVolts(highest).c_str(), formatVolts(highestFractionOfNyquist).c_str(),
+                     formatVolts(highestFrequencyHz).c_str());
+    }
+    writeResponseCsv(output.stream(), measurement, logSpacedFrequencies(lowestFrequencyHz, highest, request.points));
     output.commit();
 }
 

@@ -1,6 +1,7 @@
 // What `vexa-host response` measures and writes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -89,10 +90,13 @@ struct TrackingTable {
 /// The nominal cutoff of 1 V/octave tracking: 440 Hz at 5 V.
 double nominalCutoffHz(double pitchVolts);
 
-/// Measures the curves the request asks for; throws UsageError, FileError or ModuleError.
-ResponseMeasurement measureResponses(const ResponseRequest& request);
+/// Measures the curves the request asks for; throws UsageError, FileError or
+/// ModuleError, and RenderStopped between two curves once `stopRequested` is set.
+ResponseMeasurement measureResponses(const ResponseRequest& request, const std::atomic<bool>* stopRequested = nullptr);
 /// Measures the tracking table the request asks for.
-TrackingTable measureTracking(const ResponseRequest& request);
+TrackingTable measureTracking(const ResponseRequest& request, const std::atomic<bool>* stopRequested = nullptr);
+/// Most frequencies a CSV may list.
+int maxResponsePoints();
 
 /// Writes curves as CSV: '#' lines of "key: value" saying what was measured
 /// (pitch_v, nominal_cutoff_hz, zing_v, sample_rate_hz, block_size, module, and
@@ -103,7 +107,8 @@ void writeResponseCsv(std::FILE* stream, const ResponseMeasurement& measurement,
 /// Writes the tracking table: in detail for one configuration, as cents for several.
 void writeTrackingTable(std::FILE* stream, const TrackingTable& table);
 
-/// Runs the whole command: measures and writes to the request's output.
-void runResponse(const ResponseRequest& request);
+/// Runs the whole command: measures and writes to the request's output, which
+/// is left behind only when complete.
+void runResponse(const ResponseRequest& request, const std::atomic<bool>* stopRequested = nullptr);
 
 }  // namespace vexahost

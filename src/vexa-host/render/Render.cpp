@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -36,7 +37,9 @@ class FileSource : public RenderSource {
 public:
     explicit FileSource(const std::string& path) : reader(path) {
         if (reader.channels() < 1) throw FileError("cannot read '" + path + "': it has no channels");
+        if (reader.frames() < 1) throw FileError("cannot read '" + path + "': it holds no samples");
     }
+    std::string damage() const { return reader.damage(); }
     int channels() const override { return reader.channels(); }
     int sampleRate() const override { return reader.sampleRate(); }
     int64_t frames() const override { return reader.frames(); }
@@ -71,17 +74,22 @@ std::unique_ptr<RenderSource> openSource(const RenderRequest& request) {
     if (!request.inputPath.empty()) return std::make_unique<FileSource>(request.inputPath);
     if (request.signal.empty()) throw UsageError("give an input file or a built-in signal (--signal)");
     const SignalChoice setting = parseSignalChoice(request.signal);
-    if (request.sampleRate <= 0) {
-        throw UsageError("--rate: the sample rate must be a positive number of Hz, not " +
-                         std::to_string(request.sampleRate));
+    if (request.sampleRate <= 0 || request.sampleRate > maxSampleRate) {
+        throw UsageError("--rate: the sample rate must be a positive number of Hz up to " +
+                         std::to_string(maxSampleRate) + ", not " + std::to_string(request.sampleRate));
     }
-    if (!(request.durationSeconds > 0.0) || !std::isfinite(request.durationSeconds)) {
-        throw UsageError("--duration: the length must be a positive number of seconds");
+    const double duration = request.durationSeconds;
+    // The length is bounded before it becomes a frame count, which huge lengths overflow.
+    if (!(duration > 0.0) || !(duration <= maxDurationSeconds) ||
+        std::llround(duration * request.sampleRate) < 1) {
+        char limit[16];
+        std::snprintf(limit, sizeof limit, "%g", maxDurationSeconds);
+        throw UsageError("--duration: the length must be at least one sample and at most " + std::string(limit) +
+                         " seconds");
     }
     if (!std::isfinite(request.levelVolts)) throw UsageError("--level: not a number of volts");
-    const auto frames = static_cast<int64_t>(std::llround(request.durationSeconds * request.sampleRate));
-    return std::make_unique<SignalSource>(setting, request.sampleRate, std::max<int64_t>(frames, 1),
-                                          request.levelVolts);
+    const auto frames = static_cast<int64_t>(std::llround(duration * request.sampleRate));
+    return std::make_unique<SignalSource>(setting, request.sampleRate, frames, request.levelVolts);
 }
 
 ControlSetting controlSettingOf(const std::string& text, double defaultVolts, const std::string& optionName) {
@@ -102,6 +110,7 @@ ControlStream openControl(const ControlSetting& setting, const std::string& opti
 }
 
 void refuseToOverwrite(const std::string& output, const std::string& input, const std::string& role) {
+    if (output == standardOutputName) return;
     if (!input.empty() && sameFile(output, input)) {
         throw UsageError("refusing to write over the " + role + " '" + input + "'");
     }
@@ -114,6 +123,8 @@ struct ControlFeed {
 };
 
 }  // namespace
+
+bool configurationIgnoresType(const std::string& polesLabel) { return polesLabel.find('-') != std::string::npos; }
 
 RenderReport render(const RenderRequest& request, const RenderProgress& progress,
                     const std::atomic<bool>* stopRequested) {
@@ -138,6 +149,11 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
         request.bits.empty() ? defaultEncodingFor(request.outputPath) : parseSampleEncoding(request.bits);
 
     std::unique_ptr<RenderSource> source = openSource(request);
+    RenderReport report;
+    if (const auto* file = dynamic_cast<const FileSource*>(source.get()); file != nullptr && !file->damage().empty()) {
+        report.warnings.push_back("'" + request.inputPath + "' looks truncated or damaged (" + file->damage() +
+                                  "); rendering the " + std::to_string(source->frames()) + " frames it holds");
+    }
     refuseToOverwrite(request.outputPath, request.inputPath, "input");
     refuseToOverwrite(request.outputPath, pitchSetting.path, "pitch control file");
     refuseToOverwrite(request.outputPath, resonanceSetting.path, "resonance control file");
@@ -175,7 +191,7 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
     const int32_t chunkFrames = std::max(1, chunkTargetFrames / request.blockSize) * request.blockSize;
     std::vector<float> input(static_cast<std::size_t>(chunkFrames) * static_cast<std::size_t>(channelCount));
     std::vector<float> output(input.size());
-    RenderReport report;
+    const bool integerOutput = encoding != SampleEncoding::float32;
     double sumOfSquares = 0.0;
     const int64_t total = source->frames();
     int64_t done = 0;
@@ -201,6 +217,7 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
                 for (int32_t i = 0; i < count; ++i) {
                     const double value = filtered[i];
                     report.peak = std::max(report.peak, std::abs(value));
+                    if (integerOutput && std::abs(value) > 1.0) ++report.clippedSamples;
                     sumOfSquares += value * value;
                     output[static_cast<std::size_t>((blockStart + i) * channelCount + channel)] = filtered[i];
                 }
@@ -213,7 +230,7 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
     writer.commit();
 
     report.outputPath = request.outputPath;
-    report.configuration = poles.label + " " + type.label;
+    report.configuration = configurationIgnoresType(poles.label) ? poles.label : poles.label + " " + type.label;
     report.channels = channelCount;
     report.sampleRate = rate;
     report.frames = done;

@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vexahost {
 
@@ -43,6 +44,10 @@ struct RenderReport {
     double peak = 0.0;  ///< largest output magnitude, full scale 1.0
     double rms = 0.0;   ///< over all channels
     double elapsedSeconds = 0.0;
+    /// Samples beyond full scale that an integer format stored clipped.
+    int64_t clippedSamples = 0;
+    /// Things the user should know that did not stop the render (a damaged input).
+    std::vector<std::string> warnings;
 
     double durationSeconds() const { return static_cast<double>(frames) / sampleRate; }
 };
@@ -65,5 +70,17 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
 
 /// Largest block the render passes to the module at once.
 constexpr int32_t maxBlockSize = 8192;
+/// Longest built-in signal: an hour, which at the highest sample rate still
+/// fits a WAV file's 4 GB.
+constexpr double maxDurationSeconds = 3600.0;
+/// Highest sample rate a command accepts (Hz); the module is tested up to 192 kHz.
+constexpr int maxSampleRate = 384000;
+
+/// The output file name that stands for standard output.
+constexpr const char* standardOutputName = "-";
+
+/// The difference taps ("4-1:5") form their output from two poles, and Type
+/// does not change it.
+bool configurationIgnoresType(const std::string& polesLabel);
 
 }  // namespace vexahost
