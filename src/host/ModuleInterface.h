@@ -150,13 +150,18 @@ typedef HostModuleRecord*(VEXA_CALL* MakeModuleFunction)(int32_t index, int32_t 
 
 #ifdef __cplusplus
 }
+#define VEXA_STATIC_ASSERT static_assert
+#else
+#define VEXA_STATIC_ASSERT _Static_assert
+#endif
 
+/* The layout a host relies on, checked wherever the header is compiled (C and C++). */
 #define VEXA_ASSERT_LAYOUT(record, field, offset32, offset64) \
-    static_assert(offsetof(record, field) == (sizeof(void*) == 4 ? (offset32) : (offset64)), #record "." #field)
+    VEXA_STATIC_ASSERT(offsetof(record, field) == (sizeof(void*) == 4 ? (offset32) : (offset64)), #record "." #field)
 #define VEXA_ASSERT_SIZE(record, size32, size64) \
-    static_assert(sizeof(record) == (sizeof(void*) == 4 ? (size32) : (size64)), "size of " #record)
+    VEXA_STATIC_ASSERT(sizeof(record) == (sizeof(void*) == 4 ? (size32) : (size64)), "size of " #record)
 
-static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "32- or 64-bit targets only");
+VEXA_STATIC_ASSERT(sizeof(void*) == 4 || sizeof(void*) == 8, "32- or 64-bit targets only");
 VEXA_ASSERT_LAYOUT(ModuleProperties, id, 0, 0);
 VEXA_ASSERT_LAYOUT(ModuleProperties, name, 4, 8);
 VEXA_ASSERT_LAYOUT(ModuleProperties, about, 8, 16);
@@ -189,12 +194,13 @@ VEXA_ASSERT_LAYOUT(HostEvent, eventType, 4, 4);
 VEXA_ASSERT_LAYOUT(HostEvent, status, 8, 8);
 VEXA_ASSERT_LAYOUT(HostEvent, value, 12, 12);
 VEXA_ASSERT_LAYOUT(HostEvent, pinIndex, 16, 16);
+VEXA_ASSERT_SIZE(HostEvent, 20, 20);
 
 VEXA_ASSERT_SIZE(SubProcessDescriptor, 16, 24);
 VEXA_ASSERT_SIZE(SubProcessInfo, 16, 32);
 
 #undef VEXA_ASSERT_LAYOUT
 #undef VEXA_ASSERT_SIZE
-#endif
+#undef VEXA_STATIC_ASSERT
 
 #endif
