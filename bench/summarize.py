@@ -129,8 +129,10 @@ def main():
         return times[f"poles-{poles:02d}/{scenario}/{block}"]
 
     with open("src/filter/PoleConfigs.h") as f:
-        for poles, name in re.findall(r'/\*\s*(\d+) \*/ \{"([^"]+)"', f.read()):
+        for name, poles in re.findall(r'^\s*\{"([^"]+)",\s*chain\(.*//\s*(\d+)\s*$', f.read(), flags=re.M):
             names[int(poles)] = name
+    if len(names) != 30:
+        sys.exit(f"summarize: found {len(names)} configuration names in src/filter/PoleConfigs.h, not 30")
     number = {name: poles for poles, name in names.items()}
 
     cycle_rounds, ns_rounds, clocks = load_timings(args.timings)

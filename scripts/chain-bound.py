@@ -24,6 +24,7 @@ from collections import defaultdict
 FP_ARITHMETIC = 3
 STORE_TO_LOAD = 8  # a value stored and loaded again: 7 to 9 cycles
 ITERATIONS = 24
+MINIMUM_ARITHMETIC = 8  # fewer floating-point operations than the lightest pole chain: not a sample loop
 
 ARITHMETIC = re.compile(r"^(add|sub|mul|div)(ss|sd|ps|pd)$")
 CONVERSION = re.compile(r"^cvt")
@@ -51,8 +52,9 @@ def operands(text):
     return parts
 
 
-def is_stack(operand):
-    return re.search(r"\(%[er]sp\)|\(%[er]sp,|\(%ebp\)|\(%rbp\)", operand) is not None
+def is_slot(operand):
+    """A fixed memory location: a register base and no index (the stack, the kernel's own fields)."""
+    return re.match(r"^-?(0x[0-9a-f]+)?\(%[a-z0-9]+\)$", operand) is not None and "%rip" not in operand
 
 
 def is_memory(operand):
@@ -156,10 +158,13 @@ def dominators(order, successors):
     return dom, predecessors
 
 
-def sample_loop(blocks, order, successors):
-    """Header and blocks of the largest natural loop (a back edge leads to a block dominating its source)."""
+def sample_loops(blocks, order, successors):
+    """(header, blocks) of each loop over samples between two updates.
+
+    Natural loops (a back edge leads to a block that dominates its source)
+    without a call, not inside another such loop, with floating-point work."""
     dom, predecessors = dominators(order, successors)
-    best = None
+    loops = []
     for header in dom:
         latches = [p for p in predecessors[header] if p in dom and header in dom[p]]
         if not latches:
@@ -171,9 +176,13 @@ def sample_loop(blocks, order, successors):
                 continue
             body.add(b)
             work.extend(predecessors[b])
-        if best is None or len(body) > len(best[1]):
-            best = (header, body)
-    return best
+        instructions = [ins for b in body for ins in blocks[b]]
+        if any(ins.mnemonic.startswith("call") for ins in instructions):
+            continue  # a loop around the coefficient update
+        if sum(1 for ins in instructions if ARITHMETIC.match(ins.mnemonic)) < MINIMUM_ARITHMETIC:
+            continue
+        loops.append((header, body))
+    return [(h, b) for h, b in loops if not any(b < other for _, other in loops)]
 
 
 def chain_growth(blocks, successors, start, body, forwarding, free=()):
@@ -245,7 +254,7 @@ def value_time(operand, times, forwarding, free):
         return times.get(reg, 0.0)
     if operand.startswith("$"):
         return 0.0
-    if is_stack(operand):
+    if is_slot(operand):
         key = "mem:" + operand
         if key not in times:
             return 0.0
@@ -257,7 +266,7 @@ def write(operand, value, times):
     reg = register(operand)
     if reg:
         times[reg] = value
-    elif is_stack(operand):
+    elif is_slot(operand):
         times["mem:" + operand] = value
 
 
@@ -273,7 +282,7 @@ def step(ins, times, forwarding, free):
     source, dest = a[0], a[-1]
     if MOVE.match(m):
         latency = 0.0 if register(source) and register(dest) and m in ("movaps", "movups", "movapd") else 1.0
-        if is_memory(source) and not is_stack(source):
+        if is_memory(source) and not is_slot(source):
             latency = 0.0
         write(dest, value_time(source, times, forwarding, free) + (0.0 if is_memory(dest) else latency), times)
         return
@@ -300,31 +309,38 @@ def main():
     text = subprocess.run([args.objdump, "-d", "--no-show-raw-insn", "-C", args.library],
                           capture_output=True, text=True, check=True).stdout
     functions = parse_functions(text.splitlines())
-    names = sorted((n for n in functions if "processBlock<" in n and ".cold" not in n),
-                   key=lambda n: [int(x) for x in re.findall(r"processBlock<(\d+)u", n)] + [("true" in n)])
+    def order_key(name):
+        return [int(x) for x in re.findall(r"<(\d+)u", name)] + [("true" in name)]
+    names = sorted((n for n in functions if re.search(r"processBlock<|kernelEntry<|BlockKernel<.*>::run\(", n) and ".cold" not in n),
+                   key=order_key)
     through_stack = []
     for name in names:
         if args.only and not re.search(args.only, name):
             continue
         blocks, order, successors = basic_blocks(functions[name])
-        loop = sample_loop(blocks, order, successors)
-        if loop is None:
-            print(f"{name}: no sample loop found")
-            through_stack.append(name)
-            continue
-        start, body = loop
-        with_stack, slots = chain_growth(blocks, successors, start, body, STORE_TO_LOAD)
-        in_registers, _ = chain_growth(blocks, successors, start, body, 0.0)
-        label = re.sub(r"^void vexa::|\(vexa::LadderFilter&, int, int\)$", "", name)
-        if with_stack > in_registers + 0.5:
+        label = re.sub(r"^void |vexa::|\(.*\)$", "", name)
+        loops = sample_loops(blocks, order, successors)
+        if not loops:
+            continue  # inlined elsewhere, or no samples of its own
+        parts = []
+        stacked = False
+        for start, body in sorted(loops):
+            with_stack, slots = chain_growth(blocks, successors, start, body, STORE_TO_LOAD)
+            in_registers, _ = chain_growth(blocks, successors, start, body, 0.0)
+            if with_stack > in_registers + 0.5:
+                stacked = True
+                # The slots that lengthen the chain: with that one as a register it gets shorter.
+                culprits = [slot for slot in slots
+                            if chain_growth(blocks, successors, start, body, STORE_TO_LOAD, {slot})[0]
+                            < with_stack - 0.5]
+                parts.append(f"{with_stack:.0f} ({in_registers:.0f} without the round trip through "
+                             f"{', '.join(culprits) or 'several stack slots'})")
+            else:
+                parts.append(f"{with_stack:.0f}")
+        if stacked:
             through_stack.append(label)
-            # The slots that lengthen the chain: with that one as a register it gets shorter.
-            culprits = [slot for slot in slots
-                        if chain_growth(blocks, successors, start, body, STORE_TO_LOAD, {slot})[0] < with_stack - 0.5]
-            print(f"{label}: chain {with_stack:.0f} cycles, {in_registers:.0f} without the stack round trip "
-                  f"through {', '.join(culprits) or 'several slots'}")
-        else:
-            print(f"{label}: chain {with_stack:.0f} cycles, in registers")
+        print(f"{label}: {len(loops)} sample loops, chain {', '.join(parts)} cycles"
+              + (": through the stack" if stacked else ", in registers"))
     if through_stack:
         print(f"chain-bound: {len(through_stack)} routines carry their chain through the stack")
     if args.check and through_stack:

@@ -137,7 +137,14 @@ public:
     /// Walks the block in segments that end where a coefficient update may
     /// fall: every twelfth sample counted back from the last, and the first
     /// sample after a reset.
-    void run() {
+    ///
+    /// Never inlined, for the register budget: in a function of its own the
+    /// loop reaches the state through `this`, so a pole state is written back
+    /// every sample and read again after the output store (which might alias
+    /// it). Those round trips have slack; with eight vector registers on
+    /// 32-bit x86 they leave room for the feedback and the rest of the chain,
+    /// which inlined went through the stack (see scripts/chain-bound.py).
+    [[gnu::noinline]] void run() {
         int32_t i = 0;
         int32_t candidate = (count - 1) % updateInterval;
         if (st.resetPending) {
