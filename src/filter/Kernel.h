@@ -136,7 +136,10 @@ public:
 
     /// Walks the block in segments that end where a coefficient update may
     /// fall: every twelfth sample counted back from the last, and the first
-    /// sample after a reset.
+    /// sample after a reset. Each candidate's update is worked out one segment
+    /// ahead (its Pitch and Resonance are in the buffers already), so that its
+    /// latency overlaps the samples before it instead of holding up the chain
+    /// where the new coefficients take over.
     ///
     /// Never inlined, for the register budget: in a function of its own the
     /// loop reaches the state through `this`, so a pole state is written back
@@ -150,42 +153,59 @@ public:
         if (st.resetPending) {
             // The first sample after a reset always updates, and enters at half level.
             if (candidate == 0) candidate += updateInterval;
-            updateNow(controlValue(pitch[0], pitchRange), controlValue(resonance[0], resonanceRange));
+            Update now;
+            prepareAt(0, true, now);
+            takeOver(now);
             st.resetPending = false;
             runSample(0, 0.5f * finiteOrZero(signal[0]));
             i = 1;
         }
+        Update ahead[2];
+        int32_t current = 0;
+        if (candidate < count) prepareAt(candidate, false, ahead[current]);
         for (; candidate < count; candidate += updateInterval) {
+            const int32_t next = candidate + updateInterval;
+            if (next < count) prepareAt(next, false, ahead[1 - current]);
             for (; i < candidate; ++i) runSample(i, finiteOrZero(signal[i]));
-            updateAt(candidate);
+            takeOver(ahead[current]);
+            current = 1 - current;
         }
         for (; i < count; ++i) runSample(i, finiteOrZero(signal[i]));
         st.storeInto(filter);
     }
 
 private:
-    /// At a candidate position: updates when Pitch or Resonance changed since
-    /// the last update, or when the configuration forces one here.
-    void updateAt(int32_t i) {
+    /// The update at one position, worked out before the samples that precede it.
+    struct Update {
+        bool runs = false;
+        bool newCoefficients = false;  ///< else it only flushes the feedback
+        Coefficients coefficients{};
+    };
+
+    /// Decides the update at position `i` (always after a reset; otherwise
+    /// when Pitch or Resonance changed since the last update, or when the
+    /// configuration forces one here) and computes its coefficients.
+    void prepareAt(int32_t i, bool reset, Update& update) {
         const float p = controlValue(pitch[i], pitchRange);
         const float r = controlValue(resonance[i], resonanceRange);
-        bool due = p != st.lastPitch || r != st.lastResonance;
-        if constexpr (forcedInterval != 0) due = due || (count - 1 - i) % forcedInterval == 0;
-        if (!due) return;
+        const bool changed = p != st.lastPitch || r != st.lastResonance;
+        update.runs = reset || changed;
+        if constexpr (forcedInterval != 0) update.runs = update.runs || (count - 1 - i) % forcedInterval == 0;
         // A forced update with the inputs of the last one would compute the
         // same coefficients again: only its feedback flush is left to do.
-        if (p != st.lastPitch || r != st.lastResonance || zing != st.lastZing) {
-            updateNow(p, r);
-        } else if (shouldFlushFeedback(st.fb)) {
-            st.fb = 0.0f;
-        }
-    }
-
-    void updateNow(float p, float r) {
+        update.newCoefficients = update.runs && (reset || changed || zing != st.lastZing);
+        if (!update.newCoefficients) return;
         st.lastPitch = p;
         st.lastResonance = r;
         st.lastZing = zing;
-        updateFor<Poles>(p, r, zing, freqScale, c);
+        update.coefficients = c;  // the ones this configuration does not compute stay as they are
+        updateFor<Poles>(p, r, zing, freqScale, update.coefficients);
+    }
+
+    /// At the update's position: its coefficients take over and a vanishing feedback is flushed.
+    void takeOver(const Update& update) {
+        if (!update.runs) return;
+        if (update.newCoefficients) c = update.coefficients;
         if (shouldFlushFeedback(st.fb)) st.fb = 0.0f;
     }
 
