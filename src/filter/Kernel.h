@@ -74,8 +74,7 @@ inline float runPole(float in, float fb, const Coefficients& c, float& state) {
 
 /// The coefficient update of configuration `Poles`, with its parameters folded
 /// in. Kept out of the sample loop: it runs at most every twelfth sample, and
-/// inlined it would crowd the loop's registers (and on 32-bit x86 bring the
-/// power function's x87 return into the block code).
+/// inlined it would crowd the loop's registers.
 template <std::size_t Poles>
 [[gnu::noinline]] void updateFor(float pitch, float resonance, float zing, float freqScale, Coefficients& c) {
     constexpr CoefficientUse use = poleConfigs[Poles].coefficientUse();
