@@ -82,8 +82,8 @@ template <std::size_t Poles>
 }
 
 /// What the sample loop carries from one sample to the next, copied out of the
-/// filter at the start of a block and back at its end, so that it lives in
-/// registers while the block runs. The coefficients are kept apart: the update
+/// filter at the start of a block and back at its end (where it lives in
+/// between: see BlockKernel::run). The coefficients are kept apart: the update
 /// writes them through a reference, and what it can see cannot stay in registers.
 struct LoopState {
     std::array<float, maxPoles> s;
@@ -131,7 +131,7 @@ public:
           freqScale(f.freqScale),
           outGain(f.outGain),
           c(coefficients),
-          st(f) {}
+          kept(f) {}
 
     /// Walks the block in segments that end where a coefficient update may
     /// fall: every twelfth sample counted back from the last, and the first
@@ -146,34 +146,53 @@ public:
     /// it). Those round trips have slack; with eight vector registers on
     /// 32-bit x86 they leave room for the feedback and the rest of the chain,
     /// which inlined went through the stack (see scripts/chain-bound.py).
+    /// Where the registers hold the states and the chain together, the light
+    /// chains with sixteen of them, the states are copied into locals instead.
     [[gnu::noinline]] void run() {
+        if constexpr (statesInLocals) {
+            LoopState st = kept;
+            walk(st);
+        } else {
+            walk(kept);
+        }
+    }
+
+private:
+    /// Light chains (every pole after the first linear) on 64-bit x86.
+    static constexpr bool statesInLocals = sizeof(void*) == 8 && [] {
+        for (std::size_t i = 1; i < poleCount; ++i) {
+            if (config.chain.stages[i].form != StageForm::linear) return false;
+        }
+        return true;
+    }();
+
+    [[gnu::always_inline]] void walk(LoopState& st) {
         int32_t i = 0;
         int32_t candidate = (count - 1) % updateInterval;
         if (st.resetPending) {
             // The first sample after a reset always updates, and enters at half level.
             if (candidate == 0) candidate += updateInterval;
             Update now;
-            prepareAt(0, true, now);
-            takeOver(now);
+            prepareAt(st, 0, true, now);
+            takeOver(st, now);
             st.resetPending = false;
-            runSample(0, 0.5f * finiteOrZero(signal[0]));
+            runSample(st, 0, 0.5f * finiteOrZero(signal[0]));
             i = 1;
         }
         Update ahead[2];
         int32_t current = 0;
-        if (candidate < count) prepareAt(candidate, false, ahead[current]);
+        if (candidate < count) prepareAt(st, candidate, false, ahead[current]);
         for (; candidate < count; candidate += updateInterval) {
             const int32_t next = candidate + updateInterval;
-            if (next < count) prepareAt(next, false, ahead[1 - current]);
-            for (; i < candidate; ++i) runSample(i, finiteOrZero(signal[i]));
-            takeOver(ahead[current]);
+            if (next < count) prepareAt(st, next, false, ahead[1 - current]);
+            for (; i < candidate; ++i) runSample(st, i, finiteOrZero(signal[i]));
+            takeOver(st, ahead[current]);
             current = 1 - current;
         }
-        for (; i < count; ++i) runSample(i, finiteOrZero(signal[i]));
+        for (; i < count; ++i) runSample(st, i, finiteOrZero(signal[i]));
         st.storeInto(filter);
     }
 
-private:
     /// The update at one position, worked out before the samples that precede it.
     struct Update {
         bool runs = false;
@@ -184,7 +203,7 @@ private:
     /// Decides the update at position `i` (always after a reset; otherwise
     /// when Pitch or Resonance changed since the last update, or when the
     /// configuration forces one here) and computes its coefficients.
-    void prepareAt(int32_t i, bool reset, Update& update) {
+    [[gnu::always_inline]] void prepareAt(LoopState& st, int32_t i, bool reset, Update& update) {
         const float p = controlValue(pitch[i], pitchRange);
         const float r = controlValue(resonance[i], resonanceRange);
         const bool changed = p != st.lastPitch || r != st.lastResonance;
@@ -202,7 +221,7 @@ private:
     }
 
     /// At the update's position: its coefficients take over and a vanishing feedback is flushed.
-    void takeOver(const Update& update) {
+    [[gnu::always_inline]] void takeOver(LoopState& st, const Update& update) {
         if (!update.runs) return;
         if (update.newCoefficients) c = update.coefficients;
         if (shouldFlushFeedback(st.fb)) st.fb = 0.0f;
@@ -210,7 +229,7 @@ private:
 
     /// One sample: the chain of poles, the tap with its boost, the output and
     /// the value fed back to the next sample.
-    void runSample(int32_t i, float x) {
+    [[gnu::always_inline]] void runSample(LoopState& st, int32_t i, float x) {
         const float p = controlValue(pitch[i], pitchRange);
         float below = boostPitch - p;
         below = below > 0.0f ? below : 0.0f;
@@ -221,7 +240,7 @@ private:
         float fedBack = 0.0f;
         float y = x;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((y = atPole<I>(runPole<Poles, I>(y, st.fb, c, st.s[I]), x, boost, signalOut, fedBack)), ...);
+            ((y = atPole<I>(st, runPole<Poles, I>(y, st.fb, c, st.s[I]), x, boost, signalOut, fedBack)), ...);
         }(std::make_index_sequence<poleCount>{});
         out[i] = signalOut;
         st.fb = feedbackFrom(fedBack, boost);
@@ -231,7 +250,8 @@ private:
     /// output formed from it, and the value to feed back. Returns the input of
     /// the next pole.
     template <std::size_t I>
-    float atPole(float y, float x, float boost, float& signalOut, float& fedBack) const {
+    float atPole(const LoopState& st, float y, float x, float boost, float& signalOut,
+                 float& fedBack) const {
         constexpr std::size_t pole = I + 1;
         if constexpr (pole == tap) {
             if constexpr (linearFeedbackFromTap) fedBack = y;  // boosted with the feedback gain
@@ -270,7 +290,7 @@ private:
     const float freqScale;
     const float outGain;
     Coefficients& c;
-    LoopState st;
+    LoopState kept;
 };
 
 /// Processes one block of configuration `Poles`.
