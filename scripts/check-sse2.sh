@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Fails if the per-sample code of the 32-bit module uses x87 floating point:
-# the block routines must compute with SSE2 so that they match the other
-# builds to the bit and keep their speed.
+# Fails if the per-sample code or the coefficient update of the 32-bit module
+# uses x87 floating point or calls a power function: they must compute with
+# SSE2 so that they match the other builds to the bit and keep their speed.
 # Usage: check-sse2.sh FILE
 set -euo pipefail
 dll=$1
 i686-w64-mingw32-objdump -d --no-show-raw-insn "$dll" | awk '
   /^[0-9a-f]+ <.*>:$/ {
-    inBlockCode = ($0 ~ /kernelEntry|processBlock|finishBlock/)
+    inBlockCode = ($0 ~ /kernelEntry|processBlock|BlockKernel|finishBlock|updateFor/)
     name = $2
     if ($0 ~ /kernelEntry/ && $0 !~ /\.cold>/) routines++
+    if ($0 ~ /updateFor/ && $0 !~ /\.cold>/) updates++
+    if ($0 ~ /<_?exp2[fl]?>|<_?pow[fl]?>/) { print "power function linked in: " name; power++ }
     if (inBlockCode) functions++
     next
   }
@@ -19,9 +21,12 @@ i686-w64-mingw32-objdump -d --no-show-raw-insn "$dll" | awk '
     sub(/[ \t].*/, "", mnemonic)
     if (mnemonic ~ /^f/) { if (x87 < 10) print "x87 in " name ": " field[n]; x87++ }
     if (mnemonic ~ /ss$|sd$|ps$|pd$/) sse++
+    if (mnemonic ~ /^call/ && field[n] ~ /exp2|pow/) { print "power function called in " name ": " field[n]; power++ }
   }
   END {
     if (routines != 30) { print "expected 30 block routines, found " routines + 0; exit 1 }
+    if (updates != 30) { print "expected 30 coefficient updates, found " updates + 0; exit 1 }
     if (x87 > 0) { print x87 " x87 instructions in the block code"; exit 1 }
-    printf "check-sse2: %d block functions, %d SSE instructions, no x87\n", functions, sse
+    if (power > 0) { print "the power function of the C library is in the module"; exit 1 }
+    printf "check-sse2: %d block and update functions, %d SSE instructions, no x87, no library power function\n", functions, sse
   }'

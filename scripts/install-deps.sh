@@ -7,7 +7,7 @@ native_packages=(
   cmake g++ clang make pkg-config python3
   googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy
+  libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
   qemu-user-static
 )
 i386_packages=(wine wine64 wine32:i386)

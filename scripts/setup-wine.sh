@@ -4,13 +4,17 @@
 # see scripts/install-deps.sh).
 #
 #  1. Makes sure 32-bit i386 ELF programs (the 32-bit Wine loader) can start.
-#     If the kernel runs them natively, nothing is registered (native is about
-#     100x faster than emulation). Otherwise binfmt_misc is mounted on
-#     /proc/sys/fs/binfmt_misc and /usr/bin/qemu-i386-static is registered for
-#     i386 ELF executables with flag F (needs root).
+#     If the kernel runs them natively, they are left to it: an emulator entry
+#     in binfmt_misc (qemu-user-static registers one) would take them over
+#     even then, about 30 times slower, so it is removed (needs root).
+#     Otherwise binfmt_misc is mounted on /proc/sys/fs/binfmt_misc and
+#     /usr/bin/qemu-i386-static is registered for i386 ELF executables with
+#     flag F (needs root).
 #  2. Creates a 64-bit (WoW64) Wine prefix in $WINEPREFIX (default
 #     $HOME/.wine) with the 64-bit loader, unless a complete one exists.
-#  3. Checks that a 32-bit and a 64-bit Windows program run in the prefix.
+#  3. Checks that a 32-bit and a 64-bit Windows program run in the prefix,
+#     and that a running 32-bit program's process image is Wine's loader, not
+#     the emulator, wherever the kernel runs 32-bit programs.
 #
 # Safe to run again and again; when everything is set up it takes about a
 # second.
@@ -124,7 +128,39 @@ if is_root; then
   mount_binfmt || log "warning: could not mount binfmt_misc on $BINFMT_DIR"
 fi
 
+# Disables every enabled i386 entry and prints the names of those it disabled.
+disable_i386_entries() {
+  local n
+  for n in $(i386_entries); do
+    [ "$(head -n1 "$BINFMT_DIR/$n")" = enabled ] || continue
+    echo 0 > "$BINFMT_DIR/$n"
+    echo "$n"
+  done
+}
+
+# An emulator entry takes every 32-bit program, even where the kernel runs
+# them itself: take it away for a moment, and remove it if the loader starts
+# without it.
+leave_i386_to_the_kernel() {
+  local disabled n
+  working_i386_entry || return 0
+  if ! is_root; then
+    log "warning: binfmt entry $(i386_entries | tr '\n' ' ')runs 32-bit programs under an emulator; run as root to remove it"
+    return 0
+  fi
+  disabled=$(disable_i386_entries)
+  if i386_elf_starts; then
+    for n in $disabled; do
+      echo -1 > "$BINFMT_DIR/$n"
+      log "removed binfmt entry $n: the kernel runs 32-bit programs itself"
+    done
+  else
+    for n in $disabled; do echo 1 > "$BINFMT_DIR/$n"; done
+  fi
+}
+
 emulated=1
+[ "$MODE" = qemu ] || leave_i386_to_the_kernel
 if [ "$MODE" = qemu ]; then
   working_i386_entry || register_qemu_i386
   i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
@@ -203,9 +239,28 @@ smoke() { # loader expected-rc timeout
   (cd "$WINEPREFIX/drive_c" && timeout "$3" "$1" cmd.exe /c exit "$2" </dev/null >/dev/null 2>&1 9>&-) || rc=$?
   [ "$rc" -eq "$2" ]
 }
+# Program image of a running 32-bit Windows program (cmd.exe waiting for its
+# input): Wine's loader when the kernel runs it, the emulator otherwise.
+i386_process_image() {
+  local pid image
+  (cd "$WINEPREFIX/drive_c" && exec "$WINE32" cmd.exe) < <(sleep 5) >/dev/null 2>&1 9>&- &
+  pid=$!
+  for _ in $(seq 200); do
+    image=$(readlink "/proc/$pid/exe" 2>/dev/null) || break
+    case "${image##*/}" in bash|sh) sleep 0.05 ;; *) echo "$image"; break ;; esac
+  done
+  wait "$pid" 2>/dev/null || true
+}
+
 smoke "$WINE64" 7 120 || die "64-bit Windows program did not run ($WINE64 cmd.exe)"
 if [ "$emulated" -eq 0 ]; then
   smoke "$WINE32" 7 120 || die "32-bit Windows program did not run ($WINE32 cmd.exe); try SETUP_WINE_I386=qemu"
+  image=$(i386_process_image)
+  case "$image" in
+    "") die "could not see the process image of a 32-bit Windows program" ;;
+    *qemu*) die "32-bit Windows programs run under the emulator $image although the kernel runs them itself" ;;
+  esac
+  log "32-bit Windows programs run natively (process image $image)"
 elif [ -n "${start:-}" ]; then
   smoke "$WINE32" 7 600 || die "32-bit Windows program did not run ($WINE32 cmd.exe)"
 fi

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <array>
-#include <cmath>
 #include <cstdint>
 
+#include "filter/Exp2.h"
 #include "filter/ResonanceCurve.h"
 
 namespace vexa {
@@ -67,7 +67,7 @@ inline constexpr double feedbackFlushLevel = 3e-34;     // far below audibility,
 inline constexpr std::array<double, coefficientCount> detuning = {1.0, 0.994375, 1.0038, 1.000625};
 
 inline double pitchToHz(float adjustedPitch) {
-    return referenceHz * std::exp2(voltsPerUnit * (static_cast<double>(adjustedPitch) - referencePitch));
+    return referenceHz * powerOfTwo(voltsPerUnit * (static_cast<double>(adjustedPitch) - referencePitch));
 }
 }  // namespace detail
 

@@ -74,8 +74,7 @@ inline float runPole(float in, float fb, const Coefficients& c, float& state) {
 
 /// The coefficient update of configuration `Poles`, with its parameters folded
 /// in. Kept out of the sample loop: it runs at most every twelfth sample, and
-/// inlined it would crowd the loop's registers (and on 32-bit x86 bring the
-/// power function's x87 return into the block code).
+/// inlined it would crowd the loop's registers.
 template <std::size_t Poles>
 [[gnu::noinline]] void updateFor(float pitch, float resonance, float zing, float freqScale, Coefficients& c) {
     constexpr CoefficientUse use = poleConfigs[Poles].coefficientUse();
@@ -83,8 +82,8 @@ template <std::size_t Poles>
 }
 
 /// What the sample loop carries from one sample to the next, copied out of the
-/// filter at the start of a block and back at its end, so that it lives in
-/// registers while the block runs. The coefficients are kept apart: the update
+/// filter at the start of a block and back at its end (where it lives in
+/// between: see BlockKernel::run). The coefficients are kept apart: the update
 /// writes them through a reference, and what it can see cannot stay in registers.
 struct LoopState {
     std::array<float, maxPoles> s;
@@ -132,59 +131,105 @@ public:
           freqScale(f.freqScale),
           outGain(f.outGain),
           c(coefficients),
-          st(f) {}
+          kept(f) {}
 
     /// Walks the block in segments that end where a coefficient update may
     /// fall: every twelfth sample counted back from the last, and the first
-    /// sample after a reset.
-    void run() {
+    /// sample after a reset. Each candidate's update is worked out one segment
+    /// ahead (its Pitch and Resonance are in the buffers already), so that its
+    /// latency overlaps the samples before it instead of holding up the chain
+    /// where the new coefficients take over.
+    ///
+    /// Never inlined, for the register budget: in a function of its own the
+    /// loop reaches the state through `this`, so a pole state is written back
+    /// every sample and read again after the output store (which might alias
+    /// it). Those round trips have slack; with eight vector registers on
+    /// 32-bit x86 they leave room for the feedback and the rest of the chain,
+    /// which inlined went through the stack (see scripts/chain-bound.py).
+    /// Where the registers hold the states and the chain together, the light
+    /// chains with sixteen of them, the states are copied into locals instead.
+    [[gnu::noinline]] void run() {
+        if constexpr (statesInLocals) {
+            LoopState st = kept;
+            walk(st);
+        } else {
+            walk(kept);
+        }
+    }
+
+private:
+    /// Light chains (every pole after the first linear) on 64-bit x86.
+    static constexpr bool statesInLocals = sizeof(void*) == 8 && [] {
+        for (std::size_t i = 1; i < poleCount; ++i) {
+            if (config.chain.stages[i].form != StageForm::linear) return false;
+        }
+        return true;
+    }();
+
+    [[gnu::always_inline]] void walk(LoopState& st) {
         int32_t i = 0;
         int32_t candidate = (count - 1) % updateInterval;
         if (st.resetPending) {
             // The first sample after a reset always updates, and enters at half level.
             if (candidate == 0) candidate += updateInterval;
-            updateNow(controlValue(pitch[0], pitchRange), controlValue(resonance[0], resonanceRange));
+            Update now;
+            prepareAt(st, 0, true, now);
+            takeOver(st, now);
             st.resetPending = false;
-            runSample(0, 0.5f * finiteOrZero(signal[0]));
+            runSample(st, 0, 0.5f * finiteOrZero(signal[0]));
             i = 1;
         }
+        Update ahead[2];
+        int32_t current = 0;
+        if (candidate < count) prepareAt(st, candidate, false, ahead[current]);
         for (; candidate < count; candidate += updateInterval) {
-            for (; i < candidate; ++i) runSample(i, finiteOrZero(signal[i]));
-            updateAt(candidate);
+            const int32_t next = candidate + updateInterval;
+            if (next < count) prepareAt(st, next, false, ahead[1 - current]);
+            for (; i < candidate; ++i) runSample(st, i, finiteOrZero(signal[i]));
+            takeOver(st, ahead[current]);
+            current = 1 - current;
         }
-        for (; i < count; ++i) runSample(i, finiteOrZero(signal[i]));
+        for (; i < count; ++i) runSample(st, i, finiteOrZero(signal[i]));
         st.storeInto(filter);
     }
 
-private:
-    /// At a candidate position: updates when Pitch or Resonance changed since
-    /// the last update, or when the configuration forces one here.
-    void updateAt(int32_t i) {
+    /// The update at one position, worked out before the samples that precede it.
+    struct Update {
+        bool runs = false;
+        bool newCoefficients = false;  ///< else it only flushes the feedback
+        Coefficients coefficients{};
+    };
+
+    /// Decides the update at position `i` (always after a reset; otherwise
+    /// when Pitch or Resonance changed since the last update, or when the
+    /// configuration forces one here) and computes its coefficients.
+    [[gnu::always_inline]] void prepareAt(LoopState& st, int32_t i, bool reset, Update& update) {
         const float p = controlValue(pitch[i], pitchRange);
         const float r = controlValue(resonance[i], resonanceRange);
-        bool due = p != st.lastPitch || r != st.lastResonance;
-        if constexpr (forcedInterval != 0) due = due || (count - 1 - i) % forcedInterval == 0;
-        if (!due) return;
+        const bool changed = p != st.lastPitch || r != st.lastResonance;
+        update.runs = reset || changed;
+        if constexpr (forcedInterval != 0) update.runs = update.runs || (count - 1 - i) % forcedInterval == 0;
         // A forced update with the inputs of the last one would compute the
         // same coefficients again: only its feedback flush is left to do.
-        if (p != st.lastPitch || r != st.lastResonance || zing != st.lastZing) {
-            updateNow(p, r);
-        } else if (shouldFlushFeedback(st.fb)) {
-            st.fb = 0.0f;
-        }
-    }
-
-    void updateNow(float p, float r) {
+        update.newCoefficients = update.runs && (reset || changed || zing != st.lastZing);
+        if (!update.newCoefficients) return;
         st.lastPitch = p;
         st.lastResonance = r;
         st.lastZing = zing;
-        updateFor<Poles>(p, r, zing, freqScale, c);
+        update.coefficients = c;  // the ones this configuration does not compute stay as they are
+        updateFor<Poles>(p, r, zing, freqScale, update.coefficients);
+    }
+
+    /// At the update's position: its coefficients take over and a vanishing feedback is flushed.
+    [[gnu::always_inline]] void takeOver(LoopState& st, const Update& update) {
+        if (!update.runs) return;
+        if (update.newCoefficients) c = update.coefficients;
         if (shouldFlushFeedback(st.fb)) st.fb = 0.0f;
     }
 
     /// One sample: the chain of poles, the tap with its boost, the output and
     /// the value fed back to the next sample.
-    void runSample(int32_t i, float x) {
+    [[gnu::always_inline]] void runSample(LoopState& st, int32_t i, float x) {
         const float p = controlValue(pitch[i], pitchRange);
         float below = boostPitch - p;
         below = below > 0.0f ? below : 0.0f;
@@ -195,7 +240,7 @@ private:
         float fedBack = 0.0f;
         float y = x;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((y = atPole<I>(runPole<Poles, I>(y, st.fb, c, st.s[I]), x, boost, signalOut, fedBack)), ...);
+            ((y = atPole<I>(st, runPole<Poles, I>(y, st.fb, c, st.s[I]), x, boost, signalOut, fedBack)), ...);
         }(std::make_index_sequence<poleCount>{});
         out[i] = signalOut;
         st.fb = feedbackFrom(fedBack, boost);
@@ -205,7 +250,8 @@ private:
     /// output formed from it, and the value to feed back. Returns the input of
     /// the next pole.
     template <std::size_t I>
-    float atPole(float y, float x, float boost, float& signalOut, float& fedBack) const {
+    float atPole(const LoopState& st, float y, float x, float boost, float& signalOut,
+                 float& fedBack) const {
         constexpr std::size_t pole = I + 1;
         if constexpr (pole == tap) {
             if constexpr (linearFeedbackFromTap) fedBack = y;  // boosted with the feedback gain
@@ -244,7 +290,7 @@ private:
     const float freqScale;
     const float outGain;
     Coefficients& c;
-    LoopState st;
+    LoopState kept;
 };
 
 /// Processes one block of configuration `Poles`.
