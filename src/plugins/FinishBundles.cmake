@@ -1,8 +1,11 @@
 # Copies the plug-in bundles DPF built into the output folder, one subfolder per
 # format as in the usual plug-in folders (lv2/, vst3/, clap/). The LV2 audio and
-# CV ports keep the plain symbols the plug-ins give them (DPF writes "lv2_signal").
+# CV ports keep the plain symbols the plug-ins give them (DPF writes "lv2_signal"),
+# and the options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them).
 # Run with -DSOURCE=folder -DDESTINATION=folder -DBUNDLES=name|name|...
 string(REPLACE "|" ";" BUNDLES "${BUNDLES}")
+set(required "    lv2:requiredFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
+set(optional "    lv2:optionalFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
 foreach(bundle IN LISTS BUNDLES)
   get_filename_component(format ${bundle} LAST_EXT)
   string(SUBSTRING ${format} 1 -1 format)
@@ -14,6 +17,12 @@ foreach(bundle IN LISTS BUNDLES)
     foreach(description IN LISTS descriptions)
       file(READ ${description} text)
       string(REPLACE "lv2:symbol \"lv2_" "lv2:symbol \"" text "${text}")
+      if(text MATCHES "lv2:requiredFeature")
+        string(REPLACE "${required}" "${optional}" text "${text}")
+        if(text MATCHES "lv2:requiredFeature")
+          message(FATAL_ERROR "${description}: unexpected required features; see src/plugins/Lv2Entry.cpp")
+        endif()
+      endif()
       file(WRITE ${description} "${text}")
     endforeach()
   endif()
