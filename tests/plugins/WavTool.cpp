@@ -1,6 +1,7 @@
 // Stimulus files and sample-exact comparison for the plug-in tests.
 //
-//   plugin_wav_tool stimulus OUT.wav FRAMES RATE   a saw with noise and bursts of silence, 32-bit float
+//   plugin_wav_tool stimulus OUT.wav FRAMES RATE [SCALE]   a saw with noise and stretches of silence,
+//       32-bit float, 4 V peak times SCALE
 //   plugin_wav_tool ramp OUT.wav FRAMES RATE FROM TO   a linear ramp of host values (1.0 = 10 V)
 //   plugin_wav_tool compare EXPECTED.wav ACTUAL.wav [--skip N] [--delay N]
 //       compares sample for sample: ACTUAL[i + delay] against EXPECTED[i] from i = skip on,
@@ -55,7 +56,7 @@ bool readMono(const std::string& path, std::vector<float>& samples) {
     return true;
 }
 
-int stimulus(const std::string& path, long frames, int rate) {
+int stimulus(const std::string& path, long frames, int rate, double scale) {
     std::vector<float> samples(static_cast<std::size_t>(frames));
     uint32_t state = noiseSeed;
     for (long i = 0; i < frames; ++i) {
@@ -65,7 +66,7 @@ int stimulus(const std::string& path, long frames, int rate) {
         // A stretch of silence every second lets a decaying tail show up too.
         const bool silent = (i / (rate / 4)) % 4 == 3;
         samples[static_cast<std::size_t>(i)] =
-            silent ? 0.0f : static_cast<float>(sawPeak * (2.0 * phase - 1.0) + noisePeak * noise);
+            silent ? 0.0f : static_cast<float>(scale * (sawPeak * (2.0 * phase - 1.0) + noisePeak * noise));
     }
     return writeMono(path, samples, rate) ? 0 : 1;
 }
@@ -121,7 +122,9 @@ int compare(const std::string& expectedPath, const std::string& actualPath, long
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "stimulus" && argc == 5) return stimulus(argv[2], std::atol(argv[3]), std::atoi(argv[4]));
+    if (command == "stimulus" && (argc == 5 || argc == 6)) {
+        return stimulus(argv[2], std::atol(argv[3]), std::atoi(argv[4]), argc == 6 ? std::atof(argv[5]) : 1.0);
+    }
     if (command == "ramp" && argc == 7) {
         return ramp(argv[2], std::atol(argv[3]), std::atoi(argv[4]), std::atof(argv[5]), std::atof(argv[6]));
     }
@@ -135,7 +138,7 @@ int main(int argc, char** argv) {
         return compare(argv[2], argv[3], skip, delay);
     }
     std::fprintf(stderr,
-                 "usage: %s stimulus OUT FRAMES RATE | ramp OUT FRAMES RATE FROM TO | "
+                 "usage: %s stimulus OUT FRAMES RATE [SCALE] | ramp OUT FRAMES RATE FROM TO | "
                  "compare EXPECTED ACTUAL [--skip N] [--delay N]\n",
                  argv[0]);
     return 2;
