@@ -1,6 +1,7 @@
 // A small JACK client for the live-host test: feeds a plug-in host's ports and records its output in freewheel mode.
 //
 //   plugin_jack_feeder CLIENT OUT_DIR FRAMES
+//   plugin_jack_feeder --ports SIGNAL_PORT OUTPUT_PORT OUT_DIR FRAMES
 //
 // Connects to the running JACK server, waits for CLIENT's ports signal, pitch,
 // resonance, zing and output, feeds a stimulus to signal, a moving Pitch CV and
@@ -9,6 +10,7 @@
 // what a render needs to repeat that: OUT_DIR/in.wav, pitch.wav, resonance.wav,
 // zing.wav (each with one period of silence in front, the cycles the host ran
 // before it was fed) and recorded.wav, plus OUT_DIR/period.txt.
+// With --ports it feeds only the signal, to the named port, and records the named output port.
 #include <jack/jack.h>
 #include <sndfile.h>
 
@@ -99,13 +101,22 @@ std::vector<float> led(std::size_t lead, const std::vector<float>& samples) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s CLIENT OUT_DIR FRAMES\n", argv[0]);
+    const bool signalOnly = argc == 6 && std::string(argv[1]) == "--ports";
+    if (argc != 4 && !signalOnly) {
+        std::fprintf(stderr, "usage: %s CLIENT OUT_DIR FRAMES | --ports SIGNAL_PORT OUTPUT_PORT OUT_DIR FRAMES\n", argv[0]);
         return 2;
     }
-    const std::string host = argv[1];
-    const std::string dir = argv[2];
-    const auto frames = static_cast<std::size_t>(std::atol(argv[3]));
+    const std::string host = signalOnly ? "" : argv[1];
+    const std::string dir = argv[signalOnly ? 4 : 2];
+    const auto frames = static_cast<std::size_t>(std::atol(argv[signalOnly ? 5 : 3]));
+    // The host's ports: its signal input (and CV inputs) and its output.
+    std::vector<std::string> inputs;
+    if (signalOnly) {
+        inputs = {argv[2]};
+    } else {
+        for (const char* port : {"signal", "pitch", "resonance", "zing"}) inputs.push_back(host + ":" + port);
+    }
+    const std::string output = signalOnly ? argv[3] : host + ":output";
 
     jack_client_t* client = jack_client_open("vexa-feeder", JackNoStartServer, nullptr);
     if (client == nullptr) {
@@ -132,25 +143,23 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const char* hostPorts[] = {"signal", "pitch", "resonance", "zing"};
     const auto deadline = std::chrono::steady_clock::now() + portTimeout;
-    while (jack_port_by_name(client, (host + ":output").c_str()) == nullptr) {
+    while (jack_port_by_name(client, output.c_str()) == nullptr) {
         if (std::chrono::steady_clock::now() > deadline) {
-            std::fprintf(stderr, "%s:output never appeared\n", host.c_str());
+            std::fprintf(stderr, "%s never appeared\n", output.c_str());
             return 1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    for (int p = 0; p < 4; ++p) {
+    for (std::size_t p = 0; p < inputs.size(); ++p) {
         const std::string from = std::string("vexa-feeder:") + outNames[p];
-        const std::string to = host + ":" + hostPorts[p];
-        if (jack_connect(client, from.c_str(), to.c_str()) != 0) {
-            std::fprintf(stderr, "cannot connect %s to %s\n", from.c_str(), to.c_str());
+        if (jack_connect(client, from.c_str(), inputs[p].c_str()) != 0) {
+            std::fprintf(stderr, "cannot connect %s to %s\n", from.c_str(), inputs[p].c_str());
             return 1;
         }
     }
-    if (jack_connect(client, (host + ":output").c_str(), "vexa-feeder:record_in") != 0) {
-        std::fprintf(stderr, "cannot connect %s:output\n", host.c_str());
+    if (jack_connect(client, output.c_str(), "vexa-feeder:record_in") != 0) {
+        std::fprintf(stderr, "cannot connect %s\n", output.c_str());
         return 1;
     }
 
