@@ -3,6 +3,7 @@
 //   plugin_wav_tool stimulus OUT.wav FRAMES RATE [SCALE]   a saw with noise and stretches of silence,
 //       32-bit float, 4 V peak times SCALE
 //   plugin_wav_tool ramp OUT.wav FRAMES RATE FROM TO   a linear ramp of host values (1.0 = 10 V)
+//   plugin_wav_tool pad IN.wav OUT.wav FRAMES   FRAMES of silence, then IN
 //   plugin_wav_tool compare EXPECTED.wav ACTUAL.wav [--skip N] [--delay N]
 //       compares sample for sample: ACTUAL[i + delay] against EXPECTED[i] from i = skip on,
 //       over the frames both have; exit 0 only when every sample is identical.
@@ -80,6 +81,20 @@ int ramp(const std::string& path, long frames, int rate, double from, double to)
     return writeMono(path, samples, rate) ? 0 : 1;
 }
 
+int pad(const std::string& inPath, const std::string& outPath, long frames) {
+    std::vector<float> samples;
+    SF_INFO info{};
+    if (SNDFILE* file = sf_open(inPath.c_str(), SFM_READ, &info)) {
+        sf_close(file);
+    } else {
+        std::fprintf(stderr, "cannot read %s\n", inPath.c_str());
+        return 2;
+    }
+    if (!readMono(inPath, samples)) return 2;
+    samples.insert(samples.begin(), static_cast<std::size_t>(frames), 0.0f);
+    return writeMono(outPath, samples, info.samplerate) ? 0 : 1;
+}
+
 int compare(const std::string& expectedPath, const std::string& actualPath, long skip, long delay) {
     std::vector<float> expected;
     std::vector<float> actual;
@@ -128,6 +143,7 @@ int main(int argc, char** argv) {
     if (command == "ramp" && argc == 7) {
         return ramp(argv[2], std::atol(argv[3]), std::atoi(argv[4]), std::atof(argv[5]), std::atof(argv[6]));
     }
+    if (command == "pad" && argc == 5) return pad(argv[2], argv[3], std::atol(argv[4]));
     if (command == "compare" && argc >= 4) {
         long skip = 0;
         long delay = 0;
@@ -138,7 +154,7 @@ int main(int argc, char** argv) {
         return compare(argv[2], argv[3], skip, delay);
     }
     std::fprintf(stderr,
-                 "usage: %s stimulus OUT FRAMES RATE [SCALE] | ramp OUT FRAMES RATE FROM TO | "
+                 "usage: %s stimulus OUT FRAMES RATE [SCALE] | ramp OUT FRAMES RATE FROM TO | pad IN OUT FRAMES | "
                  "compare EXPECTED ACTUAL [--skip N] [--delay N]\n",
                  argv[0]);
     return 2;
