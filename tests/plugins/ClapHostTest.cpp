@@ -19,8 +19,10 @@
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
+#include "filter/PinLayout.h"
 #include "host/ModuleInterface.h"
 #include "hostlib/FilterChannel.h"
+#include "hostlib/HostInstance.h"
 #include "hostlib/PinChoices.h"
 
 #if defined(_WIN32)
@@ -561,6 +563,51 @@ TEST(ClapBadInput, MissingBuffersZeroFramesInPlaceAndOversizedBlocks) {
     std::vector<float> out(in.size());
     small.process(in.data(), out.data(), 4096, none);
     EXPECT_TRUE(allFinite(out));
+}
+
+
+// The host library's list changes between blocks, which the plug-ins rely on.
+TEST(FilterChannelBetweenBlocks, APolesChangeAfterSilenceStartsLikeAFreshChannel) {
+    // A change of configuration resets the filter as Open does, so after a block of silence
+    // the switched channel continues as a channel opened with that configuration starts.
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    const std::vector<float> in = stimulus(4096);
+    const std::vector<double> volts5(256, 5.0), volts10(256, 10.0), pitchVolts(256, 6.5);
+    const std::vector<float> silence(256, 0.0f);
+    auto run = [&](ModuleReference& reference) {
+        std::vector<float> out(in.size());
+        for (std::size_t b = 0; b < in.size() / 256; ++b) {
+            reference.block(in.data() + b * 256, out.data() + b * 256, 256, pitchVolts, volts5, volts10);
+        }
+        return out;
+    };
+    const int16_t fourFour = polesValueAt(pins, 18);
+    ModuleReference switched(polesValueAt(pins, 5), 0, sampleRate, 256);
+    std::vector<float> scratch(256);
+    switched.block(silence.data(), scratch.data(), 256, pitchVolts, volts5, volts10);
+    switched.filter().selectPoles(fourFour);
+    switched.filter().selectType(1);
+    const std::vector<float> afterSwitch = run(switched);
+    ModuleReference fresh(fourFour, 1, sampleRate, 256);
+    const std::vector<float> direct = run(fresh);
+    EXPECT_EQ(firstDifference(direct, afterSwitch), direct.size());
+    // And the change is heard: the default configuration sounds otherwise.
+    ModuleReference unchanged(polesValueAt(pins, 5), 0, sampleRate, 256);
+    EXPECT_NE(firstDifference(direct, run(unchanged)), direct.size());
+}
+
+TEST(FilterChannelBetweenBlocks, AHostCanLeaveStatusReportsUnrecorded) {
+    vexahost::HostInstance::Options quiet;
+    quiet.keepStatusReports = false;
+    vexahost::HostInstance silent(linkedModule, quiet);
+    vexahost::HostInstance recording(linkedModule);
+    for (vexahost::HostInstance* host : {&silent, &recording}) {
+        host->open();
+        host->sendStatus(vexa::signalPin, PinStatusStreaming);
+        host->sendStatus(vexa::polesPin, PinStatusChangedOnce);
+    }
+    EXPECT_TRUE(silent.statusReports.empty());
+    EXPECT_EQ(recording.statusReports.size(), 2u);
 }
 
 }  // namespace

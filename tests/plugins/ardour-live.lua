@@ -15,6 +15,9 @@ for value in string.gmatch(os.getenv("VEXA_VALUES"), "%S+") do
   index = index + 1
 end
 track:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
+-- The values reach the plug-in in the next cycles; let them arrive (and ramp) before the feed begins.
+local settleMicroseconds = 500000
+ARDOUR.LuaAPI.usleep(settleMicroseconds)
 print("ready")
 io.stdout:flush()
 local flag = os.getenv("VEXA_DONE_FLAG")
