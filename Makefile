@@ -7,7 +7,7 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean
+.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins
 
 # How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
 FUZZ_SECONDS ?= 600
@@ -21,6 +21,9 @@ deps:
 $(PRESETS) asan fuzz-build: deps
 	@preset=$(@:-build=); cmake --preset $$preset > build-$$preset.log 2>&1 || { cat build-$$preset.log; rm -f build-$$preset.log; exit 1; }; \
 	  rm -f build-$$preset.log; cmake --build --preset $$preset
+
+# The LV2, VST3 and CLAP plug-ins come with the linux and win64 builds, into build/plugins/.
+plugins: linux win64
 
 wine: deps
 	@bash scripts/setup-wine.sh

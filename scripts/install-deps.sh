@@ -9,6 +9,7 @@ native_packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
   qemu-user-static
+  dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev ardour
 )
 i386_packages=(wine wine64 wine32:i386)
 

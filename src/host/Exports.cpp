@@ -52,6 +52,7 @@ VEXA_EXPORT HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, 
 
 }  // extern "C"
 
-#if defined(_WIN32)
+// A library that links the module in (the plug-ins) has an entry function of its own.
+#if defined(_WIN32) && !defined(VEXA_MODULE_LINKED_IN)
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 #endif

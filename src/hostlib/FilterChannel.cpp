@@ -53,6 +53,8 @@ FilterChannel::FilterChannel(const ModuleEntryPoints& entries, const FilterPins&
     : pins(filterPins), setup(filterSetup) {
     HostInstance::Options options;
     options.bufferCapacity = setup.blockSize;
+    // Nobody reads the reports of a channel, and blocks may run on a real-time thread.
+    options.keepStatusReports = false;
     host = std::make_unique<HostInstance>(entries, options);
     host->setSampleRate(setup.sampleRate);
     host->setBlockSize(setup.blockSize);
@@ -63,6 +65,16 @@ FilterChannel::FilterChannel(const ModuleEntryPoints& entries, const FilterPins&
     if (setup.pitchStreams) host->sendStatus(pins.pitch, PinStatusStreaming);
     if (setup.resonanceStreams) host->sendStatus(pins.resonance, PinStatusStreaming);
     if (setup.zingStreams) host->sendStatus(pins.zing, PinStatusStreaming);
+}
+
+void FilterChannel::selectPoles(int16_t value) {
+    host->setListValue(pins.poles, value);
+    host->sendStatus(pins.poles, PinStatusChangedOnce);
+}
+
+void FilterChannel::selectType(int16_t value) {
+    host->setListValue(pins.type, value);
+    host->sendStatus(pins.type, PinStatusChangedOnce);
 }
 
 }  // namespace vexahost

@@ -62,6 +62,11 @@ public:
     /// Runs one block of `count` samples (at most the block size).
     void process(int32_t count) { host->process(0, count); }
 
+    /// Change a list pin between blocks as a host does: the new value, then a
+    /// status event for that pin. Neither allocates.
+    void selectPoles(int16_t value);
+    void selectType(int16_t value);
+
 private:
     FilterPins pins;
     FilterSetup setup;

@@ -145,7 +145,7 @@ intptr_t VEXA_CALL HostInstance::callback(HostModuleRecord* record, int32_t opco
 intptr_t HostInstance::answer(int32_t opcode, intptr_t a, intptr_t b, intptr_t c) {
     switch (opcode) {
     case HostOpcodeSetPinStatus:
-        statusReports.push_back({static_cast<int32_t>(a), static_cast<int32_t>(b), c});
+        if (options.keepStatusReports) statusReports.push_back({static_cast<int32_t>(a), static_cast<int32_t>(b), c});
         return 0;
     case HostOpcodeGetPinCount:
         return static_cast<intptr_t>(pinBuffers.size());

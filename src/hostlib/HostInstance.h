@@ -44,6 +44,9 @@ public:
         bool withoutCallback = false;
         /// Set the list pins to their default values before Open.
         bool applyDefaults = true;
+        /// Keep every SetPinStatus in statusReports. Recording allocates, so a
+        /// host that runs blocks on a real-time thread turns it off.
+        bool keepStatusReports = true;
     };
 
     HostInstance(const ModuleEntryPoints& entries, Options options);

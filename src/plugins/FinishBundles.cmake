@@ -1,0 +1,42 @@
+# Copies the plug-in bundles DPF built into the output folder, one subfolder per
+# format as in the usual plug-in folders (lv2/, vst3/, clap/). The LV2 audio and
+# CV ports keep the plain symbols the plug-ins give them (DPF writes "lv2_signal"),
+# and the options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them).
+# Run with -DSOURCE=folder -DDESTINATION=folder -DBUNDLES=name|name|...
+string(REPLACE "|" ";" BUNDLES "${BUNDLES}")
+set(required "    lv2:requiredFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
+set(optional "    lv2:optionalFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
+# CV inputs of the CV plug-in: default and range in the module's convention (1.0 = 10 V), as its
+# controls have them in volts: Pitch 5 V (0 to 10.5), Resonance 5 V (0 to 10), Zing 10 V (0.1 to 50).
+set(cv_ports "pitch 0.5 0.0 1.05" "resonance 0.5 0.0 1.0" "zing 1.0 0.01 5.0")
+
+foreach(bundle IN LISTS BUNDLES)
+  get_filename_component(format ${bundle} LAST_EXT)
+  string(SUBSTRING ${format} 1 -1 format)
+  set(folder ${DESTINATION}/${format})
+  file(REMOVE_RECURSE ${folder}/${bundle})
+  file(COPY ${SOURCE}/${bundle} DESTINATION ${folder})
+  if(format STREQUAL "lv2")
+    file(GLOB descriptions ${folder}/${bundle}/*.ttl)
+    foreach(description IN LISTS descriptions)
+      file(READ ${description} text)
+      foreach(cv IN LISTS cv_ports)
+        string(REPLACE " " ";" cv "${cv}")
+        list(GET cv 0 symbol)
+        list(GET cv 1 default)
+        list(GET cv 2 minimum)
+        list(GET cv 3 maximum)
+        set(port "lv2:symbol \"lv2_${symbol}\" ;")
+        string(REPLACE "${port}" "${port}\n        lv2:default ${default} ;\n        lv2:minimum ${minimum} ;\n        lv2:maximum ${maximum} ;" text "${text}")
+      endforeach()
+      string(REPLACE "lv2:symbol \"lv2_" "lv2:symbol \"" text "${text}")
+      if(text MATCHES "lv2:requiredFeature")
+        string(REPLACE "${required}" "${optional}" text "${text}")
+        if(text MATCHES "lv2:requiredFeature")
+          message(FATAL_ERROR "${description}: unexpected required features; see src/plugins/Lv2Entry.cpp")
+        endif()
+      endif()
+      file(WRITE ${description} "${text}")
+    endforeach()
+  endif()
+endforeach()

@@ -1,0 +1,18 @@
+// Identity and shape of the filter plug-in with its controls as parameters (LV2, VST3, CLAP).
+#pragma once
+
+#define DISTRHO_PLUGIN_NAME "Vexa LP Filter 2"
+#define DISTRHO_PLUGIN_URI "urn:vexa:lp-filter-2"
+#define DISTRHO_PLUGIN_CLAP_ID "vexa.lp-filter-2"
+
+#define DISTRHO_PLUGIN_NUM_INPUTS 1
+#define DISTRHO_PLUGIN_NUM_OUTPUTS 1
+#define DISTRHO_PLUGIN_HAS_UI 0
+#define DISTRHO_PLUGIN_IS_RT_SAFE 1
+
+#define DISTRHO_PLUGIN_LV2_CATEGORY "lv2:FilterPlugin"
+#define DISTRHO_PLUGIN_VST3_CATEGORIES "Fx|Filter|Mono"
+#define DISTRHO_PLUGIN_CLAP_FEATURES "audio-effect", "filter", "mono"
+
+/// Pitch, Resonance and Zing are parameters of this plug-in.
+#define VEXA_PLUGIN_CONTROLS_AS_CV 0

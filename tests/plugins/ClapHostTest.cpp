@@ -1,0 +1,626 @@
+// A small CLAP host of our own: loads the built .clap, runs it as a host does and compares with the module.
+//
+//   clap_host_tests --plugin=PATH/VexaLPFilter2.clap [gtest options]
+//
+// The reference is the module's own code linked in, driven through our host
+// library's filter channel the way `vexa-host render` drives it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "clap/entry.h"
+#include "clap/ext/params.h"
+#include "clap/ext/state.h"
+#include "clap/plugin-factory.h"
+#include "filter/PinLayout.h"
+#include "host/ModuleInterface.h"
+#include "hostlib/FilterChannel.h"
+#include "hostlib/HostInstance.h"
+#include "hostlib/PinChoices.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
+extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
+                                                   void* hostHandle);
+
+namespace {
+
+std::string pluginPath;
+const vexahost::ModuleEntryPoints linkedModule{getModuleProperties, makeModule};
+constexpr double sampleRate = 48000.0;
+
+/// The plug-in's parameters by index (DPF gives each its index as id).
+enum Param : clap_id { pitch, resonance, zing, poles, type, paramCount };
+
+/// The .clap file, loaded once for the whole run.
+class ClapLibrary {
+public:
+    explicit ClapLibrary(const std::string& path) {
+#if defined(_WIN32)
+        handle = LoadLibraryA(path.c_str());
+        if (handle == nullptr) throw std::runtime_error("cannot load " + path);
+        entry = reinterpret_cast<const clap_plugin_entry_t*>(GetProcAddress(static_cast<HMODULE>(handle), "clap_entry"));
+#else
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) throw std::runtime_error(dlerror());
+        entry = static_cast<const clap_plugin_entry_t*>(dlsym(handle, "clap_entry"));
+#endif
+        if (entry == nullptr) throw std::runtime_error("no clap_entry in " + path);
+        if (!entry->init(path.c_str())) throw std::runtime_error("clap_entry.init failed");
+        factory = static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID));
+        if (factory == nullptr) throw std::runtime_error("no plug-in factory");
+    }
+    ~ClapLibrary() { entry->deinit(); }
+
+    const clap_plugin_entry_t* entry = nullptr;
+    const clap_plugin_factory_t* factory = nullptr;
+
+private:
+    void* handle = nullptr;
+};
+
+ClapLibrary& library() {
+    static ClapLibrary loaded(pluginPath);
+    return loaded;
+}
+
+const void* CLAP_ABI noExtension(const clap_host_t*, const char*) { return nullptr; }
+void CLAP_ABI noRequest(const clap_host_t*) {}
+
+const clap_host_t testHost{CLAP_VERSION_INIT, nullptr, "vexa clap test host", "Vexa", "", "1",
+                           noExtension, noRequest, noRequest, noRequest};
+
+/// Parameter changes for one process call.
+class EventList {
+public:
+    void add(clap_id id, double value, uint32_t time = 0) {
+        clap_event_param_value_t event{};
+        event.header = {sizeof event, time, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
+        event.param_id = id;
+        event.port_index = event.channel = event.key = -1;
+        event.value = value;
+        events.push_back(event);
+    }
+    void clear() { events.clear(); }
+    const clap_input_events_t* list() {
+        input = {this, &EventList::size, &EventList::get};
+        return &input;
+    }
+
+private:
+    static uint32_t CLAP_ABI size(const clap_input_events_t* list) {
+        return static_cast<uint32_t>(static_cast<EventList*>(list->ctx)->events.size());
+    }
+    static const clap_event_header_t* CLAP_ABI get(const clap_input_events_t* list, uint32_t index) {
+        return &static_cast<EventList*>(list->ctx)->events[index].header;
+    }
+    std::vector<clap_event_param_value_t> events;
+    clap_input_events_t input{};
+};
+
+bool CLAP_ABI dropEvent(const clap_output_events_t*, const clap_event_header_t*) { return true; }
+const clap_output_events_t noOutput{nullptr, dropEvent};
+
+/// One plug-in instance, activated and processing.
+class ClapInstance {
+public:
+    ClapInstance() {
+        plugin = library().factory->create_plugin(library().factory, &testHost, "vexa.lp-filter-2");
+        if (plugin == nullptr || !plugin->init(plugin)) throw std::runtime_error("cannot create the plug-in");
+        params = static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
+        state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
+    }
+    ~ClapInstance() {
+        if (active) {
+            plugin->stop_processing(plugin);
+            plugin->deactivate(plugin);
+        }
+        plugin->destroy(plugin);
+    }
+    ClapInstance(const ClapInstance&) = delete;
+    ClapInstance& operator=(const ClapInstance&) = delete;
+
+    void activate(double rate, uint32_t maxFrames) {
+        ASSERT_TRUE(plugin->activate(plugin, rate, 1, maxFrames));
+        ASSERT_TRUE(plugin->start_processing(plugin));
+        active = true;
+    }
+
+    /// One process call: `events` first, then `frames` samples. `in` or `out` may be null.
+    clap_process_status process(const float* in, float* out, uint32_t frames, EventList& events) {
+        float* inChannels[] = {const_cast<float*>(in)};
+        float* outChannels[] = {out};
+        const clap_audio_buffer_t inputs{inChannels, nullptr, 1, 0, 0};
+        clap_audio_buffer_t outputs{outChannels, nullptr, 1, 0, 0};
+        clap_process_t call{};
+        call.steady_time = -1;
+        call.frames_count = frames;
+        call.audio_inputs = &inputs;
+        call.audio_outputs = &outputs;
+        call.audio_inputs_count = 1;
+        call.audio_outputs_count = 1;
+        call.in_events = events.list();
+        call.out_events = &noOutput;
+        return plugin->process(plugin, &call);
+    }
+
+    double value(clap_id id) const {
+        double v = NAN;
+        params->get_value(plugin, id, &v);
+        return v;
+    }
+
+    const clap_plugin_t* plugin = nullptr;
+    const clap_plugin_params_t* params = nullptr;
+    const clap_plugin_state_t* state = nullptr;
+
+private:
+    bool active = false;
+};
+
+/// The stimulus: a saw with noise, 4 V peak, as the LV2 host tests use.
+std::vector<float> stimulus(std::size_t frames) {
+    std::vector<float> samples(frames);
+    uint32_t seed = 7;
+    for (std::size_t i = 0; i < frames; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = (static_cast<double>(seed >> 8) / (1u << 24)) * 2.0 - 1.0;
+        const double phase = std::fmod(110.0 * static_cast<double>(i) / sampleRate, 1.0);
+        samples[i] = static_cast<float>(0.4 * (2.0 * phase - 1.0) + 0.1 * noise);
+    }
+    return samples;
+}
+
+/// What the module itself does with the same blocks, pins fed as `vexa-host render` feeds them.
+class ModuleReference {
+public:
+    ModuleReference(int16_t polesValue, int16_t typeValue, double rate, int32_t maxBlock)
+        : pins(vexahost::FilterPins::describe(linkedModule)) {
+        vexahost::FilterSetup setup;
+        setup.poles = polesValue;
+        setup.type = typeValue;
+        setup.sampleRate = static_cast<float>(rate);
+        setup.blockSize = maxBlock;
+        channel = std::make_unique<vexahost::FilterChannel>(linkedModule, pins, setup);
+    }
+    vexahost::FilterChannel& filter() { return *channel; }
+
+    /// One block with each control given as volts per sample.
+    void block(const float* in, float* out, uint32_t frames, const std::vector<double>& pitchVolts,
+               const std::vector<double>& resonanceVolts, const std::vector<double>& zingVolts) {
+        for (uint32_t i = 0; i < frames; ++i) {
+            channel->signal()[i] = in[i];
+            channel->pitch()[i] = vexahost::hostValueFromVolts(pitchVolts[i]);
+            channel->resonance()[i] = vexahost::hostValueFromVolts(resonanceVolts[i]);
+            channel->zing()[i] = vexahost::hostValueFromVolts(zingVolts[i]);
+        }
+        channel->process(static_cast<int32_t>(frames));
+        std::copy_n(channel->output(), frames, out);
+    }
+
+private:
+    vexahost::FilterPins pins;
+    std::unique_ptr<vexahost::FilterChannel> channel;
+};
+
+/// The module's list value of Poles list position `position`.
+int16_t polesValueAt(const vexahost::FilterPins& pins, std::size_t position) {
+    return pins.poleChoices.entries().at(position).value;
+}
+
+/// Volts of each sample of a block in which a control moves from `from` to `to`: a linear ramp ending on `to`.
+std::vector<double> rampVolts(double from, double to, uint32_t frames) {
+    std::vector<double> volts(frames);
+    for (uint32_t n = 0; n < frames; ++n) volts[n] = n + 1 == frames ? to : from + (to - from) / frames * (n + 1);
+    return volts;
+}
+
+std::size_t firstDifference(const std::vector<float>& expected, const std::vector<float>& actual) {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (std::memcmp(&expected[i], &actual[i], sizeof(float)) != 0) return i;
+    }
+    return expected.size();
+}
+
+TEST(ClapDescription, OnePluginWithTheFiveParametersAndTheirRanges) {
+    ASSERT_EQ(library().factory->get_plugin_count(library().factory), 1u);
+    const clap_plugin_descriptor_t* descriptor = library().factory->get_plugin_descriptor(library().factory, 0);
+    EXPECT_STREQ(descriptor->id, "vexa.lp-filter-2");
+    EXPECT_STREQ(descriptor->name, "Vexa LP Filter 2");
+
+    ClapInstance instance;
+    ASSERT_NE(instance.params, nullptr);
+    ASSERT_EQ(instance.params->count(instance.plugin), static_cast<uint32_t>(paramCount));
+    struct Expected {
+        const char* name;
+        double minimum, maximum, defaultValue;
+    };
+    const Expected expected[] = {
+        {"Pitch", 0.0, 10.5, 5.0}, {"Resonance", 0.0, 10.0, 5.0}, {"Zing", 0.1, 50.0, 10.0},
+        {"Poles", 0.0, 29.0, 5.0}, {"Type", 0.0, 1.0, 0.0},
+    };
+    for (uint32_t i = 0; i < paramCount; ++i) {
+        clap_param_info_t info{};
+        ASSERT_TRUE(instance.params->get_info(instance.plugin, i, &info));
+        EXPECT_EQ(info.id, i);
+        EXPECT_STREQ(info.name, expected[i].name);
+        EXPECT_FLOAT_EQ(info.min_value, expected[i].minimum) << info.name;
+        EXPECT_FLOAT_EQ(info.max_value, expected[i].maximum) << info.name;
+        EXPECT_FLOAT_EQ(info.default_value, expected[i].defaultValue) << info.name;
+        EXPECT_EQ((info.flags & CLAP_PARAM_IS_STEPPED) != 0, i >= poles) << info.name;
+    }
+}
+
+TEST(ClapDescription, PolesAndTypeShowTheModulesLabelsInItsListOrder) {
+    ClapInstance instance;
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    const auto& labels = pins.poleChoices.entries();
+    ASSERT_EQ(labels.size(), 30u);
+    char text[CLAP_NAME_SIZE];
+    for (std::size_t position = 0; position < labels.size(); ++position) {
+        ASSERT_TRUE(instance.params->value_to_text(instance.plugin, poles, static_cast<double>(position), text,
+                                                   sizeof text));
+        EXPECT_EQ(std::string(text), labels[position].label) << "position " << position;
+    }
+    // Spot checks against the module's list text: "4-1:5" follows "2:5f", "5:5f" closes it.
+    EXPECT_EQ(labels[8].label, "4-1:5");
+    EXPECT_EQ(labels[29].label, "5:5f");
+    ASSERT_TRUE(instance.params->value_to_text(instance.plugin, type, 1.0, text, sizeof text));
+    EXPECT_STREQ(text, "HP");
+}
+
+/// Where the controls stand: volts, Poles as a list position, Type 0 (LP) or 1 (HP).
+struct Controls {
+    double pitch = 5.0;
+    double resonance = 5.0;
+    double zing = 10.0;
+    double poles = 5.0;
+    double type = 0.0;
+
+    void set(clap_id id, double value) {
+        double* fields[] = {&pitch, &resonance, &zing, &poles, &type};
+        *fields[id] = value;
+    }
+};
+
+/// One host block: its length and the parameter changes that come with it.
+struct HostBlock {
+    uint32_t frames;
+    std::vector<std::pair<clap_id, double>> changes;
+};
+
+std::vector<float> runPlugin(ClapInstance& instance, const std::vector<float>& in, const std::vector<HostBlock>& blocks) {
+    std::vector<float> out(in.size(), NAN);
+    EventList events;
+    std::size_t done = 0;
+    for (const HostBlock& block : blocks) {
+        events.clear();
+        for (std::size_t i = 0; i < block.changes.size(); ++i) {
+            // Spread over the block: the plug-in applies every change of a call before its first sample.
+            const uint32_t time = block.frames == 0 ? 0 : std::min(static_cast<uint32_t>(i), block.frames - 1);
+            events.add(block.changes[i].first, block.changes[i].second, time);
+        }
+        EXPECT_EQ(instance.process(in.data() + done, out.data() + done, block.frames, events), CLAP_PROCESS_CONTINUE);
+        done += block.frames;
+    }
+    out.resize(done);
+    return out;
+}
+
+/// The module with the same blocks: values set before the first sample start the filter as they
+/// are, a later change ramps across the next block that has samples, list changes go in between blocks.
+std::vector<float> runModule(const std::vector<float>& in, const std::vector<HostBlock>& blocks, uint32_t maxFrames) {
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    std::vector<float> out(in.size(), NAN);
+    std::unique_ptr<ModuleReference> reference;
+    Controls target;
+    Controls heard;
+    std::size_t done = 0;
+    for (const HostBlock& block : blocks) {
+        for (const auto& [id, value] : block.changes) target.set(id, value);
+        if (block.frames == 0) continue;
+        const auto polesValue = polesValueAt(pins, static_cast<std::size_t>(target.poles));
+        const auto typeValue = static_cast<int16_t>(target.type);
+        if (reference == nullptr) {
+            reference = std::make_unique<ModuleReference>(polesValue, typeValue, sampleRate, static_cast<int32_t>(maxFrames));
+            heard = target;
+        }
+        if (target.poles != heard.poles) reference->filter().selectPoles(polesValue);
+        if (target.type != heard.type) reference->filter().selectType(typeValue);
+        reference->block(in.data() + done, out.data() + done, block.frames, rampVolts(heard.pitch, target.pitch, block.frames),
+                         rampVolts(heard.resonance, target.resonance, block.frames),
+                         rampVolts(heard.zing, target.zing, block.frames));
+        heard = target;
+        done += block.frames;
+    }
+    out.resize(done);
+    return out;
+}
+
+void expectSameAsModule(const std::vector<HostBlock>& blocks, uint32_t maxFrames) {
+    std::size_t total = 0;
+    for (const HostBlock& block : blocks) total += block.frames;
+    const std::vector<float> in = stimulus(total);
+    ClapInstance instance;
+    instance.activate(sampleRate, maxFrames);
+    const std::vector<float> actual = runPlugin(instance, in, blocks);
+    const std::vector<float> expected = runModule(in, blocks, maxFrames);
+    ASSERT_EQ(actual.size(), expected.size());
+    const std::size_t first = firstDifference(expected, actual);
+    EXPECT_EQ(first, expected.size()) << "first difference at sample " << first << ": expected "
+                                      << expected[std::min(first, expected.size() - 1)] << ", got "
+                                      << actual[std::min(first, actual.size() - 1)];
+    double peak = 0.0;
+    for (const float v : expected) peak = std::max(peak, std::fabs(static_cast<double>(v)));
+    EXPECT_GT(peak, 0.01) << "the comparison is of silence";
+}
+
+/// Block lengths a host may use, the odd ones and a zero-length call included.
+const uint32_t blockPattern[] = {1, 2, 3, 64, 511, 512, 100, 7, 0, 256, 1, 333, 512, 48, 0, 129};
+
+std::vector<HostBlock> blocksOf(std::size_t count, std::vector<std::pair<clap_id, double>> first) {
+    std::vector<HostBlock> blocks;
+    for (std::size_t i = 0; i < count; ++i) blocks.push_back({blockPattern[i % std::size(blockPattern)], {}});
+    blocks.front().changes = std::move(first);
+    return blocks;
+}
+
+TEST(ClapProcessing, ConstantParametersMatchTheModuleAtAnyBlockSizes) {
+    const std::vector<std::vector<std::pair<clap_id, double>>> settings = {
+        {},
+        {{poles, 18}, {type, 1}, {pitch, 6.5}, {resonance, 7.25}, {zing, 20}},
+        {{poles, 8}, {pitch, 7.75}, {resonance, 8.5}},
+        {{poles, 29}, {type, 1}, {pitch, 4.5}, {resonance, 2.5}, {zing, 0.5}},
+        {{poles, 16}, {pitch, 8.25}, {resonance, 9.75}, {zing, 42}},
+        {{poles, 25}, {pitch, 3.5}, {resonance, 6}, {zing, 15}},
+    };
+    for (const auto& setting : settings) {
+        SCOPED_TRACE("setting with " + std::to_string(setting.size()) + " changes, Poles position " +
+                     (setting.empty() ? std::string("default") : std::to_string(setting[0].second)));
+        expectSameAsModule(blocksOf(160, setting), 512);
+    }
+}
+
+TEST(ClapProcessing, ChangesRampAcrossTheBlockTheyArriveIn) {
+    std::vector<HostBlock> blocks = blocksOf(200, {{poles, 18}, {resonance, 7}});
+    blocks[3].changes = {{pitch, 7.5}};
+    blocks[4].changes = {{pitch, 2.25}, {resonance, 9}, {zing, 30}};
+    blocks[7].changes = {{pitch, 8.5}};              // a 7-sample block
+    blocks[8].changes = {{zing, 0.25}, {zing, 4}};   // two values in a zero-length call: the last one counts
+    blocks[14].changes = {{pitch, 10.5}};            // a zero-length call: it ramps in the next block
+    blocks[20].changes = {{poles, 20}, {pitch, 6}};  // a new configuration while the pitch moves
+    blocks[33].changes = {{type, 1}};
+    blocks[40].changes = {{poles, 8}, {type, 0}, {resonance, 3}};
+    blocks[41].changes = {{pitch, 6}};               // the value it already has: no ramp
+    for (std::size_t i = 60; i < 200; i += 3) blocks[i].changes = {{pitch, 3.0 + 0.25 * static_cast<double>(i % 25)}};
+    expectSameAsModule(blocks, 512);
+}
+
+TEST(ClapProcessing, OneSampleBlocksAndTheLargestBlock) {
+    std::vector<HostBlock> ones(3000, HostBlock{1, {}});
+    ones[0].changes = {{poles, 12}, {pitch, 7}};
+    ones[1000].changes = {{pitch, 4}};
+    expectSameAsModule(ones, 1);
+    std::vector<HostBlock> large(12, HostBlock{8192, {}});
+    large[5].changes = {{resonance, 8}, {poles, 23}};
+    expectSameAsModule(large, 8192);
+}
+
+TEST(ClapState, SavedParametersComeBackInANewInstance) {
+    std::vector<uint8_t> saved;
+    const std::vector<std::pair<clap_id, double>> setting = {
+        {pitch, 7.25}, {resonance, 8.5}, {zing, 33}, {poles, 24}, {type, 1}};
+    std::vector<float> first;
+    const std::vector<float> in = stimulus(48000);
+    const std::vector<HostBlock> blocks(375, HostBlock{128, {}});
+    {
+        ClapInstance instance;
+        instance.activate(sampleRate, 128);
+        EventList events;
+        for (const auto& [id, value] : setting) events.add(id, value);
+        float scratch[1]{};
+        instance.process(scratch, scratch, 0, events);
+        ASSERT_NE(instance.state, nullptr);
+        clap_ostream_t stream{&saved, [](const clap_ostream_t* s, const void* data, uint64_t size) -> int64_t {
+                                  auto* bytes = static_cast<std::vector<uint8_t>*>(s->ctx);
+                                  const auto* begin = static_cast<const uint8_t*>(data);
+                                  bytes->insert(bytes->end(), begin, begin + size);
+                                  return static_cast<int64_t>(size);
+                              }};
+        ASSERT_TRUE(instance.state->save(instance.plugin, &stream));
+        first = runPlugin(instance, in, blocks);
+    }
+    ASSERT_FALSE(saved.empty());
+
+    ClapInstance restored;
+    struct Reader {
+        const std::vector<uint8_t>* bytes;
+        std::size_t position;
+    } reader{&saved, 0};
+    clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
+                              auto* r = static_cast<Reader*>(s->ctx);
+                              const std::size_t count = std::min<std::size_t>(size, r->bytes->size() - r->position);
+                              std::memcpy(data, r->bytes->data() + r->position, count);
+                              r->position += count;
+                              return static_cast<int64_t>(count);
+                          }};
+    ASSERT_TRUE(restored.state->load(restored.plugin, &stream));
+    for (const auto& [id, value] : setting) EXPECT_DOUBLE_EQ(restored.value(id), value) << "parameter " << id;
+    restored.activate(sampleRate, 128);
+    const std::vector<float> second = runPlugin(restored, in, blocks);
+    EXPECT_EQ(firstDifference(first, second), first.size());
+}
+
+bool allFinite(const std::vector<float>& samples) {
+    return std::all_of(samples.begin(), samples.end(), [](float v) { return std::isfinite(v); });
+}
+
+TEST(ClapBadInput, UnusableSampleRatesGiveFiniteOutput) {
+    for (const double rate : {0.0, -48000.0, 1.0e6, 1.0}) {
+        SCOPED_TRACE("sample rate " + std::to_string(rate));
+        ClapInstance instance;
+        instance.activate(rate, 256);
+        const std::vector<float> in = stimulus(4096);
+        const std::vector<float> out = runPlugin(instance, in, std::vector<HostBlock>(16, HostBlock{256, {}}));
+        EXPECT_TRUE(allFinite(out));
+    }
+}
+
+TEST(ClapBadInput, ValuesOutOfRangeAreClampedAndNaNIsIgnored) {
+    ClapInstance instance;
+    instance.activate(sampleRate, 256);
+    EventList events;
+    events.add(pitch, 1.0e9);
+    events.add(resonance, -50.0);
+    events.add(zing, NAN);
+    events.add(poles, 99.0);
+    events.add(type, 0.6);
+    const std::vector<float> in = stimulus(2048);
+    std::vector<float> out(in.size());
+    instance.process(in.data(), out.data(), 256, events);
+    EXPECT_DOUBLE_EQ(instance.value(pitch), 10.5);
+    EXPECT_DOUBLE_EQ(instance.value(resonance), 0.0);
+    EXPECT_DOUBLE_EQ(instance.value(zing), 10.0);
+    EXPECT_DOUBLE_EQ(instance.value(poles), 29.0);
+    EXPECT_DOUBLE_EQ(instance.value(type), 1.0);
+    events.clear();
+    events.add(poles, -7.0);
+    events.add(pitch, -INFINITY);
+    events.add(type, NAN);
+    instance.process(in.data() + 256, out.data() + 256, 256, events);
+    EXPECT_DOUBLE_EQ(instance.value(poles), 0.0);
+    EXPECT_DOUBLE_EQ(instance.value(pitch), 0.0);
+    EXPECT_DOUBLE_EQ(instance.value(type), 1.0);
+    EXPECT_TRUE(allFinite(std::vector<float>(out.begin(), out.begin() + 512)));
+
+    // The same values, clamped by hand, give the same sound.
+    std::vector<HostBlock> blocks = {{256, {{pitch, 1.0e9}, {resonance, -50}, {zing, NAN}, {poles, 99}, {type, 0.6}}},
+                                     {256, {{poles, -7}, {pitch, -INFINITY}, {type, NAN}}}};
+    std::vector<HostBlock> clamped = {{256, {{pitch, 10.5}, {resonance, 0}, {poles, 29}, {type, 1}}},
+                                      {256, {{poles, 0}, {pitch, 0}}}};
+    ClapInstance a;
+    a.activate(sampleRate, 256);
+    ClapInstance b;
+    b.activate(sampleRate, 256);
+    const std::vector<float> wild = runPlugin(a, in, blocks);
+    const std::vector<float> tame = runPlugin(b, in, clamped);
+    EXPECT_EQ(firstDifference(tame, wild), tame.size());
+}
+
+TEST(ClapBadInput, MissingBuffersZeroFramesInPlaceAndOversizedBlocks) {
+    const std::vector<float> in = stimulus(4096);
+    EventList none;
+    {
+        ClapInstance instance;
+        instance.activate(sampleRate, 512);
+        std::vector<float> out(512, NAN);
+        instance.process(nullptr, out.data(), 512, none);  // no input: silence in
+        EXPECT_TRUE(allFinite(out));
+        instance.process(in.data(), nullptr, 512, none);  // no output: nothing written
+        instance.process(in.data(), out.data(), 0, none);
+        float* noChannels = nullptr;
+        clap_audio_buffer_t empty{&noChannels, nullptr, 0, 0, 0};
+        clap_process_t call{};
+        call.frames_count = 64;
+        call.audio_inputs = &empty;
+        call.audio_outputs = &empty;
+        call.in_events = none.list();
+        call.out_events = &noOutput;
+        instance.plugin->process(instance.plugin, &call);  // no channels at all: refused, nothing touched
+    }
+    // In place: the host's input buffer is also its output.
+    std::vector<HostBlock> blocks(8, HostBlock{512, {}});
+    blocks[0].changes = {{poles, 14}, {pitch, 7}};
+    ClapInstance separate;
+    separate.activate(sampleRate, 512);
+    const std::vector<float> expected = runPlugin(separate, in, blocks);
+    ClapInstance inPlace;
+    inPlace.activate(sampleRate, 512);
+    std::vector<float> buffer = in;
+    EventList events;
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        events.clear();
+        for (const auto& [id, value] : blocks[b].changes) events.add(id, value);
+        inPlace.process(buffer.data() + b * 512, buffer.data() + b * 512, 512, events);
+    }
+    EXPECT_EQ(firstDifference(expected, buffer), expected.size());
+
+    // A host that breaks its promise of the largest block still gets finite output.
+    ClapInstance small;
+    small.activate(sampleRate, 64);
+    std::vector<float> out(in.size());
+    small.process(in.data(), out.data(), 4096, none);
+    EXPECT_TRUE(allFinite(out));
+}
+
+
+// The host library's list changes between blocks, which the plug-ins rely on.
+TEST(FilterChannelBetweenBlocks, APolesChangeAfterSilenceStartsLikeAFreshChannel) {
+    // A change of configuration resets the filter as Open does, so after a block of silence
+    // the switched channel continues as a channel opened with that configuration starts.
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    const std::vector<float> in = stimulus(4096);
+    const std::vector<double> volts5(256, 5.0), volts10(256, 10.0), pitchVolts(256, 6.5);
+    const std::vector<float> silence(256, 0.0f);
+    auto run = [&](ModuleReference& reference) {
+        std::vector<float> out(in.size());
+        for (std::size_t b = 0; b < in.size() / 256; ++b) {
+            reference.block(in.data() + b * 256, out.data() + b * 256, 256, pitchVolts, volts5, volts10);
+        }
+        return out;
+    };
+    const int16_t fourFour = polesValueAt(pins, 18);
+    ModuleReference switched(polesValueAt(pins, 5), 0, sampleRate, 256);
+    std::vector<float> scratch(256);
+    switched.block(silence.data(), scratch.data(), 256, pitchVolts, volts5, volts10);
+    switched.filter().selectPoles(fourFour);
+    switched.filter().selectType(1);
+    const std::vector<float> afterSwitch = run(switched);
+    ModuleReference fresh(fourFour, 1, sampleRate, 256);
+    const std::vector<float> direct = run(fresh);
+    EXPECT_EQ(firstDifference(direct, afterSwitch), direct.size());
+    // And the change is heard: the default configuration sounds otherwise.
+    ModuleReference unchanged(polesValueAt(pins, 5), 0, sampleRate, 256);
+    EXPECT_NE(firstDifference(direct, run(unchanged)), direct.size());
+}
+
+TEST(FilterChannelBetweenBlocks, AHostCanLeaveStatusReportsUnrecorded) {
+    vexahost::HostInstance::Options quiet;
+    quiet.keepStatusReports = false;
+    vexahost::HostInstance silent(linkedModule, quiet);
+    vexahost::HostInstance recording(linkedModule);
+    for (vexahost::HostInstance* host : {&silent, &recording}) {
+        host->open();
+        host->sendStatus(vexa::signalPin, PinStatusStreaming);
+        host->sendStatus(vexa::polesPin, PinStatusChangedOnce);
+    }
+    EXPECT_TRUE(silent.statusReports.empty());
+    EXPECT_EQ(recording.statusReports.size(), 2u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.rfind("--plugin=", 0) == 0) pluginPath = argument.substr(9);
+    }
+    if (pluginPath.empty()) {
+        std::fprintf(stderr, "usage: %s --plugin=PATH.clap [gtest options]\n", argv[0]);
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,32 @@
+-- Ardour's headless session tool: one mono track with the LV2 filter, its controls set, monitoring its input.
+-- Environment: VEXA_SESSION_DIR, VEXA_DONE_FLAG (a file whose appearance ends the session), VEXA_VALUES
+-- (Pitch, Resonance, Zing in volts, Poles list position, Type, separated by blanks).
+AudioEngine:set_backend("JACK", "vexa-ardour", "")
+local session = create_session(os.getenv("VEXA_SESSION_DIR"), "vexa", 48000)
+assert(session, "no session")
+local track = Session:new_audio_track(1, 1, nil, 1, "Filter", ARDOUR.PresentationInfo.max_order,
+                                      ARDOUR.TrackMode.Normal, false):front()
+local filter = ARDOUR.LuaAPI.new_plugin(Session, "urn:vexa:lp-filter-2", ARDOUR.PluginType.LV2, "")
+assert(not filter:isnil(), "the LV2 plug-in was not found")
+assert(track:add_processor_by_index(filter, 0, nil, true) == 0, "the plug-in could not be added")
+local index = 0
+for value in string.gmatch(os.getenv("VEXA_VALUES"), "%S+") do
+  assert(ARDOUR.LuaAPI.set_processor_param(filter, index, tonumber(value)), "parameter " .. index)
+  index = index + 1
+end
+track:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
+-- The values reach the plug-in in the next cycles; let them arrive (and ramp) before the feed begins.
+local settleMicroseconds = 500000
+ARDOUR.LuaAPI.usleep(settleMicroseconds)
+print("ready")
+io.stdout:flush()
+local flag = os.getenv("VEXA_DONE_FLAG")
+while true do
+  local done = io.open(flag, "r")
+  if done then
+    done:close()
+    break
+  end
+  ARDOUR.LuaAPI.usleep(50000)
+end
+close_session()

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The LV2 filter on a track of Ardour's headless session tool (ardour7-lua),
+# running on a private JACK server with the dummy backend: our JACK client feeds
+# the track's input and records its output in freewheel mode, and the recording
+# must equal `vexa-host render` of the same input with the same settings, after
+# the delay Ardour adds.
+# Usage: ardour-live.sh PLUGIN_DIR VEXA_HOST WAV_TOOL JACK_FEEDER
+set -uo pipefail
+
+plugins=$(realpath "$1")
+vexa_host=$(realpath "$2")
+wav_tool=$(realpath "$3")
+feeder=$(realpath "$4")
+here=$(dirname "$(realpath "$0")")
+work=$(mktemp -d)
+
+period=256
+rate=48000
+frames=48000
+server=vexa-ardour-test-$$
+export JACK_DEFAULT_SERVER=$server
+export LV2_PATH=$plugins/lv2
+# Ardour keeps its configuration and caches here, not in the user's folders.
+export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
+export VEXA_SESSION_DIR=$work/session VEXA_DONE_FLAG=$work/done
+# Pitch, Resonance, Zing, Poles position 18 (4:4), Type HP.
+export VEXA_VALUES="6.5 7.25 20 18 1"
+
+jackd_pid=
+ardour_pid=
+# Ends whatever this attempt started, by process id.
+stop() {
+  touch "$VEXA_DONE_FLAG"
+  if [ -n "$ardour_pid" ]; then
+    sleep 1
+    kill "$ardour_pid" 2>/dev/null
+    wait "$ardour_pid" 2>/dev/null
+  fi
+  if [ -n "$jackd_pid" ]; then
+    kill "$jackd_pid" 2>/dev/null
+    wait "$jackd_pid" 2>/dev/null
+  fi
+  ardour_pid=
+  jackd_pid=
+}
+trap 'stop; rm -rf "$work"' EXIT
+
+# attempt: one private server, one Ardour session, one feed; true when the recording matches.
+attempt() {
+  rm -rf "$VEXA_SESSION_DIR" "$VEXA_DONE_FLAG" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+  jackd -r -n "$server" -d dummy -r $rate -p $period >"$work/jackd.log" 2>&1 &
+  jackd_pid=$!
+  for _ in $(seq 100); do
+    jack_lsp >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  jack_lsp >/dev/null 2>&1 || { echo "jackd did not start"; cat "$work/jackd.log"; return 1; }
+
+  ardour7-lua "$here/ardour-live.lua" >"$work/ardour.log" 2>&1 &
+  ardour_pid=$!
+  for _ in $(seq 600); do
+    grep -q '^ready' "$work/ardour.log" && break
+    kill -0 "$ardour_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if ! grep -q '^ready' "$work/ardour.log"; then
+    echo "Ardour's session did not get ready"
+    grep -v WARNING "$work/ardour.log"
+    return 1
+  fi
+
+  "$feeder" --ports "vexa-ardour:Filter/audio_in 1" "vexa-ardour:Filter/audio_out 1" "$work" $frames || return 1
+  touch "$VEXA_DONE_FLAG"
+  # Ardour 7.3's session tool sometimes aborts while it tears down, with or without
+  # our plug-in on the track; the recording is already made by then.
+  wait "$ardour_pid"
+  echo "ardour7-lua exited with status $?"
+  ardour_pid=
+  stop
+
+  "$vexa_host" render "$work/in.wav" -o "$work/render.wav" --block-size $period --poles 4:4 --type HP \
+    --pitch 6.5 --resonance 7.25 --zing 20 --force >/dev/null || return 1
+  # Ardour delays its track by a fixed number of samples: find it, then every sample must match.
+  for delay in $(seq 0 $((2 * period))); do
+    if "$wav_tool" compare "$work/render.wav" "$work/recorded.wav" --delay "$delay" >"$work/compare.log" 2>&1; then
+      cat "$work/compare.log"
+      matched_delay=$delay
+      return 0
+    fi
+  done
+  "$wav_tool" compare "$work/render.wav" "$work/recorded.wav"
+  return 1
+}
+
+# Now and then (seen while the machine was busy) a recording does not match:
+# Ardour's delay was 0 instead of 32 samples and its output differed from the
+# first fed block on, as if the parameter values arrived with the feed. Up to
+# three attempts, each reported.
+attempts=3
+for n in $(seq $attempts); do
+  echo "attempt $n:"
+  if attempt; then
+    echo "ok     Ardour (ardour7-lua), LV2 on a track, 4:4 HP: sample-exact after $matched_delay samples of delay (attempt $n of $attempts)"
+    echo "checks: 1 passed, 0 failed"
+    exit 0
+  fi
+  stop
+done
+echo "FAILED Ardour (ardour7-lua), LV2 on a track: no delay up to $((2 * period)) samples matches in $attempts attempts"
+echo "checks: 0 passed, 1 failed"
+exit 1

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Checks the Windows x86-64 plug-ins: machine type, only the format's entry
+# points and the DLL entry function exported, imports from system libraries
+# only (the C++ runtime is linked in).
+# Usage: check-windows-plugins.sh PLUGIN_DIR   (the win64 folder with vst3/ and clap/)
+set -uo pipefail
+dir=$1
+failures=0
+
+# check FILE EXPORTS: one binary against the exports it must have, no more.
+check() {
+  local file=$1 expected=$2 headers exports imports
+  if ! headers=$(x86_64-w64-mingw32-objdump -p "$file"); then
+    echo "FAILED $file: cannot read it"
+    failures=$((failures + 1))
+    return
+  fi
+  exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^\t\[/ {print $NF; next} on {on=0}' <<<"$headers" | sort | tr '\n' ' ')
+  imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print $3}' | sort | tr '\n' ' ')
+  if grep -q 'file format pei-x86-64' <<<"$headers" && [ "$exports" = "$expected" ] &&
+     [ "$imports" = "KERNEL32.dll msvcrt.dll " ]; then
+    echo "ok     $file: pei-x86-64, exports $exports, imports $imports"
+  else
+    echo "FAILED $file: $(grep -o 'file format.*' <<<"$headers"), exports '$exports', imports '$imports'"
+    failures=$((failures + 1))
+  fi
+}
+
+check "$dir/clap/VexaLPFilter2.clap" "DllMain clap_entry "
+check "$dir/vst3/VexaLPFilter2.vst3/Contents/x86_64-win/VexaLPFilter2.vst3" "DllMain ExitDll GetPluginFactory InitDll "
+exit $((failures > 0))

@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# The LV2 plug-ins in third-party hosts: validation, descriptions, exported
+# symbols, and lv2apply, lv2file and lv2proc against `vexa-host render`, sample for sample.
+# Usage: lv2-hosts.sh PLUGIN_DIR VEXA_HOST WAV_TOOL   (PLUGIN_DIR holds lv2/, vst3/, clap/)
+set -uo pipefail
+
+plugins=$(realpath "$1")
+vexa_host=$(realpath "$2")
+wav_tool=$(realpath "$3")
+export LV2_PATH=$plugins/lv2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+passed=0
+failed=0
+# check NAME COMMAND...: one check, its output kept for a failure.
+check() {
+  local name=$1
+  shift
+  if "$@" >"$work/last.log" 2>&1; then
+    passed=$((passed + 1))
+    printf 'ok     %s\n' "$name"
+  else
+    failed=$((failed + 1))
+    printf 'FAILED %s\n' "$name"
+    sed 's/^/       /' "$work/last.log"
+  fi
+}
+
+standard=urn:vexa:lp-filter-2
+cv=urn:vexa:lp-filter-2-cv
+
+# lv2_validate exits 0 even when it finds errors: its count is what tells.
+validate() {
+  local out
+  out=$(lv2_validate "$@" 2>&1)
+  echo "$out" | tail -n 3
+  echo "$out" | grep -q '^Found 0 errors'
+}
+check "lv2_validate: 0 errors (filter)" validate "$plugins"/lv2/vexa-lp-filter-2.lv2/*.ttl
+check "lv2_validate: 0 errors (CV)" validate "$plugins"/lv2/vexa-lp-filter-2-cv.lv2/*.ttl
+
+# lv2info prints the plug-in without an error line, with the ports named as documented.
+describe() {
+  local uri=$1 ports=$2 out
+  out=$(lv2info "$uri" 2>&1) || { echo "$out"; return 1; }
+  if echo "$out" | grep -qi 'error'; then echo "$out" | grep -i error; return 1; fi
+  local symbols
+  symbols=$(echo "$out" | sed -n 's/^[[:space:]]*Symbol:[[:space:]]*//p' | tr '\n' ' ')
+  echo "symbols: $symbols"
+  [ "$symbols" = "$ports" ]
+}
+check "lv2info: filter ports" describe $standard "signal output pitch resonance zing poles type "
+check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type "
+cv_optional() {
+  [ "$(lv2info $cv | grep -c 'connectionOptional')" -eq 3 ]
+}
+check "lv2info: the three CV inputs are optional" cv_optional
+
+# Only the formats' entry points leave the binaries (lv2_generate_ttl is DPF's
+# description entry, which the build runs to write the .ttl files).
+exports() {
+  local file=$1 expected=$2 actual
+  actual=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
+  echo "$file: $actual"
+  [ "$actual" = "$expected" ]
+}
+check "exports: LV2 filter" exports "$plugins"/lv2/vexa-lp-filter-2.lv2/vexa-lp-filter-2_dsp.so "lv2_descriptor lv2_generate_ttl "
+check "exports: LV2 CV" exports "$plugins"/lv2/vexa-lp-filter-2-cv.lv2/vexa-lp-filter-2-cv_dsp.so "lv2_descriptor lv2_generate_ttl "
+check "exports: VST3" exports "$plugins"/vst3/VexaLPFilter2.vst3/Contents/x86_64-linux/VexaLPFilter2.so "GetPluginFactory ModuleEntry ModuleExit "
+check "exports: CLAP" exports "$plugins"/clap/VexaLPFilter2.clap "clap_entry "
+
+# A second of stimulus and a bit, so that fixed blocks leave a short (or padded) last one.
+rate=48000
+frames=48013
+"$wav_tool" stimulus "$work/in.wav" $frames $rate || exit 1
+# lv2proc clips its output to full scale (10 V): it gets a quieter stimulus.
+"$wav_tool" stimulus "$work/quiet.wav" $frames $rate 0.25 || exit 1
+
+# Settings: Poles list position (the module's list order) and label, Type, and
+# control values in volts that are exact in 32-bit floats.
+settings=(
+  "5 2:4f 0 5 5 10"
+  "18 4:4 1 6.5 7.25 20"
+  "8 4-1:5 0 7.75 8.5 10"
+  "29 5:5f 1 4.5 2.5 0.5"
+  "16 4:3 0 8.25 9.75 42"
+  "25 2-3:5f 0 3.5 6 15"
+)
+# lv2proc clips at full scale: settings whose output stays below it.
+proc_settings=(
+  "5 2:4f 0 5 5 10"
+  "18 4:4 1 6.5 4 20"
+  "8 4-1:5 0 7.75 8.5 10"
+  "29 5:5f 1 4.5 2.5 0.5"
+  "16 4:3 0 8.25 3 4"
+  "25 2-3:5f 0 3.5 6 15"
+)
+
+# rendered NAME BLOCK POLES TYPE PITCH RES ZING [INPUT]: the command-line host's output.
+rendered() {
+  local name=$1 block=$2 poles=$3 type=$4 pitch=$5 resonance=$6 zing=$7 input=${8:-in}
+  local types=(LP HP)
+  "$vexa_host" render "$work/$input.wav" -o "$work/$name-render.wav" --block-size "$block" --poles "$poles" \
+    --type "${types[$type]}" --pitch "$pitch" --resonance "$resonance" --zing "$zing" --force >/dev/null
+}
+
+for setting in "${settings[@]}"; do
+  read -r position label type pitch resonance zing <<<"$setting"
+  tag="$label type $type P=$pitch R=$resonance Z=$zing"
+  controls_apply=(-c poles "$position" -c type "$type" -c pitch "$pitch" -c resonance "$resonance" -c zing "$zing")
+  controls_file=(-p "poles:$position" -p "type:$type" -p "pitch:$pitch" -p "resonance:$resonance" -p "zing:$zing")
+
+  # lv2apply runs one sample per block.
+  apply() {
+    lv2apply -i "$work/in.wav" -o "$work/apply.wav" "${controls_apply[@]}" $standard &&
+      rendered apply 1 "$label" "$type" "$pitch" "$resonance" "$zing" &&
+      "$wav_tool" compare "$work/apply-render.wav" "$work/apply.wav"
+  }
+  check "lv2apply, 1-sample blocks: $tag" apply
+
+  # lv2file runs fixed blocks and pads the last one.
+  file() {
+    lv2file -i "$work/in.wav" -o "$work/file.wav" -b 256 --ignore-clipping "${controls_file[@]}" $standard &&
+      rendered file 256 "$label" "$type" "$pitch" "$resonance" "$zing" &&
+      "$wav_tool" compare "$work/file-render.wav" "$work/file.wav"
+  }
+  check "lv2file, 256-sample blocks: $tag" file
+done
+
+for setting in "${proc_settings[@]}"; do
+  read -r position label type pitch resonance zing <<<"$setting"
+  tag="$label type $type P=$pitch R=$resonance Z=$zing"
+  controls_proc=(-c "poles:$position" -c "type:$type" -c "pitch:$pitch" -c "resonance:$resonance" -c "zing:$zing")
+
+  # lv2proc ends on a short block (48013 = 93 * 512 + 397).
+  proc() {
+    lv2proc -i "$work/quiet.wav" -o "$work/proc.wav" -n 512 "${controls_proc[@]}" $standard &&
+      rendered proc 512 "$label" "$type" "$pitch" "$resonance" "$zing" quiet &&
+      "$wav_tool" compare "$work/proc-render.wav" "$work/proc.wav"
+  }
+  check "lv2proc, 512-sample blocks: $tag" proc
+done
+
+# lv2apply feeds a CV input its control value (it runs one sample per block):
+# the CV ports' own defaults, then values in the module's convention (1.0 = 10 V).
+cv_defaults() {
+  lv2apply -i "$work/in.wav" -o "$work/cv.wav" -c poles 12 -c type 1 $cv &&
+    "$vexa_host" render "$work/in.wav" -o "$work/cv-render.wav" --block-size 1 --poles 3:4 --type HP --force >/dev/null &&
+    "$wav_tool" compare "$work/cv-render.wav" "$work/cv.wav"
+}
+check "lv2apply, CV plug-in at the CV ports' defaults: 3:4 HP, 5 V, 5 V, 10 V" cv_defaults
+cv_values() {
+  lv2apply -i "$work/in.wav" -o "$work/cv.wav" -c poles 20 -c pitch 0.775 -c resonance 0.85 -c zing 2.5 $cv &&
+    "$vexa_host" render "$work/in.wav" -o "$work/cv-render.wav" --block-size 1 --poles 4:5 --pitch 7.75 \
+      --resonance 8.5 --zing 25 --force >/dev/null &&
+    "$wav_tool" compare "$work/cv-render.wav" "$work/cv.wav"
+}
+check "lv2apply, CV plug-in: 4:5 LP, CV 0.775, 0.85, 2.5 as 7.75 V, 8.5 V, 25 V" cv_values
+
+# Enumerations are rounded and clamped; out-of-range controls are clamped.
+clamped() {
+  lv2apply -i "$work/in.wav" -o "$work/clamped.wav" -c poles 99 -c type 0.6 -c pitch 12 -c resonance -3 -c zing 99 $standard &&
+    "$vexa_host" render "$work/in.wav" -o "$work/clamped-render.wav" --block-size 1 --poles 5:5f --type HP \
+      --pitch 10.5 --resonance 0 --zing 50 --force >/dev/null &&
+    "$wav_tool" compare "$work/clamped-render.wav" "$work/clamped.wav"
+}
+check "lv2apply, values out of range: clamped to 5:5f HP, 10.5 V, 0 V, 50 V" clamped
+
+echo "checks: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
