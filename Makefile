@@ -7,7 +7,7 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins
+.PHONY: all deps $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins ardour-test
 
 # How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
 FUZZ_SECONDS ?= 600
@@ -43,6 +43,12 @@ soak: linux
 # Every configuration with every input at its extremes, the whole grid (about ten minutes).
 extremes: linux
 	@build/linux/extremes --full
+
+# The LV2 plug-in in Ardour's headless session tool; not in `make test`, as the
+# tool itself aborts in about a third of runs.
+ardour-test: linux
+	@bash scripts/install-deps.sh ardour
+	@ctest --test-dir build/linux -L ardour --output-on-failure
 
 demo: all
 	@bash tools/demo.sh

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tools need, once.
-# Safe to run again: packages already present are not touched.
+# Safe to run again: packages already present are not touched. Further package
+# names on the command line (as `make ardour-test` gives) are installed too.
 set -euo pipefail
 
 native_packages=(
@@ -9,7 +10,8 @@ native_packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
   qemu-user-static
-  dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev ardour
+  dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev
+  "$@"
 )
 i386_packages=(wine wine64 wine32:i386)
 
