@@ -44,17 +44,12 @@ stop() {
   jackd_pid=
 }
 trap 'stop; rm -rf "$work"' EXIT
+source "$here/jack-server.sh"
 
 # attempt: one private server, one Ardour session, one feed; true when the recording matches.
 attempt() {
   rm -rf "$VEXA_SESSION_DIR" "$VEXA_DONE_FLAG" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
-  jackd -r -n "$server" -d dummy -r $rate -p $period >"$work/jackd.log" 2>&1 &
-  jackd_pid=$!
-  for _ in $(seq 100); do
-    jack_lsp >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  jack_lsp >/dev/null 2>&1 || { echo "jackd did not start"; cat "$work/jackd.log"; return 1; }
+  start_jack_server || return 1
 
   ardour7-lua "$here/ardour-live.lua" >"$work/ardour.log" 2>&1 &
   ardour_pid=$!

@@ -31,14 +31,8 @@ finish() {
 }
 trap finish EXIT
 
-# -r first: no real-time scheduling for the server (none is needed in freewheel mode).
-jackd -r -n "$server" -d dummy -r $rate -p $period >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-for _ in $(seq 100); do
-  jack_lsp >/dev/null 2>&1 && break
-  sleep 0.1
-done
-jack_lsp >/dev/null 2>&1 || { echo "jackd did not start"; cat "$work/jackd.log"; exit 1; }
+source "$(dirname "$(realpath "$0")")/jack-server.sh"
+start_jack_server || exit 1
 
 # jalv reads commands from its standard input and stops at its end: hold a pipe open.
 mkfifo "$work/jalv.in"
