@@ -183,9 +183,9 @@ TEST(Pins, TheFilterDescribesSevenPins) {
         EXPECT_NE(pins[i].variable, nullptr);
         EXPECT_EQ(pins[i].flags, 0);
         EXPECT_EQ(pins[i].hasDefault, expected[i].defaultText != nullptr);
-        if (expected[i].defaultText != nullptr) EXPECT_EQ(pins[i].defaultText, expected[i].defaultText);
+        if (expected[i].defaultText != nullptr) { EXPECT_EQ(pins[i].defaultText, expected[i].defaultText); }
         EXPECT_EQ(pins[i].hasExtra, expected[i].extraText != nullptr);
-        if (expected[i].extraText != nullptr) EXPECT_EQ(pins[i].extraText, expected[i].extraText);
+        if (expected[i].extraText != nullptr) { EXPECT_EQ(pins[i].extraText, expected[i].extraText); }
     }
 }
 

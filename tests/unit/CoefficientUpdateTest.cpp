@@ -129,8 +129,8 @@ class ConfigUpdate : public testing::TestWithParam<ConfigCoefficients> {};
 TEST_P(ConfigUpdate, KnownCoefficientsAtResonanceHalfZingOne) {
     const ConfigCoefficients& expected = GetParam();
     const Coefficients c = updateFor(expected.poles, expected.pitch);
-    if (!expected.k.empty()) EXPECT_TRUE(matchesAsWritten(c.q[0], expected.k));
-    if (!expected.kA.empty()) EXPECT_TRUE(matchesAsWritten(c.q[1], expected.kA));
+    if (!expected.k.empty()) { EXPECT_TRUE(matchesAsWritten(c.q[0], expected.k)); }
+    if (!expected.kA.empty()) { EXPECT_TRUE(matchesAsWritten(c.q[1], expected.kA)); }
     EXPECT_TRUE(matchesAsWritten(c.resFeedback, expected.resFeedback));
 }
 
