@@ -107,14 +107,30 @@ inline double curveValue(CurvePosition position) {
     return below + static_cast<double>(position.fraction) * (at - below);
 }
 
-/// Resonance as the feedback sees it. Below 0 the loop would latch onto a rail
-/// (a bipolar modulator would hit it every cycle); above 12 V, as far as modular
-/// signals swing, the feedback would only grow the level without bound.
-inline constexpr float resonanceCeiling = 1.2f;
-inline float heldResonance(float resonance) {
-    const float above = resonance > 0.0f ? resonance : 0.0f;
-    return above < resonanceCeiling ? above : resonanceCeiling;
-}
+/// The values a control input is read between (1.0 = 10 V). Finite values pass
+/// as they are; an infinity stands for the edge it points to, so that a value
+/// beyond the float range acts as the largest ones do instead of as 0.
+struct ControlRange {
+    float low;
+    float high;
+
+    /// A finite value held inside the range.
+    float hold(float v) const {
+        const float above = v > low ? v : low;
+        return above < high ? above : high;
+    }
+};
+
+/// Resonance as the feedback sees it: -12 V to 12 V, as far as modular signals
+/// swing. A negative Resonance turns the feedback round (the loop latches onto a
+/// rail); beyond 12 V either way the feedback would only grow the level.
+inline constexpr ControlRange resonanceRange{-1.2f, 1.2f};
+
+/// Zing as the update sees it: -12 V to 50 V. A negative Zing reads the curve
+/// the other way round (more feedback at high cutoffs, less at low ones).
+/// Beyond the range the lookup runs off the curve's ends and the extrapolated
+/// feedback grows with Zing without bound.
+inline constexpr ControlRange zingRange{-1.2f, 5.0f};
 
 /// Turns one Pitch, Resonance and Zing reading into coefficients and resonance
 /// feedback. All three are 32-bit samples in the volt convention; `freqScale`
@@ -147,7 +163,7 @@ inline void updateCoefficients(const UpdateParameters& parameters, const Coeffic
     const auto w = static_cast<float>(static_cast<double>(k) * zing * detail::curveSpan);
     const CurvePosition position = curvePosition(w, parameters.indexFloor);
     out.resFeedback =
-        static_cast<float>(curveValue(position) * static_cast<double>(parameters.resScale) * heldResonance(resonance));
+        static_cast<float>(curveValue(position) * static_cast<double>(parameters.resScale) * resonanceRange.hold(resonance));
 }
 
 /// True when the feedback has decayed far below audibility (or is NaN) and is set to 0.
@@ -161,27 +177,8 @@ inline bool shouldFlushFeedback(float fb) {
 inline bool isFinite(float v) { return v - v == 0.0f; }
 inline float finiteOrZero(float v) { return isFinite(v) ? v : 0.0f; }
 
-/// The values a control input is read between (1.0 = 10 V). Finite values pass
-/// as they are; an infinity stands for the edge it points to, so that a value
-/// beyond the float range acts as the largest ones do instead of as 0.
-struct ControlRange {
-    float low;
-    float high;
-};
 /// Pitch: the boost follows it down to -12 V, the cutoff is held above 10.6 V.
 inline constexpr ControlRange pitchRange{-1.2f, 1.1f};
-inline constexpr ControlRange resonanceRange{0.0f, resonanceCeiling};
-/// Zing: 0 to 50 V.
-inline constexpr ControlRange zingRange{0.0f, 5.0f};
-
-/// Zing as the update sees it, held inside its range. A negative Zing would turn
-/// the resonance curve round, so that the feedback grows as the cutoff falls;
-/// above 50 V the curve is extrapolated and the feedback grows with Zing without
-/// bound. Either drives the light configurations' loops to their limits.
-inline float heldZing(float zing) {
-    const float above = zing > zingRange.low ? zing : zingRange.low;
-    return above < zingRange.high ? above : zingRange.high;
-}
 
 /// A control sample with NaN read as 0 and infinities held at the range's edges.
 inline float controlValue(float v, ControlRange range) {

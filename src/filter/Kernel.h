@@ -127,7 +127,7 @@ public:
           resonance(f.resonanceIn + start),
           out(f.output + start),
           count(n),
-          zing(heldZing(controlValue(f.zingIn[start], zingRange))),
+          zing(zingRange.hold(controlValue(f.zingIn[start], zingRange))),
           freqScale(f.freqScale),
           outGain(f.outGain),
           c(coefficients),

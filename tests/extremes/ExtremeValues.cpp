@@ -2,7 +2,8 @@
 // runs a second of audio per combination, must stay finite and within the
 // documented bound, and must sound like a fresh filter soon after the inputs
 // return to ordinary values. `extremes` runs a covering subset, `--full` the grid;
-// `--levels` skips the recovery and only measures, for the loudest-case table.
+// `--negative` the grid's cases with a negative Resonance or Zing; `--levels`
+// skips the recovery and only measures, for the loudest-case table.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -37,8 +38,8 @@ constexpr std::array<SignalKind, 6> signals = {SignalKind::silence,   SignalKind
                                                SignalKind::plus100V,  SignalKind::minus100V, SignalKind::square100V};
 constexpr std::array<const char*, 6> signalNames = {"0 V", "+10 V", "-10 V", "+100 V", "-100 V", "100 V square"};
 constexpr std::array<float, 5> pitches = {-1.0f, 0.0f, 0.2f, 1.05f, 1.1f};
-constexpr std::array<float, 2> resonances = {0.0f, 1.0f};
-constexpr std::array<float, 2> zings = {0.01f, 5.0f};
+constexpr std::array<float, 3> resonances = {-1.2f, 0.0f, 1.0f};
+constexpr std::array<float, 3> zings = {-1.2f, 0.01f, 5.0f};
 constexpr std::array<float, 4> sampleRates = {22050.0f, 44100.0f, 96000.0f, 192000.0f};
 constexpr std::array<int32_t, 3> blockSizes = {1, 64, 4096};
 
@@ -165,6 +166,16 @@ std::vector<Case> fullGrid() {
     return cases;
 }
 
+/// The cases of the grid where Resonance or Zing is negative, as a bipolar
+/// modulator sends them.
+std::vector<Case> negativeControls() {
+    std::vector<Case> cases;
+    for (const Case& c : fullGrid()) {
+        if (resonances[c.resonance] < 0.0f || zings[c.zing] < 0.0f) cases.push_back(c);
+    }
+    return cases;
+}
+
 /// A sparse subset that still covers every value of every input in every
 /// configuration and type: case j of a configuration steps each input through
 /// its values at its own stride, so values meet in changing combinations.
@@ -197,14 +208,16 @@ std::string describe(const Case& c) {
 int main(int argc, char** argv) {
     std::string modulePath = vexahost::ModuleLibrary::defaultModulePath(argv[0]);
     bool full = false;
+    bool negative = false;
     bool checkRecovery = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--full") == 0) full = true;
+        if (std::strcmp(argv[i], "--negative") == 0) negative = true;
         if (std::strcmp(argv[i], "--levels") == 0) checkRecovery = false;
         if (std::strncmp(argv[i], "--module=", 9) == 0) modulePath = argv[i] + 9;
     }
     const vexahost::ModuleLibrary library(modulePath);
-    const std::vector<Case> cases = full ? fullGrid() : coveringSubset();
+    const std::vector<Case> cases = negative ? negativeControls() : full ? fullGrid() : coveringSubset();
 
     std::array<float, 30> loudest{};
     std::array<Case, 30> loudestCase{};
@@ -223,7 +236,7 @@ int main(int argc, char** argv) {
             std::printf("FAILED %s: finite %d, loudest %g, recovered within %.2f dB\n", describe(c).c_str(),
                         outcome.finite ? 1 : 0, static_cast<double>(outcome.loudest), outcome.recoveryErrorDb);
         }
-        if (full && n % 2000 == 0) std::fprintf(stderr, "extremes: %zu of %zu cases\n", n, cases.size());
+        if ((full || negative) && n % 2000 == 0) std::fprintf(stderr, "extremes: %zu of %zu cases\n", n, cases.size());
     }
     std::printf("loudest output per configuration (bound %g):\n", static_cast<double>(documentedBound));
     for (std::size_t poles = 0; poles < 30; ++poles) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -76,8 +77,8 @@ float readingOf(const BadValue& bad) {
     const bool high = bad.value > 0.0f;
     switch (bad.pin) {
     case pitchPin: return high ? 1.1f : -1.2f;   // 11 V, -12 V
-    case resonancePin: return high ? 1.2f : 0.0f;  // 12 V, 0 V
-    default: return high ? 5.0f : 0.0f;            // Zing 50 V, 0 V
+    case resonancePin: return high ? 1.2f : -1.2f;  // 12 V, -12 V
+    default: return high ? 5.0f : -1.2f;             // Zing 50 V, -12 V
     }
 }
 
@@ -91,35 +92,32 @@ TEST_P(BadInput, NonFiniteValuesAreReadAsZeroOrTheirRangesEdge) {
     }
 }
 
-TEST(BadInput, ResonanceIsHeldBetweenZeroAndTwelveVolts) {
-    for (int16_t poles = 0; poles < 30; ++poles) {
-        auto held = runWithBadBlock(poles, {resonancePin, 1.2f}, true);
-        for (const float huge : {1.21f, 1e8f, 1e30f}) {
-            auto host = runWithBadBlock(poles, {resonancePin, huge}, true);
-            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*held, 0, 512)) << "Poles " << poles << " at " << huge;
-        }
-        auto none = runWithBadBlock(poles, {resonancePin, 0.0f}, true);
-        for (const float negative : {-0.5f, -1e30f}) {
-            auto host = runWithBadBlock(poles, {resonancePin, negative}, true);
-            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*none, 0, 512)) << "Poles " << poles << " at " << negative;
-        }
-        // Inside the range every value still counts.
-        auto full = runWithBadBlock(poles, {resonancePin, 1.0f}, true);
-        EXPECT_NE(outputOf(*full, 0, 512), outputOf(*held, 0, 512)) << "Poles " << poles;
-    }
-}
+/// Resonance and Zing are held at the edges of what a patch sends: values beyond
+/// an edge sound as the edge does, and every value inside, negative ones
+/// included, still counts.
+struct HeldControl {
+    int32_t pin;
+    float low, high;           // the edges: -12 V, and 12 V or 50 V
+    float beyondLow, beyondHigh;
+    float inside;              // a negative value a bipolar modulator reaches
+};
 
-TEST(BadInput, ZingIsHeldBetweenZeroAndFiftyVolts) {
-    for (int16_t poles = 0; poles < 30; ++poles) {
-        auto none = runWithBadBlock(poles, {zingPin, 0.0f}, true);
-        for (const float negative : {-0.2f, -2.0f, -1e30f}) {
-            auto host = runWithBadBlock(poles, {zingPin, negative}, true);
-            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*none, 0, 512)) << "Poles " << poles << " at " << negative;
-        }
-        auto full = runWithBadBlock(poles, {zingPin, 5.0f}, true);
-        for (const float huge : {5.5f, 1e30f}) {
-            auto host = runWithBadBlock(poles, {zingPin, huge}, true);
-            EXPECT_EQ(outputOf(*host, 0, 512), outputOf(*full, 0, 512)) << "Poles " << poles << " at " << huge;
+TEST(BadInput, ResonanceAndZingAreHeldAtTheEdgesOfWhatAPatchSends) {
+    const HeldControl controls[] = {{resonancePin, -1.2f, 1.2f, -1.21f, 1.21f, -0.6f},
+                                    {zingPin, -1.2f, 5.0f, -1.3f, 5.5f, -1.0f}};
+    for (const HeldControl& control : controls) {
+        for (int16_t poles = 0; poles < 30; ++poles) {
+            const auto render = [&](float value) { return outputOf(*runWithBadBlock(poles, {control.pin, value}, true), 0, 512); };
+            const auto low = render(control.low);
+            const auto high = render(control.high);
+            const std::string where = "pin " + std::to_string(control.pin) + ", Poles " + std::to_string(poles);
+            for (const float beyond : {control.beyondLow, -1e8f, -1e30f}) EXPECT_EQ(render(beyond), low) << where << " at " << beyond;
+            for (const float beyond : {control.beyondHigh, 1e8f, 1e30f}) EXPECT_EQ(render(beyond), high) << where << " at " << beyond;
+            const auto zero = render(0.0f);
+            if (zero == high) continue;  // a configuration this control does not reach
+            const auto inside = render(control.inside);
+            EXPECT_NE(inside, zero) << where;
+            EXPECT_NE(inside, low) << where;
         }
     }
 }

@@ -99,6 +99,40 @@ TEST(CurveLookup, ExtrapolatesBelowTheIndexFloor) {
     EXPECT_TRUE(matchesAsWritten(c.resFeedback, "1.33406"));
 }
 
+/// Worked by hand from the update's steps at 44.1 kHz: a negative Zing reads
+/// the curve the other way round, towards its small values at low cutoffs and
+/// its large values (extrapolated beyond the index floor) at high cutoffs.
+struct WorkedLookup {
+    const char* name;
+    UpdateParameters parameters;
+    float pitch, zing, resonance;
+    const char* w;
+    int32_t index;
+    const char* fraction;
+    const char* resFeedback;
+};
+
+TEST(CurveLookup, NegativeZingWorkedExamples) {
+    const WorkedLookup examples[] = {
+        {"440 Hz, Zing -5 V", plain(), 0.5f, -0.5f, 1.0f, "46.615", 46, "0.615036", "0.110966"},
+        {"440 Hz, Zing -12 V: clamped at the top", plain(), 0.5f, -1.2f, 1.0f, "111.876", 99, "12.8761", "0.0726"},
+        {"7040 Hz, Zing -5 V", plain(), 0.9f, -0.5f, 1.0f, "1.9227", 1, "0.922701", "0.146243"},
+        {"highest cutoff, Zing -5 V", plain(), 1.1f, -0.5f, 1.0f, "-49.2233", -50, "0.776749", "0.211988"},
+        {"highest cutoff, Zing -12 V: below the floor", plain(), 1.1f, -1.2f, 1.0f, "-118.136", -99, "-19.1358", "0.389235"},
+        {"14080 Hz, floor -10, Zing -12 V", plain(0.1, 2.2f, -10), 1.1f, -1.2f, 1.0f, "-79.925", -10, "-69.925", "1.5639"},
+        {"220 Hz, floor -10, Zing -5 V, Resonance -10 V", plain(0.1, 2.2f, -10), 0.5f, -0.5f, -1.0f, "48.2327", 48, "0.232681", "-0.732909"},
+    };
+    for (const WorkedLookup& e : examples) {
+        const Coefficients c = update(e.parameters, e.pitch, e.resonance, e.zing);
+        const float w = static_cast<float>(static_cast<double>(c.q[0]) * e.zing * 99.0);
+        const CurvePosition position = curvePosition(w, e.parameters.indexFloor);
+        EXPECT_TRUE(matchesAsWritten(w, e.w)) << e.name << ": w " << w;
+        EXPECT_EQ(position.index, e.index) << e.name;
+        EXPECT_TRUE(matchesAsWritten(position.fraction, e.fraction)) << e.name << ": frac " << position.fraction;
+        EXPECT_TRUE(matchesAsWritten(c.resFeedback, e.resFeedback)) << e.name << ": resFeedback " << c.resFeedback;
+    }
+}
+
 TEST(CurveLookup, TopOfTheCurveIsClampedAndEveryPositionStaysInsideTheTable) {
     EXPECT_EQ(curvePosition(99.5f, -99).index, 99);
     EXPECT_EQ(curvePosition(1e30f, -99).index, 99);
