@@ -36,17 +36,19 @@ constexpr int32_t maxActions = 64;
 constexpr float signalLimit = 10.0f;  // 100 V
 constexpr float lowestPitch = -1.0f;  // -10 V
 constexpr float highestPitch = 1.1f;  // 11 V
+constexpr float lowestResonance = -1.2f;  // -12 V, as a bipolar modulator sends it
 constexpr float highestResonance = 1.0f;
+constexpr float lowestZing = -1.2f;  // -12 V
 constexpr float highestZing = 5.0f;  // 50 V
 constexpr float lowestSampleRate = 22050.0f;
 constexpr float highestSampleRate = 192000.0f;
 constexpr float initialSampleRate = 44100.0f;  // the module's rate until the host sends one
 
 /// Bound on the output while every input stays in range. The loudest case found
-/// is "2-3:5f" at Zing 50 V with 100 V noise and Pitch and Resonance jumping at
-/// random every sample: 136 (1360 V), a linear loop held only by its first
-/// pole's knee. The bound leaves room above it.
-constexpr float inRangeBound = 300.0f;
+/// is "2:2f" at Zing -12 V, Resonance 10 V and Pitch 10.5 V with 100 V DC at
+/// 22.05 kHz: 305 (3 kV), a loop whose gain exceeds one, held by the bound on
+/// what light loops carry. The bound leaves room above it.
+constexpr float inRangeBound = 400.0f;
 
 /// Whatever the inputs, the output stays below the module's ceiling and below
 /// a multiple of the loudest Signal since Open (counted as at least 10 V):
@@ -117,7 +119,7 @@ public:
     explicit FuzzedHost(vexafuzz::FuzzInput& in) : input(in) { create(); }
 
     void step() {
-        switch (input.byte() % 10) {
+        switch (input.byte() % 11) {
         case 0: dispatchAnything(); break;
         case 1: statusEvent(); break;
         case 2: host->setListValue(polesPin, static_cast<int16_t>(input.word())); break;
@@ -127,6 +129,7 @@ public:
         case 6: processBlock(); break;
         case 7: fillSamples(); break;
         case 8: openAgain(); break;
+        case 10: processInSmallBlocks(); break;
         default: otherEvent(); break;
         }
     }
@@ -136,7 +139,9 @@ private:
         HostInstance::Options options;
         options.bufferCapacity = bufferCapacity;
         options.pinCount = input.byte() % 4 == 0 ? static_cast<int32_t>(input.byte() % 10) : -1;
-        options.withoutCallback = input.byte() % 16 == 0;
+        const uint8_t flags = input.byte();
+        options.withoutCallback = flags % 16 == 0;
+        const bool openAtOnce = (flags / 16) % 2 == 1;
         host = std::make_unique<HostInstance>(vexahost::ModuleEntryPoints{getModuleProperties, makeModule}, options);
         const float initial[] = {0.0f, 0.5f, 0.5f, 1.0f};
         for (int32_t pin = signalPin; pin <= zingPin && pin < host->hostPinCount(); ++pin) host->fill(pin, initial[pin]);
@@ -144,6 +149,12 @@ private:
         signalStreaming = false;
         sampleRate = initialSampleRate;
         startAfresh();
+        if (openAtOnce) {
+            // Opened and streaming before the first action, so that every action goes to audio.
+            openAgain();
+            host->sendStatus(signalPin, PinStatusStreaming);
+            signalStreaming = host->hostPinCount() > signalPin;
+        }
     }
 
     /// What the checks remember is reset whenever the module is opened.
@@ -239,25 +250,57 @@ private:
         return (static_cast<float>(input.byte()) - 128.0f) / 64.0f;
     }
 
+    /// How a fill spreads between its two values: a ramp, a constant, a square
+    /// switching every `halfPeriod` samples (1: every sample), or noise.
+    enum class FillShape : uint8_t { ramp, constant, square, noise };
+
     void fillSamples() {
         const int32_t pin = static_cast<int32_t>(input.byte() % 4);
         if (pin >= host->hostPinCount()) return;  // a pin the host did not make has no buffer
         const int32_t start = static_cast<int32_t>(input.word() % bufferCapacity);
-        const int32_t length = std::min<int32_t>(static_cast<int32_t>(input.word() % 512) + 1, bufferCapacity - start);
-        const bool ramp = input.byte() % 2 == 0;
+        const int32_t length = std::min<int32_t>(static_cast<int32_t>(input.word() % 4096) + 1, bufferCapacity - start);
+        const auto shape = static_cast<FillShape>(input.byte() % 4);
         const float first = pickSample();
-        const float last = ramp ? pickSample() : first;
+        const float last = shape == FillShape::constant ? first : pickSample();
+        const int32_t halfPeriod = shape == FillShape::square ? input.byte() % 32 + 1 : 1;
+        uint32_t noise = shape == FillShape::noise ? input.word() : 0;
         float* samples = host->buffer(pin) + start;
         for (int32_t i = 0; i < length; ++i) {
-            const float position = static_cast<float>(i) / static_cast<float>(length);
-            samples[i] = ramp ? first + (last - first) * position : first;
+            switch (shape) {
+            case FillShape::ramp:
+                samples[i] = first + (last - first) * (static_cast<float>(i) / static_cast<float>(length));
+                break;
+            case FillShape::constant: samples[i] = first; break;
+            case FillShape::square: samples[i] = (i / halfPeriod) % 2 == 0 ? first : last; break;
+            case FillShape::noise:
+                noise = noise * 1664525u + 1013904223u;
+                samples[i] = first + (last - first) * (static_cast<float>(noise >> 8) / 16777216.0f);
+                break;
+            }
         }
     }
 
+    /// Blocks of one to a few samples, one after another over a stretch of the
+    /// buffers: what a host at its smallest block size does, and where every
+    /// sample of a control may be a jump.
+    void processInSmallBlocks() {
+        const int32_t blockSize = static_cast<int32_t>(input.byte() % 4) + 1;
+        const int32_t start = static_cast<int32_t>(input.word() % bufferCapacity);
+        const int32_t length = std::min<int32_t>(static_cast<int32_t>(input.word() % 4096) + 1, bufferCapacity - start);
+        for (int32_t at = start; at < start + length; at += blockSize) runBlock(at, std::min(blockSize, start + length - at));
+    }
+
     void processBlock() {
-        const int32_t count = static_cast<int32_t>(input.word() % (largestBlock + 1)) - (input.byte() % 8 == 0 ? 8 : 0);
+        const int32_t requested = static_cast<int32_t>(input.word() % (largestBlock + 1));
+        const uint8_t flags = input.byte();
+        // Now and then a negative count, or one of the tiny blocks hosts use at their lowest latency.
+        const int32_t count = flags % 8 == 0 ? requested - 8 : flags % 8 == 2 ? requested % 4 + 1 : requested;
         const int32_t room = bufferCapacity - std::max(count, 0);
         const int32_t start = static_cast<int32_t>(input.word() % (room + 1));
+        runBlock(start, count);
+    }
+
+    void runBlock(int32_t start, int32_t count) {
         const int32_t n = std::max(count, 0);
         if (host->hostPinCount() <= outputPin) {
             // Without all its pins the module has no buffers and must leave the block alone.
@@ -268,8 +311,8 @@ private:
         saneSinceOpen = saneSinceOpen &&
                         inDocumentedRange(host->buffer(signalPin) + start, n, -signalLimit, signalLimit) &&
                         inDocumentedRange(host->buffer(pitchPin) + start, n, lowestPitch, highestPitch) &&
-                        inDocumentedRange(host->buffer(resonancePin) + start, n, 0.0f, highestResonance) &&
-                        inDocumentedRange(host->buffer(zingPin) + start, n, 0.0f, highestZing);
+                        inDocumentedRange(host->buffer(resonancePin) + start, n, lowestResonance, highestResonance) &&
+                        inDocumentedRange(host->buffer(zingPin) + start, n, lowestZing, highestZing);
         loudestSignalSinceOpen = std::max(loudestSignalSinceOpen, loudestFinite(host->buffer(signalPin) + start, n));
         const float gainReference = std::max(loudestSignalSinceOpen, quietSignalLevel);
         const int32_t sleepsBefore = host->sleepRequests;

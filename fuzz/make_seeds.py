@@ -47,6 +47,25 @@ def fill_bits(pin, start, length, value):
     return bytes([7, pin]) + word(start) + word(length - 1) + bytes([1, 64]) + struct.pack(">f", value)
 
 
+def fill_square(pin, start, length, first, last, half_period):
+    """Samples switching between two choices every half_period samples (1: every sample)."""
+    return bytes([7, pin]) + word(start) + word(length - 1) + bytes([2]) + first + last + bytes([half_period - 1])
+
+
+def special(index):
+    """One of the fuzzer's special values, as a sample choice."""
+    return bytes([index])
+
+
+def bits(value):
+    """Any float, as a sample choice."""
+    return bytes([64]) + struct.pack(">f", value)
+
+
+def process_small_blocks(block_size, length, start=0):
+    return bytes([10, block_size - 1]) + word(start) + word(length - 1)
+
+
 def process(count, start=0):
     return bytes([6]) + word(count) + bytes([1]) + word(start)
 
@@ -54,6 +73,14 @@ def process(count, start=0):
 HEADER = bytes([1, 1])  # one pin per description, with a callback
 SPECIAL_NAN = 11  # index into the fuzzer's special values
 SPECIAL_HUGE = 7
+SPECIAL_ZERO, SPECIAL_ONE, SPECIAL_MINUS_ONE = 0, 2, 3
+
+# Open, Signal a 10 V square, Resonance 10 V, Zing 50 V, Pitch jumping between
+# 0 V and 10 V every sample.
+AUDIO_RATE_PITCH = (HEADER + open_() + status(0, 2)
+                    + fill_square(0, 0, 4096, special(SPECIAL_ONE), special(SPECIAL_MINUS_ONE), 32)
+                    + fill_square(1, 0, 4096, special(SPECIAL_ZERO), special(SPECIAL_ONE), 1)
+                    + fill_bits(2, 0, 4096, 1.0) + fill_bits(3, 0, 4096, 5.0))
 
 SESSIONS = {
     "stream-every-configuration": HEADER + b"".join(
@@ -69,6 +96,10 @@ SESSIONS = {
     # low-pitch boost once grew without limit there (76 V out).
     "regression-huge-negative-pitch": HEADER + open_() + status(0, 2) + fill_value(0, 0, 512, 96)
     + fill_bits(1, 0, 512, -322797.0) + process(512),
+    # Light loops once ran to the 10 kV ceiling here, with every input in range.
+    "regression-audio-rate-pitch-single-sample-blocks": AUDIO_RATE_PITCH
+    + b"".join(process(1, start) for start in range(56)),
+    "audio-rate-pitch-in-small-blocks": AUDIO_RATE_PITCH + poles(5) + process_small_blocks(1, 4096),
     "ramps": HEADER + open_() + status(0, 2) + fill(1, 0, 4096, 128, 250) + fill(2, 0, 4096, 128, 192)
     + fill(0, 0, 4096, 20, 240) + process(4096),
 }

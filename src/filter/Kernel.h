@@ -31,6 +31,20 @@ inline constexpr float softFeedbackCurve = 0.02f;
 inline constexpr float softFeedbackTurn = -25.0f;
 inline constexpr float softFeedbackCeiling = 25.0f;
 
+/// Bound on what a light loop carries: the linear poles' states and the value
+/// fed back linearly, 3 kV. Ordinary signals stay below it (100 V bursts at
+/// full resonance take the last pole of a light five-pole chain past 1 kV).
+/// Without saturators after the first pole (whose slope beyond its knee is
+/// still 0.331) two things run away: a loop whose gain exceeds one (a negative
+/// Zing at high cutoffs reads the curve's large end), and a loop whose
+/// coefficients jump every sample (at one-sample blocks an audio-rate Pitch
+/// pairs the large feedback of a low cutoff with the open chain of a high one).
+inline constexpr float loopLimit = 300.0f;
+inline float heldInLoop(float v) {
+    const float above = v > -loopLimit ? v : -loopLimit;
+    return above < loopLimit ? above : loopLimit;
+}
+
 /// Scale of the entry step u = (x - fb) * 0.5 (a design value), applied inside the first pole.
 inline constexpr float entryScale = 0.5f;
 
@@ -67,7 +81,7 @@ inline float runPole(float in, float fb, const Coefficients& c, float& state) {
         return y;
     } else {
         const float y = (1.0f + q) * in + (1.0f - q) * state;
-        state = v;
+        state = heldInLoop(v);  // off the chain: the next sample's y needs it only after its input
         return y;
     }
 }
@@ -274,9 +288,9 @@ private:
             held = held < softFeedbackCeiling ? held : softFeedbackCeiling;
             return held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
         } else if constexpr (linearFeedbackFromTap) {
-            return fedBack * (boost * c.resFeedback);
+            return heldInLoop(fedBack) * (boost * c.resFeedback);
         } else {
-            return fedBack * c.resFeedback;
+            return heldInLoop(fedBack) * c.resFeedback;
         }
     }
 

@@ -23,7 +23,7 @@ using enum vexa::FilterPin;
 using vexahost::HostInstance;
 
 /// The bound the module promises while every input is in its documented range.
-constexpr float documentedBound = 300.0f;
+constexpr float documentedBound = 400.0f;
 /// After the inputs return to ordinary values the filter must be back to its
 /// normal level within this time, or within the overload envelope's 128 blocks
 /// where the envelope was set off (it counts blocks, not time), plus a margin.
@@ -43,11 +43,41 @@ constexpr std::array<float, 3> zings = {-1.2f, 0.01f, 5.0f};
 constexpr std::array<float, 4> sampleRates = {22050.0f, 44100.0f, 96000.0f, 192000.0f};
 constexpr std::array<int32_t, 3> blockSizes = {1, 64, 4096};
 
+/// A control that jumps between the ends of its documented range every sample,
+/// or moves as noise between them, instead of holding its grid value: what an
+/// audio-rate modulator does at the smallest blocks.
+enum class Motion { held, alternating, noise };
+struct ControlMotion {
+    vexa::FilterPin pin;
+    Motion motion;
+};
+constexpr std::array<ControlMotion, 7> motions = {{{pitchPin, Motion::held},
+                                                   {pitchPin, Motion::alternating},
+                                                   {pitchPin, Motion::noise},
+                                                   {resonancePin, Motion::alternating},
+                                                   {resonancePin, Motion::noise},
+                                                   {zingPin, Motion::alternating},
+                                                   {zingPin, Motion::noise}}};
+struct DocumentedRange {
+    float low, high;
+};
+constexpr DocumentedRange pitchRange{-1.0f, 1.1f}, resonanceRange{-1.2f, 1.0f}, zingRange{-1.2f, 5.0f};
+
 struct Case {
     int16_t poles;
     int16_t type;
-    std::size_t signal, pitch, resonance, zing, rate, block;
+    std::size_t signal, pitch, resonance, zing, rate, block, motion;
 };
+
+/// The value a control has at a sample position: its grid value, unless it is the one that moves.
+float controlSample(const Case& c, vexa::FilterPin pin, float gridValue, DocumentedRange range, int32_t position) {
+    const ControlMotion moving = motions[c.motion];
+    if (moving.motion == Motion::held || moving.pin != pin) return gridValue;
+    if (moving.motion == Motion::alternating) return position % 2 == 0 ? range.low : range.high;
+    uint32_t hash = static_cast<uint32_t>(position) * 2654435761u + static_cast<uint32_t>(pin);
+    hash ^= hash >> 15;
+    return range.low + (range.high - range.low) * (static_cast<float>(hash & 0xFFFFFF) / 16777216.0f);
+}
 
 float signalSample(SignalKind kind, int32_t i, float rate) {
     switch (kind) {
@@ -121,9 +151,9 @@ Outcome runCase(const vexahost::ModuleEntryPoints& entries, const Case& c, bool 
         *host, blockSize, second,
         [&](int32_t at, int32_t position) {
             host->buffer(signalPin)[at] = signalSample(signals[c.signal], position, rate);
-            host->buffer(pitchPin)[at] = pitches[c.pitch];
-            host->buffer(resonancePin)[at] = resonances[c.resonance];
-            host->buffer(zingPin)[at] = zings[c.zing];
+            host->buffer(pitchPin)[at] = controlSample(c, pitchPin, pitches[c.pitch], pitchRange, position);
+            host->buffer(resonancePin)[at] = controlSample(c, resonancePin, resonances[c.resonance], resonanceRange, position);
+            host->buffer(zingPin)[at] = controlSample(c, zingPin, zings[c.zing], zingRange, position);
         },
         [&](int32_t, float v) {
             if (!std::isfinite(v)) outcome.finite = false;
@@ -162,7 +192,14 @@ std::vector<Case> fullGrid() {
                         for (std::size_t z = 0; z < zings.size(); ++z)
                             for (std::size_t f = 0; f < sampleRates.size(); ++f)
                                 for (std::size_t b = 0; b < blockSizes.size(); ++b)
-                                    cases.push_back({poles, type, s, p, r, z, f, b});
+                                    for (std::size_t m = 0; m < motions.size(); ++m) {
+                                        // A moving control has no grid value: take each motion once.
+                                        const ControlMotion moving = motions[m];
+                                        const std::size_t gridIndex = moving.pin == pitchPin ? p
+                                                                      : moving.pin == resonancePin ? r : z;
+                                        if (moving.motion != Motion::held && gridIndex != 0) continue;
+                                        cases.push_back({poles, type, s, p, r, z, f, b, m});
+                                    }
     return cases;
 }
 
@@ -180,7 +217,7 @@ std::vector<Case> negativeControls() {
 /// configuration and type: case j of a configuration steps each input through
 /// its values at its own stride, so values meet in changing combinations.
 std::vector<Case> coveringSubset() {
-    constexpr std::size_t perConfiguration = 6;  // the most values any input has
+    constexpr std::size_t perConfiguration = motions.size();  // the most values any input has
     std::vector<Case> cases;
     for (int16_t poles = 0; poles < 30; ++poles) {
         for (int16_t type = 0; type < 2; ++type) {
@@ -188,7 +225,8 @@ std::vector<Case> coveringSubset() {
                 const std::size_t shift = static_cast<std::size_t>(poles) + static_cast<std::size_t>(type) * 3;
                 cases.push_back({poles, type, (j + shift) % signals.size(), (j + shift) % pitches.size(),
                                  (j / 2 + shift) % resonances.size(), (j + j / 3 + shift) % zings.size(),
-                                 (j + 2 * shift) % sampleRates.size(), (j + shift / 2) % blockSizes.size()});
+                                 (j + 2 * shift) % sampleRates.size(), (j + shift / 2) % blockSizes.size(),
+                                 (j + 3 * shift) % motions.size()});
             }
         }
     }
@@ -196,10 +234,23 @@ std::vector<Case> coveringSubset() {
 }
 
 std::string describe(const Case& c) {
-    char text[200];
-    std::snprintf(text, sizeof text, "poles %d type %d, Signal %s, Pitch %g V, Resonance %g V, Zing %g V, %g Hz, blocks of %d",
-                  c.poles, c.type, signalNames[c.signal], 10.0 * pitches[c.pitch], 10.0 * resonances[c.resonance],
-                  10.0 * zings[c.zing], static_cast<double>(sampleRates[c.rate]), blockSizes[c.block]);
+    const auto control = [&](vexa::FilterPin pin, const char* name, float value) {
+        const ControlMotion moving = motions[c.motion];
+        char text[80];
+        if (moving.motion == Motion::held || moving.pin != pin) {
+            std::snprintf(text, sizeof text, "%s %g V", name, 10.0 * value);
+        } else {
+            std::snprintf(text, sizeof text, "%s %s every sample", name,
+                          moving.motion == Motion::alternating ? "jumping end to end" : "noise end to end");
+        }
+        return std::string(text);
+    };
+    char text[300];
+    std::snprintf(text, sizeof text, "poles %d type %d, Signal %s, %s, %s, %s, %g Hz, blocks of %d", c.poles, c.type,
+                  signalNames[c.signal], control(pitchPin, "Pitch", pitches[c.pitch]).c_str(),
+                  control(resonancePin, "Resonance", resonances[c.resonance]).c_str(),
+                  control(zingPin, "Zing", zings[c.zing]).c_str(), static_cast<double>(sampleRates[c.rate]),
+                  blockSizes[c.block]);
     return text;
 }
 

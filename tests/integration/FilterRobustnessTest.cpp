@@ -176,6 +176,28 @@ TEST(BadInput, HugeSignalsReachTheHostNoLouderThanTenKilovolts) {
     }
 }
 
+TEST(InRangeModulation, PitchJumpingEverySampleAtOneSampleBlocksStaysBounded) {
+    // 0 V / 10 V on Pitch every sample, a 10 V square, Resonance 10 V, Zing 50 V:
+    // the light loops once ran to the 10 kV ceiling within 30 samples.
+    constexpr float inRangeBound = 400.0f;
+    constexpr int32_t length = 12000;
+    for (int16_t poles = 1; poles < 30; poles += 2) {
+        FilterSetup setup;
+        setup.sampleRate = 48000.0f;
+        setup.poles = poles;
+        setup.resonance = 1.0f;
+        setup.zing = 5.0f;
+        setup.blockSize = 1;
+        auto host = makeFilter(setup, length);
+        for (int32_t i = 0; i < length; ++i) {
+            host->buffer(signalPin)[i] = (i / 218) % 2 == 0 ? 1.0f : -1.0f;
+            host->buffer(pitchPin)[i] = static_cast<float>(i % 2);
+        }
+        host->processInBlocks(length, 1);
+        EXPECT_LE(peak(outputOf(*host, 0, length)), inRangeBound) << poles;
+    }
+}
+
 TEST(BadInput, NegativeHugePitchIsTheLowestCutoffWithAFiniteOutput) {
     FilterSetup setup;
     setup.pitch = -1e30f;
