@@ -53,9 +53,11 @@ constexpr float inRangeBound = 400.0f;
 /// Whatever the inputs, the output stays below the module's ceiling and below
 /// a multiple of the loudest Signal since Open (counted as at least 10 V):
 /// out-of-range controls and sample rates may colour the sound but must not
-/// run it away. The largest ratio found is 9.5; the bound leaves room above it.
+/// run it away. In range the light loops already reach 157 times a 10 V Signal
+/// ("3:3f", Pitch as noise every sample, Resonance -12 V), held by the bound on
+/// what they carry; the bound is the in-range one at 10 V.
 constexpr float outputCeiling = 1000.0f;
-constexpr float signalGainBound = 40.0f;
+constexpr float signalGainBound = inRangeBound;
 constexpr float quietSignalLevel = 1.0f;
 
 float largestOutputInRange = 0.0f;
