@@ -99,7 +99,7 @@ SESSIONS = {
     # Light loops once ran to the 10 kV ceiling here, with every input in range.
     "regression-audio-rate-pitch-single-sample-blocks": AUDIO_RATE_PITCH
     + b"".join(process(1, start) for start in range(56)),
-    "audio-rate-pitch-in-small-blocks": AUDIO_RATE_PITCH + poles(5) + process_small_blocks(1, 4096),
+    "audio-rate-pitch-in-small-blocks": AUDIO_RATE_PITCH + poles(5) + process_small_blocks(1, 1024),
     "ramps": HEADER + open_() + status(0, 2) + fill(1, 0, 4096, 128, 250) + fill(2, 0, 4096, 128, 192)
     + fill(0, 0, 4096, 20, 240) + process(4096),
 }
