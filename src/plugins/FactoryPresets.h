@@ -37,7 +37,7 @@ inline constexpr std::array<FactoryPreset, 10> factoryPresets{{
      "LP"},
     {"Thin High-Pass", "The four-pole ladder as a high-pass: takes the body out, keeps the edge", 5.0f, 4.0f, 10.0f,
      "4:4", "HP"},
-    {"Dark Rumble", "Four poles closed down low: muffled and round", 3.0f, 3.0f, 10.0f, "4:4", "LP"},
+    {"Dark Rumble", "Four poles closed down low: muffled and round", 4.0f, 3.0f, 10.0f, "4:4", "LP"},
 }};
 
 }  // namespace vexaplugin
