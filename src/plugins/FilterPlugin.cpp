@@ -83,6 +83,9 @@ protected:
 #endif
         case polesParameter:
             describeList(parameter, "Poles", "poles", engine.poleChoices(), engine.defaultPolesPosition());
+            // Hosts that show a port's comment (LV2) say which numbering the number is.
+            parameter.description = "The configuration by its position in the list (0 is 2:2, 18 is 4:4, 29 is 5:5f); "
+                                    "vexa-host --poles takes the module's own values, another numbering";
             return;
         case typeParameter:
             describeList(parameter, "Type", "type", engine.typeChoices(), engine.defaultTypePosition());
