@@ -1,6 +1,5 @@
 // The filter as a DPF plug-in: parameters, ports and the process call, for both plug-in variants.
 #include <cmath>
-#include <cstring>
 
 #include "DistrhoPlugin.hpp"
 #include "FactoryPresets.h"
