@@ -6,8 +6,9 @@
 // calling DPF's afterwards. In process, DPF stops reading the host's parameter
 // changes at the first unknown id and turns a NaN for Poles into an int (an
 // undefined conversion); here it gets only the queues of parameters that exist
-// and only their points that are numbers (DPF clamps the rest to the range). DPF's factory is compiled under the name
-// dpf_GetPluginFactory (see CMakeLists.txt).
+// and only their points that are numbers (infinities DPF clamps to the range).
+// The controller refuses unknown ids, which DPF reports as set. DPF's factory
+// is compiled under the name dpf_GetPluginFactory (see CMakeLists.txt).
 #undef GetPluginFactory
 
 #include <cmath>
