@@ -11,6 +11,7 @@ native_packages=(
   libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
   qemu-user-static
   dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev
+  ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0-plugins-good
   "$@"
 )
 i386_packages=(wine wine64 wine32:i386)

@@ -61,20 +61,20 @@ FilterEngine::FilterEngine() : pins(vexahost::FilterPins::describe(moduleEntries
     typeCurrent = typeApplied = typeDefaultPosition;
 }
 
-void FilterEngine::prepare(double sampleRate, uint32_t maxBlockFrames) {
+bool FilterEngine::prepare(double sampleRate, uint32_t maxBlockFrames) {
     channel.reset();
     capacity = 0;
+    if (maxBlockFrames > largestBlockFrames) return false;
     const uint32_t frames = std::max<uint32_t>(maxBlockFrames, 1);
     vexahost::FilterSetup setup;
     setup.poles = poles[polesCurrent].moduleValue;
     setup.type = types[typeCurrent].moduleValue;
     setup.sampleRate = static_cast<float>(sampleRate);
-    setup.blockSize = static_cast<int32_t>(std::min<uint32_t>(frames, INT32_MAX));
+    setup.blockSize = static_cast<int32_t>(frames);
     try {
         channel = std::make_unique<vexahost::FilterChannel>(moduleEntries, pins, setup);
     } catch (...) {
-        // No filter: process() writes silence.
-        return;
+        return false;
     }
     capacity = static_cast<uint32_t>(setup.blockSize);
     polesApplied = polesCurrent;
@@ -82,6 +82,7 @@ void FilterEngine::prepare(double sampleRate, uint32_t maxBlockFrames) {
     heard = targets;
     bufferIsConstant.fill(false);
     started = false;
+    return true;
 }
 
 void FilterEngine::setControl(Control control, float volts) {

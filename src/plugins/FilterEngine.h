@@ -53,10 +53,16 @@ public:
     /// The module's own default of a control, in volts.
     float defaultVolts(Control control) const { return defaults[index(control)]; }
 
+    /// The largest block a host may promise, in samples (about 22 s at 48 kHz):
+    /// the filter's buffers for it take 20 MB. A larger promise is refused.
+    static constexpr uint32_t largestBlockFrames = 1u << 20;
+
     /// Makes a fresh filter for this sample rate (Hz) and largest block (samples).
     /// Allocates: call it at activation, never while processing. The current
-    /// control and list values are the filter's starting values.
-    void prepare(double sampleRate, uint32_t maxBlockFrames);
+    /// control and list values are the filter's starting values. Returns false,
+    /// leaving no filter (process() writes silence), when the block is larger than
+    /// largestBlockFrames or the memory for it cannot be had.
+    bool prepare(double sampleRate, uint32_t maxBlockFrames);
 
     /// Sets a control in volts. Out of range values are clamped, NaN is ignored.
     void setControl(Control control, float volts);

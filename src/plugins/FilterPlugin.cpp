@@ -2,25 +2,30 @@
 #include <cmath>
 
 #include "DistrhoPlugin.hpp"
+#include "FactoryPresets.h"
 #include "FilterEngine.h"
+#include "PluginParameters.h"
+
+namespace vexaplugin {
+
+namespace {
+thread_local bool activationSucceeded = true;
+}
+
+bool lastActivationSucceeded() { return activationSucceeded; }
+
+}  // namespace vexaplugin
 
 START_NAMESPACE_DISTRHO
 
 namespace {
 
-using vexaplugin::Control;
+using namespace vexaplugin;
 
-#if VEXA_PLUGIN_CONTROLS_AS_CV
-enum ParameterIndex : uint32_t { polesParameter, typeParameter, parameterCount };
+#if DISTRHO_PLUGIN_WANT_PROGRAMS
+constexpr uint32_t programCount = static_cast<uint32_t>(factoryPresets.size());
 #else
-enum ParameterIndex : uint32_t {
-    pitchParameter,
-    resonanceParameter,
-    zingParameter,
-    polesParameter,
-    typeParameter,
-    parameterCount
-};
+constexpr uint32_t programCount = 0;
 #endif
 
 /// Audio inputs after Signal carry these controls, in this order (CV variant only).
@@ -31,7 +36,7 @@ constexpr uint32_t pluginVersion = d_version(2, 0, 0);
 
 class VexaFilterPlugin : public Plugin {
 public:
-    VexaFilterPlugin() : Plugin(parameterCount, 0, 0) { engine.prepare(getSampleRate(), getBufferSize()); }
+    VexaFilterPlugin() : Plugin(parameterCount, programCount, 0) { engine.prepare(getSampleRate(), getBufferSize()); }
 
 protected:
     const char* getLabel() const override { return VEXA_PLUGIN_CONTROLS_AS_CV ? "VexaLPFilter2CV" : "VexaLPFilter2"; }
@@ -60,7 +65,7 @@ protected:
             return;
         }
         // CV inputs: samples in the module's convention, 1.0 = 10 V; unconnected reads as the default.
-        const vexaplugin::ControlRange& range = vexaplugin::rangeOf(cvInputs[index - 1]);
+        const ControlRange& range = rangeOf(cvInputs[index - 1]);
         port.groupId = kPortGroupNone;
         port.hints = kAudioPortIsCV | kCVPortIsOptional;
         port.name = range.name;
@@ -77,6 +82,9 @@ protected:
 #endif
         case polesParameter:
             describeList(parameter, "Poles", "poles", engine.poleChoices(), engine.defaultPolesPosition());
+            // Hosts that show a port's comment (LV2) say which numbering the number is.
+            parameter.description = "The configuration by its position in the list (0 is 2:2, 18 is 4:4, 29 is 5:5f); "
+                                    "vexa-host --poles takes the module's own values, another numbering";
             return;
         case typeParameter:
             describeList(parameter, "Type", "type", engine.typeChoices(), engine.defaultTypePosition());
@@ -111,12 +119,28 @@ protected:
         }
     }
 
-    void activate() override { engine.prepare(getSampleRate(), getBufferSize()); }
+#if DISTRHO_PLUGIN_WANT_PROGRAMS
+    void initProgramName(uint32_t index, String& programName) override {
+        if (index < programCount) programName = factoryPresets[index].name;
+    }
+
+    void loadProgram(uint32_t index) override {
+        if (index >= programCount) return;
+        const FactoryPreset& preset = factoryPresets[index];
+        engine.setControl(Control::pitch, preset.pitchVolts);
+        engine.setControl(Control::resonance, preset.resonanceVolts);
+        engine.setControl(Control::zing, preset.zingVolts);
+        engine.setPolesPosition(static_cast<float>(positionOf(engine.poleChoices(), preset.poles)));
+        engine.setTypePosition(static_cast<float>(positionOf(engine.typeChoices(), preset.type)));
+    }
+#endif
+
+    void activate() override { activationSucceeded = engine.prepare(getSampleRate(), getBufferSize()); }
 
     void run(const float** inputs, float** outputs, uint32_t frames) override {
-        std::array<const float*, vexaplugin::controlCount> cv{};
+        std::array<const float*, controlCount> cv{};
 #if VEXA_PLUGIN_CONTROLS_AS_CV
-        for (std::size_t i = 0; i < vexaplugin::controlCount; ++i) {
+        for (std::size_t i = 0; i < controlCount; ++i) {
             cv[static_cast<std::size_t>(cvInputs[i])] = inputs != nullptr ? inputs[i + 1] : nullptr;
         }
 #endif
@@ -125,8 +149,16 @@ protected:
     }
 
 private:
+    /// List position of the entry labelled `label`; the table's labels are the module's own.
+    static uint32_t positionOf(const std::vector<Choice>& choices, const char* label) {
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            if (choices[i].label == label) return static_cast<uint32_t>(i);
+        }
+        return 0;
+    }
+
     void describeControl(Parameter& parameter, Control control) {
-        const vexaplugin::ControlRange& range = vexaplugin::rangeOf(control);
+        const ControlRange& range = rangeOf(control);
         parameter.name = range.name;
         parameter.symbol = range.symbol;
         parameter.unit = "V";
@@ -136,7 +168,7 @@ private:
     }
 
     static void describeList(Parameter& parameter, const char* name, const char* symbol,
-                             const std::vector<vexaplugin::Choice>& choices, uint32_t defaultPosition) {
+                             const std::vector<Choice>& choices, uint32_t defaultPosition) {
         parameter.hints |= kParameterIsInteger;
         parameter.name = name;
         parameter.symbol = symbol;
@@ -153,7 +185,7 @@ private:
         parameter.enumValues.values = values;
     }
 
-    vexaplugin::FilterEngine engine;
+    FilterEngine engine;
 
     DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VexaFilterPlugin)
 };

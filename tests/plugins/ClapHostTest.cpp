@@ -19,11 +19,15 @@
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
+#include "ClapPresetAbi.h"
+#include "FactoryPresets.h"
+#include "FilterEngine.h"
 #include "filter/PinLayout.h"
 #include "host/ModuleInterface.h"
 #include "hostlib/FilterChannel.h"
 #include "hostlib/HostInstance.h"
 #include "hostlib/PinChoices.h"
+#include "PluginReference.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -31,15 +35,11 @@
 #include <dlfcn.h>
 #endif
 
-extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
-extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
-                                                   void* hostHandle);
 
 namespace {
 
 std::string pluginPath;
-const vexahost::ModuleEntryPoints linkedModule{getModuleProperties, makeModule};
-constexpr double sampleRate = 48000.0;
+using namespace pluginreference;
 
 /// The plug-in's parameters by index (DPF gives each its index as id).
 enum Param : clap_id { pitch, resonance, zing, poles, type, paramCount };
@@ -121,6 +121,7 @@ public:
         if (plugin == nullptr || !plugin->init(plugin)) throw std::runtime_error("cannot create the plug-in");
         params = static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
         state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
+        presets = static_cast<const clap_plugin_preset_load_t*>(plugin->get_extension(plugin, CLAP_EXT_PRESET_LOAD));
     }
     ~ClapInstance() {
         if (active) {
@@ -132,8 +133,9 @@ public:
     ClapInstance(const ClapInstance&) = delete;
     ClapInstance& operator=(const ClapInstance&) = delete;
 
+    bool tryActivate(double rate, uint32_t maxFrames) { return plugin->activate(plugin, rate, 1, maxFrames); }
     void activate(double rate, uint32_t maxFrames) {
-        ASSERT_TRUE(plugin->activate(plugin, rate, 1, maxFrames));
+        ASSERT_TRUE(tryActivate(rate, maxFrames));
         ASSERT_TRUE(plugin->start_processing(plugin));
         active = true;
     }
@@ -165,74 +167,11 @@ public:
     const clap_plugin_t* plugin = nullptr;
     const clap_plugin_params_t* params = nullptr;
     const clap_plugin_state_t* state = nullptr;
+    const clap_plugin_preset_load_t* presets = nullptr;
 
 private:
     bool active = false;
 };
-
-/// The stimulus: a saw with noise, 4 V peak, as the LV2 host tests use.
-std::vector<float> stimulus(std::size_t frames) {
-    std::vector<float> samples(frames);
-    uint32_t seed = 7;
-    for (std::size_t i = 0; i < frames; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        const double noise = (static_cast<double>(seed >> 8) / (1u << 24)) * 2.0 - 1.0;
-        const double phase = std::fmod(110.0 * static_cast<double>(i) / sampleRate, 1.0);
-        samples[i] = static_cast<float>(0.4 * (2.0 * phase - 1.0) + 0.1 * noise);
-    }
-    return samples;
-}
-
-/// What the module itself does with the same blocks, pins fed as `vexa-host render` feeds them.
-class ModuleReference {
-public:
-    ModuleReference(int16_t polesValue, int16_t typeValue, double rate, int32_t maxBlock)
-        : pins(vexahost::FilterPins::describe(linkedModule)) {
-        vexahost::FilterSetup setup;
-        setup.poles = polesValue;
-        setup.type = typeValue;
-        setup.sampleRate = static_cast<float>(rate);
-        setup.blockSize = maxBlock;
-        channel = std::make_unique<vexahost::FilterChannel>(linkedModule, pins, setup);
-    }
-    vexahost::FilterChannel& filter() { return *channel; }
-
-    /// One block with each control given as volts per sample.
-    void block(const float* in, float* out, uint32_t frames, const std::vector<double>& pitchVolts,
-               const std::vector<double>& resonanceVolts, const std::vector<double>& zingVolts) {
-        for (uint32_t i = 0; i < frames; ++i) {
-            channel->signal()[i] = in[i];
-            channel->pitch()[i] = vexahost::hostValueFromVolts(pitchVolts[i]);
-            channel->resonance()[i] = vexahost::hostValueFromVolts(resonanceVolts[i]);
-            channel->zing()[i] = vexahost::hostValueFromVolts(zingVolts[i]);
-        }
-        channel->process(static_cast<int32_t>(frames));
-        std::copy_n(channel->output(), frames, out);
-    }
-
-private:
-    vexahost::FilterPins pins;
-    std::unique_ptr<vexahost::FilterChannel> channel;
-};
-
-/// The module's list value of Poles list position `position`.
-int16_t polesValueAt(const vexahost::FilterPins& pins, std::size_t position) {
-    return pins.poleChoices.entries().at(position).value;
-}
-
-/// Volts of each sample of a block in which a control moves from `from` to `to`: a linear ramp ending on `to`.
-std::vector<double> rampVolts(double from, double to, uint32_t frames) {
-    std::vector<double> volts(frames);
-    for (uint32_t n = 0; n < frames; ++n) volts[n] = n + 1 == frames ? to : from + (to - from) / frames * (n + 1);
-    return volts;
-}
-
-std::size_t firstDifference(const std::vector<float>& expected, const std::vector<float>& actual) {
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (std::memcmp(&expected[i], &actual[i], sizeof(float)) != 0) return i;
-    }
-    return expected.size();
-}
 
 TEST(ClapDescription, OnePluginWithTheFiveParametersAndTheirRanges) {
     ASSERT_EQ(library().factory->get_plugin_count(library().factory), 1u);
@@ -563,6 +502,180 @@ TEST(ClapBadInput, MissingBuffersZeroFramesInPlaceAndOversizedBlocks) {
     std::vector<float> out(in.size());
     small.process(in.data(), out.data(), 4096, none);
     EXPECT_TRUE(allFinite(out));
+}
+
+TEST(ClapBadInput, UnknownIdsAndNaNNeverReachTheParameters) {
+    // A corrupted automation lane: unknown ids (the largest, one past the last, a wild one),
+    // NaN, a value from another event space and a truncated event. None may write anywhere.
+    const clap_id unknown[] = {0xFFFFFFFFu, paramCount, 9999};
+    std::vector<HostBlock> wild(24, HostBlock{256, {}});
+    for (std::size_t b = 0; b < wild.size(); ++b) {
+        for (const clap_id id : unknown) wild[b].changes.push_back({id, 7.0});
+        wild[b].changes.push_back({static_cast<clap_id>(b % paramCount), NAN});
+    }
+    ClapInstance instance;
+    instance.activate(sampleRate, 256);
+    const std::vector<float> in = stimulus(256 * wild.size());
+    const std::vector<float> out = runPlugin(instance, in, wild);
+    EventList odd;
+    clap_event_param_value_t foreign{};
+    foreign.header = {sizeof foreign, 0, CLAP_CORE_EVENT_SPACE_ID + 1, CLAP_EVENT_PARAM_VALUE, 0};
+    foreign.param_id = 9999;
+    clap_event_param_value_t truncated = foreign;
+    truncated.header.space_id = CLAP_CORE_EVENT_SPACE_ID;
+    truncated.header.size = sizeof(clap_event_header_t);
+    struct Raw {
+        const clap_event_header_t* events[2];
+    } raw{{&foreign.header, &truncated.header}};
+    const clap_input_events_t rawList{&raw, [](const clap_input_events_t*) -> uint32_t { return 2; },
+                                      [](const clap_input_events_t* l, uint32_t i) {
+                                          return static_cast<const Raw*>(l->ctx)->events[i];
+                                      }};
+    instance.params->flush(instance.plugin, &rawList, &noOutput);
+    EventList flushed;
+    for (const clap_id id : unknown) flushed.add(id, 1.0);
+    flushed.add(pitch, NAN);
+    instance.params->flush(instance.plugin, flushed.list(), &noOutput);
+    const double defaults[] = {5.0, 5.0, 10.0, 5.0, 0.0};
+    for (clap_id id = 0; id < paramCount; ++id) EXPECT_DOUBLE_EQ(instance.value(id), defaults[id]) << "parameter " << id;
+    // The output is that of a run without the wild events.
+    ClapInstance clean;
+    clean.activate(sampleRate, 256);
+    EXPECT_EQ(firstDifference(runPlugin(clean, in, std::vector<HostBlock>(wild.size(), HostBlock{256, {}})), out),
+              out.size());
+
+    // The calls that take an id refuse an unknown one; text needs a number.
+    char text[CLAP_NAME_SIZE];
+    double value = 0.0;
+    clap_param_info_t info{};
+    for (const clap_id id : unknown) {
+        EXPECT_FALSE(instance.params->get_info(instance.plugin, id, &info));
+        EXPECT_FALSE(instance.params->get_value(instance.plugin, id, &value));
+        EXPECT_FALSE(instance.params->value_to_text(instance.plugin, id, 1.0, text, sizeof text));
+        EXPECT_FALSE(instance.params->text_to_value(instance.plugin, id, "1", &value));
+    }
+    for (clap_id id = 0; id < paramCount; ++id) {
+        EXPECT_FALSE(instance.params->value_to_text(instance.plugin, id, NAN, text, sizeof text)) << id;
+    }
+    // Poles far out of range shows the nearest end of the list, never an overflowed number.
+    ASSERT_TRUE(instance.params->value_to_text(instance.plugin, poles, 1e30, text, sizeof text));
+    EXPECT_STREQ(text, "5:5f");
+    ASSERT_TRUE(instance.params->value_to_text(instance.plugin, poles, -INFINITY, text, sizeof text));
+    EXPECT_STREQ(text, "2:2");
+    // Text that reads as NaN (where the C library reads it at all) gives no value.
+    EXPECT_TRUE(!instance.params->text_to_value(instance.plugin, zing, "nan", &value) || std::isfinite(value));
+}
+
+TEST(ClapParameterText, PitchShowsItsNominalCutoffInHzAndTakesHz) {
+    ClapInstance instance;
+    char text[CLAP_NAME_SIZE];
+    const std::pair<double, const char*> shown[] = {
+        {6.0, "6.00 V (880 Hz)"}, {5.0, "5.00 V (440 Hz)"}, {2.0, "2.00 V (55 Hz)"},
+        {1.0, "1.00 V (55 Hz)"},  // below 2 V the cutoff holds at its floor
+        {10.5, "10.50 V (19912 Hz)"}, {INFINITY, "10.50 V (19912 Hz)"}};
+    for (const auto& [volts, expected] : shown) {
+        ASSERT_TRUE(instance.params->value_to_text(instance.plugin, pitch, volts, text, sizeof text));
+        EXPECT_STREQ(text, expected);
+    }
+    const std::pair<const char*, double> typed[] = {
+        {"6.00 V (880 Hz)", 6.0}, {"7.25", 7.25}, {"880 Hz", 6.0}, {"1.76 kHz", 7.0}, {"1e6 Hz", 10.5}};
+    for (const auto& [input, volts] : typed) {
+        double value = NAN;
+        ASSERT_TRUE(instance.params->text_to_value(instance.plugin, pitch, input, &value)) << input;
+        EXPECT_NEAR(value, volts, 1e-9) << input;
+    }
+    double value = 0.0;
+    for (const char* nonsense : {"", "Hz", "-5 Hz", "inf"}) {
+        EXPECT_FALSE(instance.params->text_to_value(instance.plugin, pitch, nonsense, &value)) << nonsense;
+    }
+}
+
+TEST(ClapPresets, TheFactoryPresetsAreListedAndEachSetsItsParameters) {
+    const auto* discovery = static_cast<const clap_preset_discovery_factory_t*>(
+        library().entry->get_factory(CLAP_PRESET_DISCOVERY_FACTORY_ID));
+    ASSERT_NE(discovery, nullptr);
+    ASSERT_EQ(discovery->count(discovery), 1u);
+    struct Index {
+        std::vector<clap_preset_discovery_location_t> locations;
+        std::vector<std::pair<std::string, std::string>> presets;  // name, load key
+    } found;
+    clap_preset_discovery_indexer_t indexer{CLAP_VERSION_INIT, "vexa test indexer", "", "", "", &found,
+                                            [](const clap_preset_discovery_indexer_t*, const clap_preset_discovery_filetype_t*) { return true; },
+                                            [](const clap_preset_discovery_indexer_t* i, const clap_preset_discovery_location_t* l) {
+                                                static_cast<Index*>(i->indexer_data)->locations.push_back(*l);
+                                                return true;
+                                            },
+                                            [](const clap_preset_discovery_indexer_t*, const clap_preset_discovery_soundpack_t*) { return true; },
+                                            [](const clap_preset_discovery_indexer_t*, const char*) -> const void* { return nullptr; }};
+    const clap_preset_discovery_provider_t* provider =
+        discovery->create(discovery, &indexer, discovery->get_descriptor(discovery, 0)->id);
+    ASSERT_NE(provider, nullptr);
+    ASSERT_TRUE(provider->init(provider));
+    ASSERT_EQ(found.locations.size(), 1u);
+    EXPECT_EQ(found.locations[0].kind, static_cast<uint32_t>(CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN));
+    clap_preset_discovery_metadata_receiver_t receiver{};
+    receiver.receiver_data = &found;
+    receiver.begin_preset = [](const clap_preset_discovery_metadata_receiver_t* r, const char* name, const char* key) {
+        static_cast<Index*>(r->receiver_data)->presets.emplace_back(name, key);
+        return true;
+    };
+    receiver.add_plugin_id = [](const clap_preset_discovery_metadata_receiver_t*, const clap_universal_plugin_id_t* id) {
+        EXPECT_STREQ(id->id, "vexa.lp-filter-2");
+    };
+    receiver.set_flags = [](const clap_preset_discovery_metadata_receiver_t*, uint32_t) {};
+    receiver.set_description = [](const clap_preset_discovery_metadata_receiver_t*, const char*) {};
+    ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, &receiver));
+    provider->destroy(provider);
+    ASSERT_EQ(found.presets.size(), vexaplugin::factoryPresets.size());
+    ASSERT_GE(found.presets.size(), 8u);
+
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    const auto& labels = pins.poleChoices.entries();
+    ClapInstance instance;
+    ASSERT_NE(instance.presets, nullptr);
+    for (std::size_t i = 0; i < found.presets.size(); ++i) {
+        const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[i];
+        SCOPED_TRACE(preset.name);
+        EXPECT_EQ(found.presets[i].first, preset.name);
+        ASSERT_TRUE(instance.presets->from_location(instance.plugin, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr,
+                                                    found.presets[i].second.c_str()));
+        EXPECT_DOUBLE_EQ(instance.value(pitch), preset.pitchVolts);
+        EXPECT_DOUBLE_EQ(instance.value(resonance), preset.resonanceVolts);
+        EXPECT_DOUBLE_EQ(instance.value(zing), preset.zingVolts);
+        EXPECT_EQ(labels.at(static_cast<std::size_t>(instance.value(poles))).label, preset.poles);
+        EXPECT_EQ(instance.value(type), std::string(preset.type) == "HP" ? 1.0 : 0.0);
+    }
+    for (const char* badKey : {"10", "-1", "x", "", "99999999999999999999"}) {
+        EXPECT_FALSE(instance.presets->from_location(instance.plugin, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr,
+                                                     badKey)) << badKey;
+    }
+    EXPECT_FALSE(instance.presets->from_location(instance.plugin, CLAP_PRESET_DISCOVERY_LOCATION_FILE, "/x", "1"));
+
+    // A loaded preset sounds as its values set by hand do.
+    ClapInstance loaded;
+    ASSERT_TRUE(loaded.presets->from_location(loaded.plugin, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, "3"));
+    loaded.activate(sampleRate, 512);
+    const vexaplugin::FactoryPreset& acid = vexaplugin::factoryPresets[3];
+    std::vector<HostBlock> byHand(40, HostBlock{512, {}});
+    byHand[0].changes = {{pitch, acid.pitchVolts}, {resonance, acid.resonanceVolts}, {zing, acid.zingVolts},
+                         {poles, 18}, {type, 0}};
+    ASSERT_EQ(labels[18].label, acid.poles);
+    const std::vector<float> in = stimulus(512 * 40);
+    const std::vector<float> fromPreset = runPlugin(loaded, in, std::vector<HostBlock>(40, HostBlock{512, {}}));
+    ClapInstance manual;
+    manual.activate(sampleRate, 512);
+    EXPECT_EQ(firstDifference(runPlugin(manual, in, byHand), fromPreset), fromPreset.size());
+}
+
+TEST(ClapBadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {
+    ClapInstance instance;
+    EXPECT_FALSE(instance.tryActivate(sampleRate, 0x7FFFFFFFu));
+    EXPECT_FALSE(instance.tryActivate(sampleRate, vexaplugin::FilterEngine::largestBlockFrames + 1));
+    // A usable activation afterwards plays the module's sound.
+    instance.activate(sampleRate, 512);
+    const std::vector<float> in = stimulus(512 * 8);
+    const std::vector<float> out = runPlugin(instance, in, std::vector<HostBlock>(8, HostBlock{512, {}}));
+    EXPECT_EQ(firstDifference(runModule(in, std::vector<HostBlock>(8, HostBlock{512, {}}), 512), out), out.size());
 }
 
 

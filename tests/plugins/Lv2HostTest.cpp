@@ -234,6 +234,11 @@ TEST(Lv2BadInput, NullAndReconnectedPorts) {
     EXPECT_TRUE(allFinite(buffer));
     for (uint32_t p = 0; p < 5; ++p) instance.connect(standard::pitch + p, nullptr);
     instance.run(256);  // controls gone again: the last values hold
+    // Ports the plug-in does not have (one past the last, a wild one, the largest) are passed over.
+    float stray = 7.0f;
+    for (const uint32_t port : {static_cast<uint32_t>(standard::count), 9999u, 0xFFFFFFFFu}) instance.connect(port, &stray);
+    instance.run(256);
+    EXPECT_EQ(stray, 7.0f);
 }
 
 TEST(Lv2BadInput, InPlaceBuffersGiveTheSameOutput) {

@@ -1,13 +1,20 @@
--- Ardour's headless session tool: one mono track with the LV2 filter, its controls set, monitoring its input.
--- Environment: VEXA_SESSION_DIR, VEXA_DONE_FLAG (a file whose appearance ends the session), VEXA_VALUES
+-- Ardour's headless session tool: one mono track with the LV2 or VST3 filter, its controls set, monitoring its input.
+-- Environment: VEXA_PLUGIN_FORMAT (LV2 or VST3), VEXA_SESSION_DIR, VEXA_DONE_FLAG (a file whose appearance ends the session), VEXA_VALUES
 -- (Pitch, Resonance, Zing in volts, Poles list position, Type, separated by blanks).
 AudioEngine:set_backend("JACK", "vexa-ardour", "")
 local session = create_session(os.getenv("VEXA_SESSION_DIR"), "vexa", 48000)
 assert(session, "no session")
 local track = Session:new_audio_track(1, 1, nil, 1, "Filter", ARDOUR.PresentationInfo.max_order,
                                       ARDOUR.TrackMode.Normal, false):front()
-local filter = ARDOUR.LuaAPI.new_plugin(Session, "urn:vexa:lp-filter-2", ARDOUR.PluginType.LV2, "")
-assert(not filter:isnil(), "the LV2 plug-in was not found")
+-- LV2 by its URI, VST3 by its name (Ardour's scanner has indexed the bundle).
+local format = os.getenv("VEXA_PLUGIN_FORMAT") or "LV2"
+local filter
+if format == "VST3" then
+  filter = ARDOUR.LuaAPI.new_plugin(Session, "Vexa LP Filter 2", ARDOUR.PluginType.VST3, "")
+else
+  filter = ARDOUR.LuaAPI.new_plugin(Session, "urn:vexa:lp-filter-2", ARDOUR.PluginType.LV2, "")
+end
+assert(not filter:isnil(), "the " .. format .. " plug-in was not found")
 assert(track:add_processor_by_index(filter, 0, nil, true) == 0, "the plug-in could not be added")
 local index = 0
 for value in string.gmatch(os.getenv("VEXA_VALUES"), "%S+") do

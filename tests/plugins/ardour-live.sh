@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# The LV2 filter on a track of Ardour's headless session tool (ardour7-lua),
+# The LV2 or VST3 filter on a track of Ardour's headless session tool (ardour7-lua),
 # running on a private JACK server with the dummy backend: our JACK client feeds
 # the track's input and records its output in freewheel mode, and the recording
 # must equal `vexa-host render` of the same input with the same settings, after
 # the delay Ardour adds.
-# Usage: ardour-live.sh PLUGIN_DIR VEXA_HOST WAV_TOOL JACK_FEEDER
+# Usage: ardour-live.sh PLUGIN_DIR VEXA_HOST WAV_TOOL JACK_FEEDER [LV2|VST3]
 set -uo pipefail
 
 plugins=$(realpath "$1")
 vexa_host=$(realpath "$2")
 wav_tool=$(realpath "$3")
 feeder=$(realpath "$4")
+export VEXA_PLUGIN_FORMAT=${5:-LV2}
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d)
 
@@ -20,8 +21,11 @@ frames=48000
 server=vexa-ardour-test-$$
 export JACK_DEFAULT_SERVER=$server
 export LV2_PATH=$plugins/lv2
-# Ardour keeps its configuration and caches here, not in the user's folders.
-export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
+# Ardour keeps its configuration and caches here, not in the user's folders;
+# it looks for VST3 bundles in ~/.vst3, which holds ours.
+export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data HOME=$work/home
+mkdir -p "$HOME/.vst3"
+ln -s "$plugins/vst3/VexaLPFilter2.vst3" "$HOME/.vst3/VexaLPFilter2.vst3"
 export VEXA_SESSION_DIR=$work/session VEXA_DONE_FLAG=$work/done
 # Pitch, Resonance, Zing, Poles position 18 (4:4), Type HP.
 export VEXA_VALUES="6.5 7.25 20 18 1"
@@ -50,6 +54,11 @@ source "$here/jack-server.sh"
 attempt() {
   rm -rf "$VEXA_SESSION_DIR" "$VEXA_DONE_FLAG" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
   start_jack_server || return 1
+  # The session tool finds a VST3 only in the index Ardour's scanner writes.
+  if [ "$VEXA_PLUGIN_FORMAT" = VST3 ]; then
+    LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -f -q "$HOME/.vst3/VexaLPFilter2.vst3" \
+      >"$work/scan.log" 2>&1 || { cat "$work/scan.log"; return 1; }
+  fi
 
   ardour7-lua "$here/ardour-live.lua" >"$work/ardour.log" 2>&1 &
   ardour_pid=$!
@@ -95,12 +104,12 @@ attempts=3
 for n in $(seq $attempts); do
   echo "attempt $n:"
   if attempt; then
-    echo "ok     Ardour (ardour7-lua), LV2 on a track, 4:4 HP: sample-exact after $matched_delay samples of delay (attempt $n of $attempts)"
+    echo "ok     Ardour (ardour7-lua), $VEXA_PLUGIN_FORMAT on a track, 4:4 HP: sample-exact after $matched_delay samples of delay (attempt $n of $attempts)"
     echo "checks: 1 passed, 0 failed"
     exit 0
   fi
   stop
 done
-echo "FAILED Ardour (ardour7-lua), LV2 on a track: no delay up to $((2 * period)) samples matches in $attempts attempts"
+echo "FAILED Ardour (ardour7-lua), $VEXA_PLUGIN_FORMAT on a track: no delay up to $((2 * period)) samples matches in $attempts attempts"
 echo "checks: 0 passed, 1 failed"
 exit 1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The LV2 plug-ins in third-party hosts: validation, descriptions, exported
-# symbols, and lv2apply, lv2file and lv2proc against `vexa-host render`, sample for sample.
+# The LV2 plug-ins in third-party hosts: validation, descriptions, presets, exported
+# symbols, and lv2apply, lv2file, lv2proc, ecasound and GStreamer against
+# `vexa-host render`, sample for sample.
 # Usage: lv2-hosts.sh PLUGIN_DIR VEXA_HOST WAV_TOOL   (PLUGIN_DIR holds lv2/, vst3/, clap/)
 set -uo pipefail
 
@@ -56,6 +57,26 @@ cv_optional() {
   [ "$(lv2info $cv | grep -c 'connectionOptional')" -eq 3 ]
 }
 check "lv2info: the three CV inputs are optional" cv_optional
+
+# lilv lists the factory presets by name.
+presets_listed() {
+  local listed
+  listed=$(lv2info $standard | sed -n '/^[[:space:]]*Presets:/,/^[[:space:]]*Port 0:/p' | grep -c '^[[:space:]]\+[A-Z]')
+  echo "presets listed: $listed"
+  lv2info $standard | grep -q '^[[:space:]]*Acid Squelch$' && [ "$listed" -ge 8 ]
+}
+check "lv2info: the factory presets" presets_listed
+
+# GStreamer's lv2 element makes an element of each plug-in with one sink and one source pad.
+export GST_REGISTRY=$work/gstreamer-registry.bin
+gst_elements() {
+  local element
+  for element in urn-vexa-lp-filter-2 urn-vexa-lp-filter-2-cv; do
+    gst-inspect-1.0 "$element" >"$work/gst.txt" 2>&1 || { cat "$work/gst.txt"; return 1; }
+    grep -q "SINK: 'sink'" "$work/gst.txt" && grep -q "SRC: 'src'" "$work/gst.txt" || { echo "$element: pads"; return 1; }
+  done
+}
+check "gst-inspect-1.0: both plug-ins register with a sink and a source pad" gst_elements
 
 # Only the formats' entry points leave the binaries (lv2_generate_ttl is DPF's
 # description entry, which the build runs to write the .ttl files).
@@ -126,6 +147,16 @@ for setting in "${settings[@]}"; do
       "$wav_tool" compare "$work/file-render.wav" "$work/file.wav"
   }
   check "lv2file, 256-sample blocks: $tag" file
+
+  # GStreamer runs one buffer per block: 256 samples (the last one shorter), split from the file.
+  gst() {
+    gst-launch-1.0 -q filesrc location="$work/in.wav" ! wavparse ! audiobuffersplit output-buffer-size=1024 ! \
+      $(echo $standard | tr ':' '-') poles="$position" type="$type" pitch="$pitch" resonance="$resonance" zing="$zing" ! \
+      wavenc ! filesink location="$work/gst.wav" &&
+      rendered gst 256 "$label" "$type" "$pitch" "$resonance" "$zing" &&
+      "$wav_tool" compare "$work/gst-render.wav" "$work/gst.wav"
+  }
+  check "gst-launch-1.0, 256-sample buffers: $tag" gst
 done
 
 for setting in "${proc_settings[@]}"; do
@@ -140,6 +171,15 @@ for setting in "${proc_settings[@]}"; do
       "$wav_tool" compare "$work/proc-render.wav" "$work/proc.wav"
   }
   check "lv2proc, 512-sample blocks: $tag" proc
+
+  # ecasound takes the controls in port order and also clips at full scale.
+  eca() {
+    ecasound -q -b:256 -f:f32_le,1,$rate -i "$work/quiet.wav" -o "$work/eca.wav" \
+      "-elv2:$standard,$pitch,$resonance,$zing,$position,$type" &&
+      rendered eca 256 "$label" "$type" "$pitch" "$resonance" "$zing" quiet &&
+      "$wav_tool" compare "$work/eca-render.wav" "$work/eca.wav"
+  }
+  check "ecasound, 256-sample blocks: $tag" eca
 done
 
 # lv2apply feeds a CV input its control value (it runs one sample per block):

@@ -53,10 +53,14 @@ TEST(ProgramTest, InfoShowsDefaultsAsLabelsTheRangeAndTheListsDecoded) {
 
 TEST(ProgramTest, HelpGivesTheLimitsAndTheValueOfEachLabel) {
     const RunResult render = runHost({"render", "--help"});
-    EXPECT_NE(render.standardOutput.find("(\"4:5f\") or its value (17)"), std::string::npos) << render.standardOutput;
+    // Both commands say which Poles numbering they take: the module's values, not the plug-ins' positions.
+    EXPECT_NE(render.standardOutput.find("(\"4:5f\") or the module's own value (17 is \"4:5f\""), std::string::npos)
+        << render.standardOutput;
+    EXPECT_NE(render.standardOutput.find("which counts list positions (17 there is \"4:3f\")"), std::string::npos);
     EXPECT_NE(render.standardOutput.find("to 3600 s"), std::string::npos) << render.standardOutput;
     EXPECT_NE(render.standardOutput.find("sine:FREQ"), std::string::npos) << render.standardOutput;
     const RunResult response = runHost({"response", "--help"});
+    EXPECT_NE(response.standardOutput.find("which counts list positions"), std::string::npos) << response.standardOutput;
     EXPECT_NE(response.standardOutput.find("2 to 10000"), std::string::npos) << response.standardOutput;
     EXPECT_NE(response.standardOutput.find("1 to 8192"), std::string::npos) << response.standardOutput;
 }

@@ -9,6 +9,8 @@
 #define DISTRHO_PLUGIN_NUM_OUTPUTS 1
 #define DISTRHO_PLUGIN_HAS_UI 0
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
+// The factory presets (FactoryPresets.h) as DPF programs: LV2 presets, VST3 program list, CLAP state.
+#define DISTRHO_PLUGIN_WANT_PROGRAMS 1
 
 #define DISTRHO_PLUGIN_LV2_CATEGORY "lv2:FilterPlugin"
 #define DISTRHO_PLUGIN_VST3_CATEGORIES "Fx|Filter|Mono"

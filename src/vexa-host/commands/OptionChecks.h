@@ -7,6 +7,12 @@
 
 namespace vexahost {
 
+/// The --poles help of every command: it takes the module's own numbering, which
+/// the plug-ins' Poles parameter (a list position) does not share.
+inline constexpr const char* polesOptionHelp =
+    "Pole configuration: a label (\"4:5f\") or the module's own value (17 is \"4:5f\"; `info` lists them), not the "
+    "plug-ins' Poles number, which counts list positions (17 there is \"4:3f\"); default: the pin's default";
+
 /// Refuses an empty value ("--poles ''"), which would otherwise mean the default.
 extern const CLI::Validator notEmpty;
 

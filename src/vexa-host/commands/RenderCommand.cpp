@@ -100,7 +100,7 @@ CLI::App* addRenderCommand(CLI::App& parent, RenderRequest& request) {
         ->capture_default_str()
         ->needs(signal);
     command->add_option("--poles", request.poles,
-                        "Pole configuration: a label (\"4:5f\") or its value (17); default: the pin's default")
+                        polesOptionHelp)
         ->check(notEmpty);
     command->add_option("--type", request.type, "LP or HP; default: the pin's default")->check(notEmpty);
     command->add_option("--pitch", request.pitch,

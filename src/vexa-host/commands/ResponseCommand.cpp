@@ -13,7 +13,7 @@ CLI::App* addResponseCommand(CLI::App& parent, ResponseRequest& request) {
     CLI::App* command = parent.add_subcommand(
         "response", "Measure small-signal frequency responses (CSV), or the resonant peak against Pitch (--peaks)");
     CLI::Option* poles = command->add_option(
-        "--poles", request.poles, "Pole configuration: a label (\"4:5f\") or its value (17); default: the pin's default")
+        "--poles", request.poles, polesOptionHelp)
         ->check(notEmpty);
     command->add_flag("--all", request.allConfigurations, "Every pole configuration, in the module's list order")
         ->excludes(poles);

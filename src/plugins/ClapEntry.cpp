@@ -1,0 +1,357 @@
+// CLAP entry point around DPF's: checks what a host sends before DPF sees it, and adds what DPF 1.6 lacks.
+//
+// DPF's CLAP wrapper indexes its parameter caches by the id in a host's event
+// without looking at it, takes events of any event space, and turns a Poles
+// value of NaN into text through an undefined float-to-int conversion. This
+// entry hands DPF only well-formed events for parameters that exist, answers
+// the parameter calls for unknown ids and unusable values itself, shows Pitch
+// with its cutoff in Hz, refuses an activation whose filter could not be made,
+// and offers the factory presets (preset discovery and preset load), which it
+// loads through DPF's own program path in the plug-in state. DPF's entry is
+// compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
+// of DPF's is called with a plug-in whose plugin_data is DPF's own.
+#undef clap_entry
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "ClapPresetAbi.h"
+#include "DistrhoPluginInfo.h"
+#include "FactoryPresets.h"
+#include "ParameterText.h"
+#include "PluginParameters.h"
+#include "clap/entry.h"
+#include "clap/events.h"
+#include "clap/ext/params.h"
+#include "clap/ext/state.h"
+#include "clap/plugin-factory.h"
+
+extern "C" const clap_plugin_entry_t dpf_clap_entry;
+
+namespace {
+
+using namespace vexaplugin;
+
+const clap_plugin_factory_t* dpfFactory = nullptr;
+
+// ---------------------------------------------------------------------------------------------
+// Events
+
+/// Stands in for every event DPF must not see; DPF's event loop passes over note-end events.
+const clap_event_note_t ignoredEvent{
+    {sizeof(clap_event_note_t), 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_NOTE_END, 0}, -1, -1, -1, -1, 0.0};
+
+bool isKnownParameter(clap_id id) { return id < parameterCount; }
+
+/// A parameter value DPF may apply: a core event of its full size, for a parameter that
+/// exists, with a value that is a number (the plug-in clamps infinities to the range).
+bool isUsableEvent(const clap_event_header_t* header) {
+    if (header == nullptr || header->space_id != CLAP_CORE_EVENT_SPACE_ID || header->type != CLAP_EVENT_PARAM_VALUE ||
+        header->size < sizeof(clap_event_param_value_t)) {
+        return false;
+    }
+    const auto* event = reinterpret_cast<const clap_event_param_value_t*>(header);
+    return isKnownParameter(event->param_id) && !std::isnan(event->value);
+}
+
+/// A host's input events as DPF gets them: the same count, each unusable one replaced.
+/// Lives on the stack of the call it is made for; allocates nothing.
+class CheckedEvents {
+public:
+    explicit CheckedEvents(const clap_input_events_t* hostEvents) : host(hostEvents) {}
+    const clap_input_events_t* list() {
+        if (host == nullptr || host->size == nullptr || host->get == nullptr) return nullptr;
+        view = {this, &CheckedEvents::size, &CheckedEvents::get};
+        return &view;
+    }
+
+private:
+    static uint32_t CLAP_ABI size(const clap_input_events_t* list) {
+        const clap_input_events_t* host = static_cast<const CheckedEvents*>(list->ctx)->host;
+        return host->size(host);
+    }
+    static const clap_event_header_t* CLAP_ABI get(const clap_input_events_t* list, uint32_t index) {
+        const clap_input_events_t* host = static_cast<const CheckedEvents*>(list->ctx)->host;
+        const clap_event_header_t* event = host->get(host, index);
+        return isUsableEvent(event) ? event : &ignoredEvent.header;
+    }
+
+    const clap_input_events_t* host;
+    clap_input_events_t view{};
+};
+
+// ---------------------------------------------------------------------------------------------
+// The plug-in
+
+/// DPF's plug-in with our functions in front. `clap` comes first: the host's pointer is to it.
+struct GuardedPlugin {
+    clap_plugin_t clap;
+    const clap_plugin_t* dpf;
+};
+
+const clap_plugin_t* dpfOf(const clap_plugin_t* plugin) { return reinterpret_cast<const GuardedPlugin*>(plugin)->dpf; }
+
+const clap_plugin_params_t* dpfParams(const clap_plugin_t* plugin) {
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    return static_cast<const clap_plugin_params_t*>(dpf->get_extension(dpf, CLAP_EXT_PARAMS));
+}
+
+/// `value` held inside the parameter's range; false for an unknown id or NaN.
+bool heldInRange(const clap_plugin_t* plugin, clap_id id, double& value) {
+    clap_param_info_t info{};
+    if (!isKnownParameter(id) || std::isnan(value) || !dpfParams(plugin)->get_info(dpfOf(plugin), id, &info)) {
+        return false;
+    }
+    value = std::clamp(value, info.min_value, info.max_value);
+    return true;
+}
+
+bool CLAP_ABI paramsGetInfo(const clap_plugin_t* plugin, uint32_t index, clap_param_info_t* info) {
+    if (!isKnownParameter(index) || info == nullptr) return false;
+    return dpfParams(plugin)->get_info(dpfOf(plugin), index, info);
+}
+
+uint32_t CLAP_ABI paramsCount(const clap_plugin_t* plugin) { return dpfParams(plugin)->count(dpfOf(plugin)); }
+
+bool CLAP_ABI paramsGetValue(const clap_plugin_t* plugin, clap_id id, double* value) {
+    if (!isKnownParameter(id) || value == nullptr) return false;
+    return dpfParams(plugin)->get_value(dpfOf(plugin), id, value);
+}
+
+bool CLAP_ABI paramsValueToText(const clap_plugin_t* plugin, clap_id id, double value, char* display,
+                                uint32_t size) {
+    if (display == nullptr || size == 0 || !heldInRange(plugin, id, value)) return false;
+#if !VEXA_PLUGIN_CONTROLS_AS_CV
+    if (id == pitchParameter) return pitchToText(value, display, size);
+#endif
+    return dpfParams(plugin)->value_to_text(dpfOf(plugin), id, value, display, size);
+}
+
+bool CLAP_ABI paramsTextToValue(const clap_plugin_t* plugin, clap_id id, const char* display, double* value) {
+    if (display == nullptr || value == nullptr || !isKnownParameter(id)) return false;
+    double parsed = NAN;
+#if !VEXA_PLUGIN_CONTROLS_AS_CV
+    if (id == pitchParameter) {
+        const auto volts = pitchFromText(display);
+        if (!volts) return false;
+        parsed = *volts;
+    } else
+#endif
+    if (!dpfParams(plugin)->text_to_value(dpfOf(plugin), id, display, &parsed)) {
+        return false;
+    }
+    if (!std::isfinite(parsed) || !heldInRange(plugin, id, parsed)) return false;
+    *value = parsed;
+    return true;
+}
+
+void CLAP_ABI paramsFlush(const clap_plugin_t* plugin, const clap_input_events_t* in, const clap_output_events_t* out) {
+    CheckedEvents checked(in);
+    dpfParams(plugin)->flush(dpfOf(plugin), checked.list(), out);
+}
+
+const clap_plugin_params_t guardedParams{paramsCount,       paramsGetInfo,     paramsGetValue,
+                                         paramsValueToText, paramsTextToValue, paramsFlush};
+
+#if DISTRHO_PLUGIN_WANT_PROGRAMS
+/// Loads factory preset `load_key` (its row in the table, in decimal) through DPF's state,
+/// whose program entry calls the plug-in's loadProgram and tells the host to rescan values.
+bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, const char*, const char* loadKey) {
+    if (kind != CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN || loadKey == nullptr || *loadKey == '\0' ||
+        std::strspn(loadKey, "0123456789") != std::strlen(loadKey) || std::strlen(loadKey) > 3) {
+        return false;
+    }
+    const unsigned long index = std::strtoul(loadKey, nullptr, 10);
+    if (index >= factoryPresets.size()) return false;
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    const auto* state = static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
+    if (state == nullptr) return false;
+
+    // DPF's state format: key and value as zero-terminated strings, then its end mark.
+    std::string blob = "__dpf_program__";
+    blob += '\0';
+    blob += std::to_string(index);
+    blob += '\0';
+    blob += '\xfe';
+    struct Reader {
+        const std::string* bytes;
+        std::size_t position;
+    } reader{&blob, 0};
+    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
+                                    auto* r = static_cast<Reader*>(s->ctx);
+                                    const std::size_t count =
+                                        std::min<std::size_t>(size, r->bytes->size() - r->position);
+                                    std::memcpy(data, r->bytes->data() + r->position, count);
+                                    r->position += count;
+                                    return static_cast<int64_t>(count);
+                                }};
+    return state->load(dpf, &stream);
+}
+
+const clap_plugin_preset_load_t presetLoad{presetFromLocation};
+#endif
+
+const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
+    if (id == nullptr) return nullptr;
+    if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &guardedParams;
+#if DISTRHO_PLUGIN_WANT_PROGRAMS
+    if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) {
+        return &presetLoad;
+    }
+#endif
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    return dpf->get_extension(dpf, id);
+}
+
+bool CLAP_ABI activate(const clap_plugin_t* plugin, double sampleRate, uint32_t minFrames, uint32_t maxFrames) {
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    if (!dpf->activate(dpf, sampleRate, minFrames, maxFrames)) return false;
+    if (lastActivationSucceeded()) return true;
+    dpf->deactivate(dpf);
+    return false;
+}
+
+clap_process_status CLAP_ABI process(const clap_plugin_t* plugin, const clap_process_t* call) {
+    if (call == nullptr) return CLAP_PROCESS_ERROR;
+    CheckedEvents checked(call->in_events);
+    clap_process_t checkedCall = *call;
+    checkedCall.in_events = checked.list();
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    return dpf->process(dpf, &checkedCall);
+}
+
+void CLAP_ABI destroy(const clap_plugin_t* plugin) {
+    const GuardedPlugin* guarded = reinterpret_cast<const GuardedPlugin*>(plugin);
+    guarded->dpf->destroy(guarded->dpf);
+    delete guarded;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The plug-in factory
+
+uint32_t CLAP_ABI pluginCount(const clap_plugin_factory_t*) {
+    return dpfFactory != nullptr ? dpfFactory->get_plugin_count(dpfFactory) : 0;
+}
+
+const clap_plugin_descriptor_t* CLAP_ABI pluginDescriptor(const clap_plugin_factory_t*, uint32_t index) {
+    return dpfFactory != nullptr ? dpfFactory->get_plugin_descriptor(dpfFactory, index) : nullptr;
+}
+
+const clap_plugin_t* CLAP_ABI createPlugin(const clap_plugin_factory_t*, const clap_host_t* host, const char* id) {
+    // DPF makes its plug-in for any id; only ours is offered.
+    if (dpfFactory == nullptr || host == nullptr || id == nullptr || std::strcmp(id, DISTRHO_PLUGIN_CLAP_ID) != 0) {
+        return nullptr;
+    }
+    const clap_plugin_t* dpf = dpfFactory->create_plugin(dpfFactory, host, id);
+    if (dpf == nullptr) return nullptr;
+    auto* guarded = new (std::nothrow) GuardedPlugin{*dpf, dpf};
+    if (guarded == nullptr) {
+        dpf->destroy(dpf);
+        return nullptr;
+    }
+    guarded->clap.destroy = destroy;
+    guarded->clap.activate = activate;
+    guarded->clap.process = process;
+    guarded->clap.get_extension = getExtension;
+    return &guarded->clap;
+}
+
+const clap_plugin_factory_t guardedFactory{pluginCount, pluginDescriptor, createPlugin};
+
+// ---------------------------------------------------------------------------------------------
+// Preset discovery: the factory presets, inside the plug-in file
+
+#if DISTRHO_PLUGIN_WANT_PROGRAMS
+const clap_preset_discovery_provider_descriptor_t providerDescriptor{
+    CLAP_VERSION, DISTRHO_PLUGIN_CLAP_ID ".factory-presets", DISTRHO_PLUGIN_NAME " factory presets",
+    "Vexa audio team"};
+
+struct PresetProvider {
+    clap_preset_discovery_provider_t clap;
+    const clap_preset_discovery_indexer_t* indexer;
+};
+
+bool CLAP_ABI providerInit(const clap_preset_discovery_provider_t* provider) {
+    const auto* indexer = static_cast<const PresetProvider*>(provider->provider_data)->indexer;
+    const clap_preset_discovery_location_t location{CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT, "Factory presets",
+                                                    CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr};
+    return indexer->declare_location != nullptr && indexer->declare_location(indexer, &location);
+}
+
+void CLAP_ABI providerDestroy(const clap_preset_discovery_provider_t* provider) {
+    delete static_cast<const PresetProvider*>(provider->provider_data);
+}
+
+bool CLAP_ABI providerMetadata(const clap_preset_discovery_provider_t*, uint32_t kind, const char*,
+                               const clap_preset_discovery_metadata_receiver_t* receiver) {
+    if (kind != CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN || receiver == nullptr) return false;
+    const clap_universal_plugin_id_t plugin{"clap", DISTRHO_PLUGIN_CLAP_ID};
+    for (std::size_t i = 0; i < factoryPresets.size(); ++i) {
+        char key[8];
+        std::snprintf(key, sizeof key, "%zu", i);
+        if (!receiver->begin_preset(receiver, factoryPresets[i].name, key)) break;
+        receiver->add_plugin_id(receiver, &plugin);
+        receiver->set_flags(receiver, CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT);
+        receiver->set_description(receiver, factoryPresets[i].description);
+    }
+    return true;
+}
+
+const void* CLAP_ABI providerExtension(const clap_preset_discovery_provider_t*, const char*) { return nullptr; }
+
+uint32_t CLAP_ABI providerCount(const clap_preset_discovery_factory_t*) { return 1; }
+
+const clap_preset_discovery_provider_descriptor_t* CLAP_ABI providerDescriptorAt(const clap_preset_discovery_factory_t*,
+                                                                                uint32_t index) {
+    return index == 0 ? &providerDescriptor : nullptr;
+}
+
+const clap_preset_discovery_provider_t* CLAP_ABI createProvider(const clap_preset_discovery_factory_t*,
+                                                                const clap_preset_discovery_indexer_t* indexer,
+                                                                const char* id) {
+    if (indexer == nullptr || id == nullptr || std::strcmp(id, providerDescriptor.id) != 0) return nullptr;
+    auto* provider = new (std::nothrow) PresetProvider{};
+    if (provider == nullptr) return nullptr;
+    provider->clap = {&providerDescriptor, provider, providerInit, providerDestroy, providerMetadata,
+                      providerExtension};
+    provider->indexer = indexer;
+    return &provider->clap;
+}
+
+const clap_preset_discovery_factory_t presetDiscovery{providerCount, providerDescriptorAt, createProvider};
+#endif
+
+// ---------------------------------------------------------------------------------------------
+// The entry
+
+bool CLAP_ABI entryInit(const char* path) {
+    if (!dpf_clap_entry.init(path)) return false;
+    dpfFactory = static_cast<const clap_plugin_factory_t*>(dpf_clap_entry.get_factory(CLAP_PLUGIN_FACTORY_ID));
+    return dpfFactory != nullptr;
+}
+
+void CLAP_ABI entryDeinit() {
+    dpfFactory = nullptr;
+    dpf_clap_entry.deinit();
+}
+
+const void* CLAP_ABI entryFactory(const char* id) {
+    if (id == nullptr) return nullptr;
+    if (std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0) return &guardedFactory;
+#if DISTRHO_PLUGIN_WANT_PROGRAMS
+    if (std::strcmp(id, CLAP_PRESET_DISCOVERY_FACTORY_ID) == 0 ||
+        std::strcmp(id, CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT) == 0) {
+        return &presetDiscovery;
+    }
+#endif
+    return nullptr;
+}
+
+}  // namespace
+
+extern "C" CLAP_EXPORT const clap_plugin_entry_t clap_entry{CLAP_VERSION, entryInit, entryDeinit, entryFactory};

@@ -1,0 +1,339 @@
+// A small VST3 host of our own: loads the built .vst3 bundle through DPF's VST3 ABI headers and compares with the module.
+//
+//   vst3_host_tests --plugin=PATH/VexaLPFilter2.vst3 [gtest options]
+//
+// It does what a VST3 host does with an effect: the factory, the component
+// with its processor and controller, process setup and activation, blocks
+// with parameter changes; the reference is the module's own code linked in.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FactoryPresets.h"
+#include "PluginReference.h"
+#include "travesty/audio_processor.h"
+#include "travesty/component.h"
+#include "travesty/edit_controller.h"
+#include "travesty/factory.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+using namespace pluginreference;
+
+std::string bundlePath;
+
+/// VST3 parameter ids: the program list first, then the plug-in's five.
+enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, idCount };
+struct Range {
+    double minimum, maximum;
+};
+const Range ranges[idCount] = {{0, 9}, {0, 10.5}, {0, 10}, {0.1, 50}, {0, 29}, {0, 1}};
+
+double normalized(Id id, double plain) { return (plain - ranges[id].minimum) / (ranges[id].maximum - ranges[id].minimum); }
+/// The plain value DPF makes of a normalized one (in double, kept as a float).
+float plainOf(Id id, double norm) {
+    return static_cast<float>(norm * (ranges[id].maximum - ranges[id].minimum) + ranges[id].minimum);
+}
+
+/// The bundle's library, loaded once; its factory.
+class Vst3Library {
+public:
+    explicit Vst3Library(const std::string& bundle) {
+#if defined(_WIN32)
+        const std::string path = bundle + "/Contents/x86_64-win/VexaLPFilter2.vst3";
+        handle = LoadLibraryA(path.c_str());
+        if (handle == nullptr) throw std::runtime_error("cannot load " + path);
+        auto symbol = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name)); };
+        auto* enter = reinterpret_cast<bool (*)()>(symbol("InitDll"));
+        if (enter == nullptr || !enter()) throw std::runtime_error("InitDll failed");
+#else
+        const std::string path = bundle + "/Contents/x86_64-linux/VexaLPFilter2.so";
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) throw std::runtime_error(dlerror());
+        auto symbol = [&](const char* name) { return dlsym(handle, name); };
+        auto* enter = reinterpret_cast<bool (*)(void*)>(symbol("ModuleEntry"));
+        if (enter == nullptr || !enter(handle)) throw std::runtime_error("ModuleEntry failed");
+#endif
+        auto* getFactory = reinterpret_cast<v3_plugin_factory** (*)()>(symbol("GetPluginFactory"));
+        if (getFactory == nullptr) throw std::runtime_error("no GetPluginFactory");
+        factory = getFactory();
+        if (factory == nullptr) throw std::runtime_error("no factory");
+    }
+
+    v3_plugin_factory** factory = nullptr;
+
+private:
+    void* handle = nullptr;
+};
+
+Vst3Library& library() {
+    static Vst3Library loaded(bundlePath);
+    return loaded;
+}
+
+/// One value change in a block: a parameter id and its normalized points (offset, value).
+struct Change {
+    v3_param_id id;
+    std::vector<std::pair<int32_t, double>> points;
+};
+
+/// The host's parameter changes for one process call, as the VST3 interfaces a plug-in reads.
+class ParamChanges {
+public:
+    explicit ParamChanges(const std::vector<Change>& changes) {
+        for (const Change& change : changes) queues.push_back({&queueFunctions, change.id, change.points});
+    }
+    v3_param_changes** list() { return reinterpret_cast<v3_param_changes**>(this); }
+
+private:
+    struct Queue {
+        const v3_param_value_queue_cpp* functions;
+        v3_param_id id;
+        std::vector<std::pair<int32_t, double>> points;
+    };
+    static ParamChanges* of(void* self) { return static_cast<ParamChanges*>(self); }
+    static Queue* queueOf(void* self) { return static_cast<Queue*>(self); }
+    static v3_result V3_API query(void*, const v3_tuid, void**) { return V3_NO_INTERFACE; }
+    static uint32_t V3_API ref(void*) { return 1; }
+
+    static const v3_param_value_queue_cpp queueFunctions;
+    static const v3_param_changes_cpp changesFunctions;
+
+    // The interface pointer is this object's address: the function table comes first.
+    const v3_param_changes_cpp* functions = &changesFunctions;
+    std::vector<Queue> queues;
+};
+
+const v3_param_value_queue_cpp ParamChanges::queueFunctions{
+    {query, ref, ref},
+    {[](void* q) { return queueOf(q)->id; },
+     [](void* q) { return static_cast<int32_t>(queueOf(q)->points.size()); },
+     [](void* q, int32_t i, int32_t* offset, double* value) -> v3_result {
+         if (i < 0 || i >= static_cast<int32_t>(queueOf(q)->points.size())) return V3_INVALID_ARG;
+         *offset = queueOf(q)->points[static_cast<std::size_t>(i)].first;
+         *value = queueOf(q)->points[static_cast<std::size_t>(i)].second;
+         return V3_OK;
+     },
+     [](void*, int32_t, double, int32_t*) -> v3_result { return V3_NOT_IMPLEMENTED; }}};
+const v3_param_changes_cpp ParamChanges::changesFunctions{
+    {query, ref, ref},
+    {[](void* c) { return static_cast<int32_t>(of(c)->queues.size()); },
+     [](void* c, int32_t i) -> v3_param_value_queue** {
+         return reinterpret_cast<v3_param_value_queue**>(&of(c)->queues.at(static_cast<std::size_t>(i)));
+     },
+     [](void*, v3_param_id*, int32_t*) -> v3_param_value_queue** { return nullptr; }}};
+
+/// One effect instance: component, processor and controller, as a host holds them.
+class Vst3Instance {
+public:
+    Vst3Instance() {
+        v3_class_info info{};
+        EXPECT_EQ(v3_cpp_obj(library().factory)->get_class_info(library().factory, 0, &info), V3_OK);
+        void* object = nullptr;
+        if (v3_cpp_obj(library().factory)->create_instance(library().factory, info.class_id, v3_component_iid,
+                                                            &object) != V3_OK) {
+            throw std::runtime_error("cannot create the component");
+        }
+        component = static_cast<v3_component**>(object);
+        EXPECT_EQ(v3_cpp_obj_initialize(component, nullptr), V3_OK);
+        v3_cpp_obj_query_interface(component, v3_audio_processor_iid, &processor);
+        v3_cpp_obj_query_interface(component, v3_edit_controller_iid, &controller);
+        if (processor == nullptr || controller == nullptr) throw std::runtime_error("no processor or controller");
+        EXPECT_EQ(v3_cpp_obj_initialize(controller, nullptr), V3_OK);
+    }
+    ~Vst3Instance() {
+        if (active) {
+            v3_cpp_obj(processor)->set_processing(processor, 0);
+            v3_cpp_obj(component)->set_active(component, 0);
+        }
+        v3_cpp_obj_terminate(controller);
+        v3_cpp_obj_unref(controller);
+        v3_cpp_obj_unref(processor);
+        v3_cpp_obj_terminate(component);
+        v3_cpp_obj_unref(component);
+    }
+    Vst3Instance(const Vst3Instance&) = delete;
+    Vst3Instance& operator=(const Vst3Instance&) = delete;
+
+    v3_result activate(int32_t maxFrames) {
+        v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, maxFrames, sampleRate};
+        EXPECT_EQ(v3_cpp_obj(processor)->setup_processing(processor, &setup), V3_OK);
+        const v3_result result = v3_cpp_obj(component)->set_active(component, 1);
+        if (result == V3_OK) {
+            active = true;
+            v3_cpp_obj(processor)->set_processing(processor, 1);
+        }
+        return result;
+    }
+
+    void process(const float* in, float* out, int32_t frames, const std::vector<Change>& changes) {
+        float* inChannels[] = {const_cast<float*>(in)};
+        float* outChannels[] = {out};
+        v3_audio_bus_buffers inputs{};
+        inputs.num_channels = 1;
+        inputs.channel_buffers_32 = inChannels;
+        v3_audio_bus_buffers outputs{};
+        outputs.num_channels = 1;
+        outputs.channel_buffers_32 = outChannels;
+        ParamChanges parameterChanges(changes);
+        ParamChanges outputChanges({});
+        v3_process_data data{};
+        data.process_mode = V3_REALTIME;
+        data.symbolic_sample_size = V3_SAMPLE_32;
+        data.nframes = frames;
+        data.num_input_buses = data.num_output_buses = 1;
+        data.inputs = &inputs;
+        data.outputs = &outputs;
+        data.input_params = parameterChanges.list();
+        data.output_params = outputChanges.list();
+        EXPECT_EQ(v3_cpp_obj(processor)->process(processor, &data), V3_OK);
+    }
+
+    /// Blocks of `frames` samples; `changes` arrive with the first one.
+    std::vector<float> run(const std::vector<float>& in, int32_t frames, const std::vector<Change>& changes) {
+        std::vector<float> out(in.size(), NAN);
+        for (std::size_t done = 0; done < in.size(); done += static_cast<std::size_t>(frames)) {
+            process(in.data() + done, out.data() + done, frames, done == 0 ? changes : std::vector<Change>{});
+        }
+        return out;
+    }
+
+    std::string text(v3_param_id id, double norm) {
+        v3_str_128 text{};
+        if (v3_cpp_obj(controller)->get_parameter_string_for_value(controller, id, norm, text) != V3_OK) return "(refused)";
+        std::string ascii;
+        for (std::size_t i = 0; i < 128 && text[i] != 0; ++i) ascii += static_cast<char>(text[i]);
+        return ascii;
+    }
+
+    v3_component** component = nullptr;
+    v3_audio_processor** processor = nullptr;
+    v3_edit_controller** controller = nullptr;
+
+private:
+    bool active = false;
+};
+
+/// The module with constant controls from the first sample, in blocks of `frames`.
+std::vector<float> moduleRun(const std::vector<float>& in, int32_t frames, float pitchVolts, float resonanceVolts,
+                             float zingVolts, std::size_t polesPosition, int16_t typeValue) {
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    ModuleReference reference(polesValueAt(pins, polesPosition), typeValue, sampleRate, frames);
+    std::vector<float> out(in.size());
+    const auto n = static_cast<uint32_t>(frames);
+    for (std::size_t done = 0; done < in.size(); done += n) {
+        reference.block(in.data() + done, out.data() + done, n, std::vector<double>(n, pitchVolts),
+                        std::vector<double>(n, resonanceVolts), std::vector<double>(n, zingVolts));
+    }
+    return out;
+}
+
+Change setTo(Id id, double plain) { return {id, {{0, normalized(id, plain)}}}; }
+
+TEST(Vst3Processing, ParametersFromTheHostMatchTheModule) {
+    const std::vector<float> in = stimulus(512 * 60);
+    struct Setting {
+        double pitch, resonance, zing;
+        std::size_t poles;
+        int16_t type;
+    };
+    for (const Setting& s : {Setting{6.5, 7.25, 20, 18, 1}, Setting{7.75, 8.5, 10, 8, 0}, Setting{4.5, 2.5, 0.5, 29, 1}}) {
+        SCOPED_TRACE("Poles position " + std::to_string(s.poles));
+        Vst3Instance instance;
+        ASSERT_EQ(instance.activate(512), V3_OK);
+        const std::vector<Change> changes = {setTo(pitch, s.pitch), setTo(resonance, s.resonance), setTo(zing, s.zing),
+                                             setTo(poles, static_cast<double>(s.poles)), setTo(type, s.type)};
+        const std::vector<float> out = instance.run(in, 512, changes);
+        const std::vector<float> expected =
+            moduleRun(in, 512, plainOf(pitch, normalized(pitch, s.pitch)), plainOf(resonance, normalized(resonance, s.resonance)),
+                      plainOf(zing, normalized(zing, s.zing)), s.poles, s.type);
+        EXPECT_EQ(firstDifference(expected, out), out.size());
+    }
+}
+
+TEST(Vst3BadInput, UnknownIdsAndNaNAreIgnoredAndTheChangesAfterThemStillApply) {
+    const std::vector<float> in = stimulus(256 * 40);
+    Vst3Instance instance;
+    ASSERT_EQ(instance.activate(256), V3_OK);
+    // Unknown ids (the largest, one past the last, a wild one) and NaN before real changes.
+    const std::vector<Change> changes = {{0xFFFFFFFFu, {{0, 0.5}}},   {idCount, {{0, 0.5}}}, {9999, {{0, 0.5}}},
+                                         {pitch, {{0, NAN}}},         {poles, {{0, NAN}}},   setTo(resonance, 8.5),
+                                         {type, {{0, INFINITY}}},     setTo(poles, 18)};
+    const std::vector<float> out = instance.run(in, 256, changes);
+    EXPECT_EQ(firstDifference(moduleRun(in, 256, 5.0f, plainOf(resonance, normalized(resonance, 8.5)), 10.0f, 18, 1), out),
+              out.size());
+    auto* ctrl = v3_cpp_obj(instance.controller);
+    v3_param_info info{};
+    for (const v3_param_id id : {0xFFFFFFFFu, static_cast<v3_param_id>(idCount), 9999u}) {
+        EXPECT_NE(ctrl->set_parameter_normalised(instance.controller, id, 0.5), V3_OK);
+        EXPECT_NE(ctrl->get_parameter_info(instance.controller, static_cast<int32_t>(id), &info), V3_OK);
+        EXPECT_EQ(instance.text(id, 0.5), "(refused)");
+    }
+    EXPECT_NE(ctrl->set_parameter_normalised(instance.controller, pitch, NAN), V3_OK);
+    EXPECT_EQ(instance.text(poles, NAN), "(refused)");
+    EXPECT_TRUE(std::isfinite(ctrl->plain_parameter_to_normalised(instance.controller, pitch, NAN)));
+}
+
+TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsPrograms) {
+    Vst3Instance instance;
+    EXPECT_EQ(instance.text(pitch, normalized(pitch, 6.0)), "6.00 V (880 Hz)");
+    EXPECT_EQ(instance.text(poles, normalized(poles, 18)), "4:4");
+    auto* ctrl = v3_cpp_obj(instance.controller);
+    const std::u16string typed = u"880 Hz";
+    std::vector<int16_t> input(typed.begin(), typed.end());
+    input.push_back(0);
+    double norm = NAN;
+    ASSERT_EQ(ctrl->get_parameter_value_for_string(instance.controller, pitch, input.data(), &norm), V3_OK);
+    EXPECT_NEAR(norm, normalized(pitch, 6.0), 1e-12);
+
+    v3_param_info info{};
+    ASSERT_EQ(ctrl->get_parameter_info(instance.controller, program, &info), V3_OK);
+    EXPECT_NE(info.flags & V3_PARAM_PROGRAM_CHANGE, 0);
+    const auto count = vexaplugin::factoryPresets.size();
+    ASSERT_EQ(info.step_count, static_cast<int32_t>(count - 1));
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    for (std::size_t i = 0; i < count; ++i) {
+        const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[i];
+        const double programValue = static_cast<double>(i) / static_cast<double>(count - 1);
+        EXPECT_EQ(instance.text(program, programValue), preset.name);
+        ASSERT_EQ(ctrl->set_parameter_normalised(instance.controller, program, programValue), V3_OK);
+        EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, pitch), normalized(pitch, preset.pitchVolts), 1e-6);
+        EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, zing), normalized(zing, preset.zingVolts), 1e-6);
+        const double position = std::round(ctrl->get_parameter_normalised(instance.controller, poles) * 29);
+        EXPECT_EQ(pins.poleChoices.entries().at(static_cast<std::size_t>(position)).label, preset.poles) << preset.name;
+    }
+}
+
+TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {
+    Vst3Instance instance;
+    EXPECT_NE(instance.activate(0x7FFFFFFF), V3_OK);
+    ASSERT_EQ(instance.activate(512), V3_OK);
+    const std::vector<float> in = stimulus(512 * 8);
+    EXPECT_EQ(firstDifference(moduleRun(in, 512, 5.0f, 5.0f, 10.0f, 5, 0), instance.run(in, 512, {})), in.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.rfind("--plugin=", 0) == 0) bundlePath = argument.substr(9);
+    }
+    if (bundlePath.empty()) {
+        std::fprintf(stderr, "usage: %s --plugin=PATH.vst3 [gtest options]\n", argv[0]);
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}
