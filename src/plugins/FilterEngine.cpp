@@ -6,11 +6,8 @@
 #include <cstring>
 
 #include "hostlib/PinChoices.h"
-#include "host/ModuleInterface.h"
+#include "filter/Exports.h"
 
-extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
-extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
-                                                   void* hostHandle);
 
 namespace vexaplugin {
 

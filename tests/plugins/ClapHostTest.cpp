@@ -19,8 +19,8 @@
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
+#include "filter/Exports.h"
 #include "filter/PinLayout.h"
-#include "host/ModuleInterface.h"
 #include "hostlib/FilterChannel.h"
 #include "hostlib/HostInstance.h"
 #include "hostlib/PinChoices.h"
@@ -31,9 +31,6 @@
 #include <dlfcn.h>
 #endif
 
-extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
-extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
-                                                   void* hostHandle);
 
 namespace {
 
