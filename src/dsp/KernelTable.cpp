@@ -1,43 +1,38 @@
-// One block routine per configuration, instantiated from the table, and the choice among them.
-#include "filter/KernelTable.h"
-
+// One block function per configuration and output type, instantiated from the table, and the choice among them.
 #include <array>
 #include <utility>
 
-#include "filter/BlockTail.h"
-#include "filter/DenormalGuard.h"
-#include "filter/Kernel.h"
+#include "BlockTail.h"
+#include "DenormalGuard.h"
+#include "Kernel.h"
+#include "ProcessBlock.h"
 
 namespace vexa {
 
 namespace {
 
-/// The block routine of one configuration, as the host calls it.
-template <std::size_t Poles>
-void VEXA_CALL kernelEntry(void* object, int32_t start, int32_t count) {
-    LadderFilter& filter = LadderFilter::fromObject(object);
-    if (count <= 0 || !filter.buffersBound()) return;
+/// The block function of one configuration and output type.
+template <std::size_t Poles, bool HighPass>
+void runBlock(LadderState& state, const BlockIo& io) {
+    if (io.output.empty()) return;
     const DenormalGuard guard;
-    if (filter.type == 0) {
-        processBlock<Poles, false>(filter, start, count);
-    } else {
-        processBlock<Poles, true>(filter, start, count);
-    }
-    finishBlock(filter, filter.output + start, count);
+    runKernel<Poles, HighPass>(state, io);
+    finishBlock(state, io.output.data(), static_cast<int32_t>(io.output.size()));
 }
 
+/// Low-pass and high-pass block functions, indexed by the Poles value.
 template <std::size_t... Poles>
-constexpr std::array<KernelChoice, sizeof...(Poles)> makeKernelTable(std::index_sequence<Poles...>) {
-    return {{{kernelEntry<Poles>, poleConfigs[Poles].outGain}...}};
+constexpr std::array<std::array<BlockFunction, 2>, sizeof...(Poles)> makeBlockTable(std::index_sequence<Poles...>) {
+    return {{{runBlock<Poles, false>, runBlock<Poles, true>}...}};
 }
 
-constexpr auto kernelTable = makeKernelTable(std::make_index_sequence<poleConfigCount>{});
+constexpr auto blockTable = makeBlockTable(std::make_index_sequence<poleConfigCount>{});
 
 }  // namespace
 
-KernelChoice selectKernel(int32_t poles) {
-    if (poles < 0 || poles >= static_cast<int32_t>(kernelTable.size())) return kernelTable[0];
-    return kernelTable[static_cast<std::size_t>(poles)];
+BlockFunction blockFunction(const BlockConfig& config) {
+    const bool inTable = config.poles >= 0 && config.poles < static_cast<int32_t>(blockTable.size());
+    return blockTable[inTable ? static_cast<std::size_t>(config.poles) : 0][config.highPass ? 1 : 0];
 }
 
 }  // namespace vexa

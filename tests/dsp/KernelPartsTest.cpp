@@ -1,20 +1,17 @@
-// Building blocks of the kernels and the table of configurations.
+// Building blocks of the kernels, the table of configurations and the block functions, without a host.
 #include <cmath>
-#include <map>
-#include <regex>
 #include <set>
-#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "common/AsWritten.h"
-#include "filter/BlockTail.h"
-#include "filter/KernelTable.h"
-#include "filter/LadderFilter.h"
-#include "filter/PoleConfigs.h"
-#include "filter/ResonanceCurve.h"
-#include "filter/Saturator.h"
-#include "host/ModuleInterface.h"
+#include "BlockTail.h"
+#include "LadderState.h"
+#include "PoleConfigs.h"
+#include "ProcessBlock.h"
+#include "ResonanceCurve.h"
+#include "Saturator.h"
 
 namespace vexatest {
 namespace {
@@ -46,66 +43,6 @@ TEST(OverloadEnvelope, FadesDownHoldsAndFadesUp) {
     for (int32_t counter = 7; counter <= 122; ++counter) EXPECT_EQ(overloadFactor(counter), 0.3f) << counter;
 }
 
-/// label -> value of the Poles list text, as a host reads it.
-std::map<std::string, int> parseList(const std::string& text) {
-    std::map<std::string, int> items;
-    const std::regex item(R"(\s*([^=,]+?)\s*=\s*(-?\d+)\s*)");
-    std::size_t begin = 0;
-    while (begin <= text.size()) {
-        const std::size_t comma = text.find(',', begin);
-        const std::string part = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
-        std::smatch match;
-        if (std::regex_match(part, match, item)) items[match[1]] = std::stoi(match[2]);
-        if (comma == std::string::npos) break;
-        begin = comma + 1;
-    }
-    return items;
-}
-
-TEST(PoleConfigTable, EveryListItemNamesItsOwnRow) {
-    LadderFilter filter(nullptr, nullptr);
-    PinProperties properties{};
-    ASSERT_TRUE(filter.getPinProperties(polesPin, &properties));
-    const auto items = parseList(properties.extraText);
-    ASSERT_EQ(items.size(), poleConfigCount);
-    std::set<int> values;
-    for (const auto& [label, value] : items) {
-        ASSERT_GE(value, 0);
-        ASSERT_LT(value, static_cast<int>(poleConfigCount));
-        EXPECT_EQ(label, std::string(poleConfigs[static_cast<std::size_t>(value)].name) + " Pole");
-        values.insert(value);
-    }
-    EXPECT_EQ(values.size(), poleConfigCount);
-}
-
-TEST(PoleConfigTable, RowsAreWellFormed) {
-    for (std::size_t poles = 0; poles < poleConfigCount; ++poles) {
-        const PoleConfig& config = poleConfigs[poles];
-        SCOPED_TRACE(config.name);
-        EXPECT_GE(config.tap(), 1u);
-        EXPECT_LE(config.tap(), config.poleCount());
-        EXPECT_GE(config.feedbackPole(), 1u);
-        EXPECT_LE(config.feedbackPole(), config.poleCount());
-        if (config.routing.output == OutputForm::difference) {
-            EXPECT_GE(config.routing.differencePole, 1u);
-            EXPECT_LT(config.routing.differencePole, config.poleCount());
-        }
-        // Light variants saturate only their first pole.
-        const bool light = std::string(config.name).back() == 'f';
-        for (std::size_t i = 1; i < config.poleCount(); ++i) {
-            EXPECT_EQ(config.chain.stages[i].form == StageForm::linear, light) << "pole " << i + 1;
-        }
-        // The name gives the tap and the loop: "a:b".
-        const std::string name = config.name;
-        const std::size_t colon = name.find(':');
-        EXPECT_EQ(static_cast<std::size_t>(name[colon + 1] - '0'), config.feedbackPole());
-        if (config.routing.output == OutputForm::tapped) {
-            EXPECT_EQ(static_cast<std::size_t>(name[0] - '0'),
-                      config.feedbackPole() < config.tap() ? config.poleCount() : config.tap());
-        }
-    }
-}
-
 TEST(PoleConfigTable, DerivedCoefficientSets) {
     const auto computed = [](std::size_t poles) { return poleConfigs[poles].coefficientUse().computed; };
     EXPECT_EQ(computed(0), (std::array<bool, 4>{true, true, false, false}));
@@ -120,20 +57,52 @@ TEST(PoleConfigTable, DerivedCoefficientSets) {
     EXPECT_FALSE(poleConfigs[26].coefficientUse().needsStableRange[2]);
 }
 
-TEST(KernelSelection, EveryValueHasItsOwnRoutineAndGain) {
-    const float gains[] = {0.65f, 0.5f,  0.65f, 0.55f, 0.65f,   0.5f,   0.65f,  0.5f,   0.45f,  0.25f,
-                           0.4f,  0.25f, 0.25f, 0.25f, 0.2f,    0.125f, 0.12f,  0.12f,  -0.12f, -0.055f,
-                           0.12f, 0.0625f, -0.12f, -0.075f, -0.23f, -0.095f, 0.1f, 0.06f, 0.25f, 0.125f};
-    std::set<SubProcess> routines;
+TEST(BlockFunctions, OnePerConfigurationAndTypeAndTheFirstForOtherValues) {
+    std::set<BlockFunction> functions;
     for (int32_t poles = 0; poles < 30; ++poles) {
-        const KernelChoice choice = selectKernel(poles);
-        EXPECT_EQ(choice.outGain, gains[poles]) << poles;
-        routines.insert(choice.kernel);
+        for (const bool highPass : {false, true}) functions.insert(blockFunction({poles, highPass}));
     }
-    EXPECT_EQ(routines.size(), 30u);
+    EXPECT_EQ(functions.size(), 60u);
     for (const int32_t outside : {-1, 30, 31, -32768, 32767}) {
-        EXPECT_EQ(selectKernel(outside).kernel, selectKernel(0).kernel);
-        EXPECT_EQ(selectKernel(outside).outGain, 0.65f);
+        EXPECT_EQ(blockFunction({outside, false}), blockFunction({0, false}));
+        EXPECT_EQ(blockFunction({outside, true}), blockFunction({0, true}));
+    }
+}
+
+/// A state as at Open, at 44.1 kHz.
+LadderState startedState() {
+    LadderState state;
+    state.setSampleRate(44100.0f);
+    state.start();
+    return state;
+}
+
+// What a plug-in relies on: its output may be its input buffer, and a chain of
+// fewer than five poles leaves the other states alone.
+TEST(ProcessBlock, InPlaceAsApartAndStatesBeyondTheChainUntouched) {
+    constexpr std::size_t n = 256;
+    std::vector<float> signal(n), pitch(n, 0.5f), resonance(n, 0.5f), zing(n, 1.0f);
+    for (std::size_t i = 0; i < n; ++i) signal[i] = 0.7f * std::sin(0.05f * static_cast<float>(i));
+    for (int32_t poles = 0; poles < 30; ++poles) {
+        for (const bool highPass : {false, true}) {
+            SCOPED_TRACE(testing::Message() << poles << (highPass ? " HP" : " LP"));
+            const std::size_t used = poleConfigs[static_cast<std::size_t>(poles)].poleCount();
+            LadderState apart = startedState();
+            for (std::size_t i = used; i < maxPoles; ++i) apart.s[i] = 0.125f * static_cast<float>(i + 1);
+            LadderState inPlace = apart;
+            std::vector<float> out(n);
+            processBlock(apart, {poles, highPass}, {signal, pitch, resonance, zing, out});
+            std::vector<float> buffer = signal;
+            processBlock(inPlace, {poles, highPass}, {buffer, pitch, resonance, zing, buffer});
+            EXPECT_EQ(buffer, out);
+            for (std::size_t i = 0; i < maxPoles; ++i) {
+                if (i < used) {
+                    EXPECT_NE(apart.s[i], 0.0f) << "s" << i + 1;
+                } else {
+                    EXPECT_EQ(apart.s[i], 0.125f * static_cast<float>(i + 1)) << "s" << i + 1;
+                }
+            }
+        }
     }
 }
 
