@@ -36,6 +36,8 @@ struct LadderState {
     static constexpr float initialLastResonance = 0.3f;
     static constexpr float initialK = 0.5f;
     static constexpr float initialResFeedback = 0.3f;
+    /// Share of the feedback kept across a change of configuration (a design value).
+    static constexpr float feedbackKeptOnSwitch = 0.2f;
 };
 
 inline void LadderState::restart(float feedbackKept) {

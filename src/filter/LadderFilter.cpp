@@ -30,8 +30,6 @@ constexpr std::array<PinDescription, filterPinCount> pinDescriptions = {{
     {"Output", PinDirectionOut, PinDataTypeAudio, nullptr, nullptr},
 }};
 
-/// Share of the feedback kept across a change of configuration (a design value).
-constexpr float feedbackKeptOnSwitch = 0.2f;
 
 SubProcessDescriptor descriptorOf(SubProcess routine) {
     SubProcessDescriptor descriptor{};
@@ -98,7 +96,7 @@ void LadderFilter::onPinStatusChange(Pin*) {
     }
     setSubProcess(descriptorOf(selectKernel(poles)));
     if (poles != lastPoles) {
-        state.restart(feedbackKeptOnSwitch);
+        state.restart(LadderState::feedbackKeptOnSwitch);
         lastPoles = poles;
         updateFreqScale();
     }
