@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <utility>
 
+#include "BlockTail.h"
 #include "CoefficientUpdate.h"
+#include "DenormalGuard.h"
 #include "LadderState.h"
 #include "PoleConfigs.h"
 #include "ProcessBlock.h"
@@ -93,7 +95,7 @@ struct LoopState {
     bool resetPending;
 
     explicit LoopState(const LadderState& f)
-        : s(f.s),
+        : s{f.s[0], f.s[1], f.s[2], f.s[3], f.s[4]},
           fb(f.fb),
           lastPitch(f.lastPitch),
           lastResonance(f.lastResonance),
@@ -101,7 +103,7 @@ struct LoopState {
           resetPending(f.resetPending) {}
 
     void storeInto(LadderState& f) const {
-        f.s = s;
+        f.s[0] = s[0], f.s[1] = s[1], f.s[2] = s[2], f.s[3] = s[3], f.s[4] = s[4];
         f.fb = fb;
         f.lastPitch = lastPitch, f.lastResonance = lastResonance, f.lastZing = lastZing;
         f.resetPending = resetPending;
@@ -300,6 +302,16 @@ void runKernel(LadderState& state, const BlockIo& io) {
     Coefficients c = state.coefficients;
     BlockKernel<Poles, HighPass>(state, io, c).run();
     state.coefficients = c;
+}
+
+/// The block function of configuration `Poles` and output type `HighPass`:
+/// the sample loop, then the overload envelope and the runaway guard.
+template <std::size_t Poles, bool HighPass>
+void runBlock(LadderState& state, const BlockIo& io) {
+    if (io.output.empty()) return;
+    const DenormalGuard guard;
+    runKernel<Poles, HighPass>(state, io);
+    finishBlock(state, io.output.data(), static_cast<int32_t>(io.output.size()));
 }
 
 }  // namespace vexa
