@@ -6,7 +6,6 @@
 #include <limits>
 #include <utility>
 
-#include "dsp/Kernel.h"
 #include "dsp/PoleConfigs.h"
 
 namespace vexa {
@@ -37,19 +36,12 @@ SubProcessDescriptor descriptorOf(SubProcess routine) {
     return descriptor;
 }
 
-/// The block routine of one configuration, as the host calls it; the Type is
-/// read per block. The core's block functions are inlined here, one call less
-/// per block than through their table.
+/// The block routine of one configuration, as the host calls it; the Type is read per block.
 template <std::size_t Poles>
 void VEXA_CALL kernelEntry(void* object, int32_t start, int32_t count) {
     LadderFilter& filter = LadderFilter::fromObject(object);
     if (count <= 0 || !filter.buffersBound()) return;
-    const BlockIo io = filter.blockAt(start, count);
-    if (filter.type == 0) {
-        runBlock<Poles, false>(filter.state, io);
-    } else {
-        runBlock<Poles, true>(filter.state, io);
-    }
+    processBlock(filter.state, {static_cast<int32_t>(Poles), filter.type != 0}, filter.blockAt(start, count));
 }
 
 template <std::size_t... Poles>
