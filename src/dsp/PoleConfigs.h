@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 #include "PoleConfig.h"
 
@@ -103,56 +104,66 @@ constexpr bool readsAs(std::string_view text, std::size_t value) {
     return digits > 0 && read == value && text.substr(digits).find_first_not_of(' ') == std::string_view::npos;
 }
 
-/// Each check throws, and so fails the static_assert below with its message, at the first row that breaks it.
-constexpr bool rowsAreWellFormed() {
-    for (std::size_t poles = 0; poles < poleConfigCount; ++poles) {
-        const PoleConfig& config = poleConfigs[poles];
-        if (config.tap() < 1 || config.tap() > config.poleCount()) throw "the tap lies outside the chain";
-        if (config.feedbackPole() < 1 || config.feedbackPole() > config.poleCount()) {
-            throw "the feedback pole lies outside the chain";
-        }
-        if (config.routing.output == OutputForm::difference &&
-            (config.routing.differencePole < 1 || config.routing.differencePole >= config.poleCount())) {
-            throw "the difference pole is not an earlier pole of the chain";
-        }
-        // Light variants saturate only their first pole.
-        const std::string_view name = config.name();
-        const bool light = name.back() == 'f';
-        for (std::size_t i = 1; i < config.poleCount(); ++i) {
-            if ((config.chain.stages[i].form == StageForm::linear) != light) {
-                throw "an f configuration has a saturating pole after the first, or another a linear one";
-            }
-        }
-        // The name gives the tap and the loop: "a:b".
-        const std::size_t colon = name.find(':');
-        if (static_cast<std::size_t>(name[colon + 1] - '0') != config.feedbackPole()) {
-            throw "the name's b is not the feedback pole";
-        }
-        if (config.routing.output == OutputForm::tapped &&
-            static_cast<std::size_t>(name[0] - '0') != (config.feedbackPole() < config.tap() ? config.poleCount() : config.tap())) {
-            throw "the name's a is not the output pole";
-        }
-        // The list item reads "<name> Pole=<value>": its value is the row's.
-        const std::string_view item = config.list.text;
-        const std::size_t equals = item.find('=');
-        if (equals == std::string_view::npos || item.substr(0, equals).find(" Pole") == std::string_view::npos ||
-            !readsAs(item.substr(equals + 1), poles)) {
-            throw "the list item does not name its own row";
-        }
-        if (std::string_view(config.list.text).find(listSeparator) != std::string_view::npos) {
-            throw "a list item holds the separator";
-        }
-        for (std::size_t other = 0; other < poles; ++other) {
-            if (poleConfigs[other].list.position == config.list.position) throw "two rows share a place in the list";
-        }
-        if (config.list.position >= poleConfigCount) throw "a list position beyond the list";
+/// Each check throws, and so fails the static_assert below with its message.
+constexpr bool rowIsWellFormed(std::size_t poles) {
+    const PoleConfig& config = poleConfigs[poles];
+    if (config.tap() < 1 || config.tap() > config.poleCount()) throw "the tap lies outside the chain";
+    if (config.feedbackPole() < 1 || config.feedbackPole() > config.poleCount()) {
+        throw "the feedback pole lies outside the chain";
     }
+    if (config.routing.output == OutputForm::difference &&
+        (config.routing.differencePole < 1 || config.routing.differencePole >= config.poleCount())) {
+        throw "the difference pole is not an earlier pole of the chain";
+    }
+    // Light variants saturate only their first pole.
+    const std::string_view name = config.name();
+    const bool light = name.back() == 'f';
+    for (std::size_t i = 1; i < config.poleCount(); ++i) {
+        if ((config.chain.stages[i].form == StageForm::linear) != light) {
+            throw "an f configuration has a saturating pole after the first, or another a linear one";
+        }
+    }
+    // The name gives the tap and the loop: "a:b".
+    const std::size_t colon = name.find(':');
+    if (static_cast<std::size_t>(name[colon + 1] - '0') != config.feedbackPole()) {
+        throw "the name's b is not the feedback pole";
+    }
+    const std::size_t outputPole = config.feedbackPole() < config.tap() ? config.poleCount() : config.tap();
+    if (config.routing.output == OutputForm::tapped && static_cast<std::size_t>(name[0] - '0') != outputPole) {
+        throw "the name's a is not the output pole";
+    }
+    // The list item reads "<name> Pole=<value>": its value is the row's.
+    const std::string_view item = config.list.text;
+    const std::size_t equals = item.find('=');
+    if (equals == std::string_view::npos || item.substr(0, equals).find(" Pole") == std::string_view::npos ||
+        !readsAs(item.substr(equals + 1), poles)) {
+        throw "the list item does not name its own row";
+    }
+    if (std::string_view(config.list.text).find(listSeparator) != std::string_view::npos) {
+        throw "a list item holds the separator";
+    }
+    for (std::size_t other = 0; other < poles; ++other) {
+        if (poleConfigs[other].list.position == config.list.position) throw "two rows share a place in the list";
+    }
+    if (config.list.position >= poleConfigCount) throw "a list position beyond the list";
     return true;
+}
+
+/// A row that breaks a check names itself in the compiler's note: WellFormedRow<N>.
+template <std::size_t Poles>
+struct WellFormedRow {
+    static_assert(rowIsWellFormed(Poles));
+    static constexpr bool value = true;
+};
+
+template <std::size_t... Poles>
+constexpr bool everyRowIsWellFormed(std::index_sequence<Poles...>) {
+    return (WellFormedRow<Poles>::value && ...);
 }
 
 }  // namespace detail
 
-static_assert(detail::rowsAreWellFormed());
+static_assert(detail::everyRowIsWellFormed(std::make_index_sequence<poleConfigCount>{}));
 
 /// The Poles pin's list text, the rows' items in list order between commas
 /// (null-terminated, as the host reads it).
