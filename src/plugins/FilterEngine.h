@@ -108,7 +108,7 @@ private:
     std::array<float, controlCount> targets{};
     /// The value each control had at the end of the last block.
     std::array<float, controlCount> heard{};
-    /// Whether the pin buffer holds `heard` as a constant over the whole capacity.
+    /// Whether the control buffer holds `heard` as a constant over the whole capacity.
     std::array<bool, controlCount> bufferIsConstant{};
     uint32_t polesCurrent = 0;
     uint32_t typeCurrent = 0;
