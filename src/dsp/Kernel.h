@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <utility>
 
+#include "BlockTail.h"
 #include "CoefficientUpdate.h"
+#include "DenormalGuard.h"
 #include "LadderState.h"
 #include "PoleConfigs.h"
 #include "ProcessBlock.h"
@@ -300,6 +302,16 @@ void runKernel(LadderState& state, const BlockIo& io) {
     Coefficients c = state.coefficients;
     BlockKernel<Poles, HighPass>(state, io, c).run();
     state.coefficients = c;
+}
+
+/// The block function of configuration `Poles` and output type `HighPass`:
+/// the sample loop, then the overload envelope and the runaway guard.
+template <std::size_t Poles, bool HighPass>
+void runBlock(LadderState& state, const BlockIo& io) {
+    if (io.output.empty()) return;
+    const DenormalGuard guard;
+    runKernel<Poles, HighPass>(state, io);
+    finishBlock(state, io.output.data(), static_cast<int32_t>(io.output.size()));
 }
 
 }  // namespace vexa

@@ -2,24 +2,12 @@
 #include <array>
 #include <utility>
 
-#include "BlockTail.h"
-#include "DenormalGuard.h"
 #include "Kernel.h"
 #include "ProcessBlock.h"
 
 namespace vexa {
 
 namespace {
-
-/// The block function of one configuration and output type: the sample loop,
-/// then the overload envelope and the runaway guard.
-template <std::size_t Poles, bool HighPass>
-void runBlock(LadderState& state, const BlockIo& io) {
-    if (io.output.empty()) return;
-    const DenormalGuard guard;
-    runKernel<Poles, HighPass>(state, io);
-    finishBlock(state, io.output.data(), static_cast<int32_t>(io.output.size()));
-}
 
 /// Low-pass and high-pass block functions, indexed by the Poles value.
 template <std::size_t... Poles>

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "dsp/Kernel.h"
 #include "dsp/PoleConfigs.h"
 
 namespace vexa {
@@ -36,12 +37,20 @@ SubProcessDescriptor descriptorOf(SubProcess routine) {
     return descriptor;
 }
 
-/// The block routine of one configuration, as the host calls it; the Type is read per block.
+/// The block routine of one configuration, as the host calls it; the Type is
+/// read per block. The core's block functions are inlined here rather than
+/// called through their table (processBlock): in 16-sample blocks that call
+/// costs about half a percent.
 template <std::size_t Poles>
 void VEXA_CALL kernelEntry(void* object, int32_t start, int32_t count) {
     LadderFilter& filter = LadderFilter::fromObject(object);
     if (count <= 0 || !filter.buffersBound()) return;
-    processBlock(filter.state, {static_cast<int32_t>(Poles), filter.type != 0}, filter.blockAt(start, count));
+    const BlockIo io = filter.blockAt(start, count);
+    if (filter.type == 0) {
+        runBlock<Poles, false>(filter.state, io);
+    } else {
+        runBlock<Poles, true>(filter.state, io);
+    }
 }
 
 template <std::size_t... Poles>
