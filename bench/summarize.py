@@ -128,11 +128,11 @@ def main():
     def t(poles, scenario, block):
         return times[f"poles-{poles:02d}/{scenario}/{block}"]
 
-    with open("src/filter/PoleConfigs.h") as f:
-        for name, poles in re.findall(r'^\s*\{"([^"]+)",\s*chain\(.*//\s*(\d+)\s*$', f.read(), flags=re.M):
+    with open("src/dsp/PoleConfigs.h") as f:
+        for name, poles in re.findall(r'^\s*\{\{" *([^" ]+) Pole[^"]*",\s*\d+\},\s*chain\(.*//\s*(\d+)\s*$', f.read(), flags=re.M):
             names[int(poles)] = name
     if len(names) != 30:
-        sys.exit(f"summarize: found {len(names)} configuration names in src/filter/PoleConfigs.h, not 30")
+        sys.exit(f"summarize: found {len(names)} configuration names in src/dsp/PoleConfigs.h, not 30")
     number = {name: poles for poles, name in names.items()}
 
     cycle_rounds, ns_rounds, clocks = load_timings(args.timings)

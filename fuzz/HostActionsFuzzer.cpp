@@ -12,14 +12,11 @@
 #include <memory>
 #include <vector>
 
+#include "filter/Exports.h"
 #include "filter/PinLayout.h"
 #include "FuzzInput.h"
 #include "hostlib/HostInstance.h"
 #include "host/ModuleInterface.h"
-
-extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
-extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
-                                                  void* hostHandle);
 
 namespace {
 

@@ -7,7 +7,7 @@ set -euo pipefail
 dll=$1
 i686-w64-mingw32-objdump -d --no-show-raw-insn "$dll" | awk '
   /^[0-9a-f]+ <.*>:$/ {
-    inBlockCode = ($0 ~ /kernelEntry|processBlock|BlockKernel|finishBlock|updateFor/)
+    inBlockCode = ($0 ~ /kernelEntry|processBlock|runBlock|runKernel|BlockKernel|finishBlock|updateFor/)
     name = $2
     if ($0 ~ /kernelEntry/ && $0 !~ /\.cold>/) routines++
     if ($0 ~ /updateFor/ && $0 !~ /\.cold>/) updates++

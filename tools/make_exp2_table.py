@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Prints the table of src/filter/Exp2.h: 2^(j/64) as a double and its rounding remainder."""
+"""Prints the table of src/dsp/Exp2.h: 2^(j/64) as a double and its rounding remainder."""
 import mpmath
 
 TABLE_SIZE = 64

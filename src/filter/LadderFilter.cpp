@@ -4,20 +4,14 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 
-#include "filter/CoefficientUpdate.h"
-#include "filter/KernelTable.h"
+#include "dsp/Kernel.h"
+#include "dsp/PoleConfigs.h"
 
 namespace vexa {
 
 namespace {
-
-const char polesListText[] =
-    "2:2 Pole=0, 2:2f Pole=1, 2:3 Pole=2, 2:3f Pole=3, 2:4 Pole=4, 2:4f Pole=5, 2:5 Pole=6, 2:5f Pole = 7, "
-    "4-1:5 Pole=18, 4-1:5f Pole=19 , 3:3 Pole=8, 3:3f Pole = 9, 3:4 Pole=10, 3:4f Pole=11, 3:5 Pole= 12, "
-    "3:5f Pole = 13, 4:3 Pole= 28, 4:3f Pole= 29, 4:4 Pole= 14, 4:4f Pole= 15, 4:5 Pole=16, 4:5f Pole=17, "
-    "5:3 Pole=26, 5:3f Pole=27 ,  2-3:5 Pole= 24, 2-3:5f Pole= 25, 3-2:5 Pole= 22, 3-2:5f Pole= 23 ,5:5 "
-    "Pole=20, 5:5f Pole=21";
 
 struct PinDescription {
     const char* name;
@@ -32,19 +26,10 @@ constexpr std::array<PinDescription, filterPinCount> pinDescriptions = {{
     {"Pitch", PinDirectionIn, PinDataTypeAudio, "5", nullptr},
     {"Resonance", PinDirectionIn, PinDataTypeAudio, "5", nullptr},
     {"Zing", PinDirectionIn, PinDataTypeAudio, "10", "5,15,5,15"},
-    {"Poles", PinDirectionIn, PinDataTypeList, "5", polesListText},
+    {"Poles", PinDirectionIn, PinDataTypeList, "5", polesListText.data()},
     {"Type", PinDirectionIn, PinDataTypeList, "0", "LP=0, HP=1"},
     {"Output", PinDirectionOut, PinDataTypeAudio, nullptr, nullptr},
 }};
-
-// Values the coefficient update starts from before its first run (design values;
-// the first sample after Open always updates, so they are never heard).
-constexpr float initialLastPitch = 200.0f;
-constexpr float initialLastResonance = 0.3f;
-constexpr float initialK = 0.5f;
-constexpr float initialResFeedback = 0.3f;
-/// Share of the feedback kept across a change of configuration (a design value).
-constexpr float feedbackKeptOnSwitch = 0.2f;
 
 SubProcessDescriptor descriptorOf(SubProcess routine) {
     SubProcessDescriptor descriptor{};
@@ -52,7 +37,35 @@ SubProcessDescriptor descriptorOf(SubProcess routine) {
     return descriptor;
 }
 
+/// The block routine of one configuration, as the host calls it; the Type is
+/// read per block. The core's block functions are inlined here rather than
+/// called through their table (processBlock): in 16-sample blocks that call
+/// costs about half a percent.
+template <std::size_t Poles>
+void VEXA_CALL kernelEntry(void* object, int32_t start, int32_t count) {
+    LadderFilter& filter = LadderFilter::fromObject(object);
+    if (count <= 0 || !filter.buffersBound()) return;
+    const BlockIo io = filter.blockAt(start, count);
+    if (filter.type == 0) {
+        runBlock<Poles, false>(filter.state, io);
+    } else {
+        runBlock<Poles, true>(filter.state, io);
+    }
+}
+
+template <std::size_t... Poles>
+constexpr std::array<SubProcess, sizeof...(Poles)> makeKernelTable(std::index_sequence<Poles...>) {
+    return {{kernelEntry<Poles>...}};
+}
+
+constexpr auto kernelTable = makeKernelTable(std::make_index_sequence<poleConfigCount>{});
+
 }  // namespace
+
+SubProcess selectKernel(int32_t poles) {
+    if (poles < 0 || poles >= static_cast<int32_t>(kernelTable.size())) return kernelTable[0];
+    return kernelTable[static_cast<std::size_t>(poles)];
+}
 
 LadderFilter::LadderFilter(HostCallback callback, void* hostHandle) : ModuleBase(callback, hostHandle) {}
 
@@ -71,31 +84,12 @@ bool LadderFilter::getPinProperties(int32_t index, PinProperties* properties) {
     return true;
 }
 
-void LadderFilter::updateFreqScale() {
-    const float rate = getSampleRate();
-    if (isFinite(rate) && rate > 0.0f) freqScale = 2.0f / rate;
-}
-
-void LadderFilter::resetState(float feedbackKept) {
-    s1 = s2 = s3 = s4 = s5 = 0.0f;
-    fb = feedbackKept == 0.0f ? 0.0f : fb * feedbackKept;
-    resetPending = true;
-}
-
 void LadderFilter::open() {
-    resetPending = true;
-    overloadCounter = 0;
     ModuleBase::open();
     lastPoles = poles;
     updateFreqScale();
-    const KernelChoice choice = selectKernel(poles);
-    outGain = choice.outGain;
-    setSubProcess(descriptorOf(choice.kernel));
-    resetState(0.0f);
-    lastPitch = initialLastPitch;
-    lastResonance = initialLastResonance;
-    k = initialK;
-    resFeedback = initialResFeedback;
+    setSubProcess(descriptorOf(selectKernel(poles)));
+    state.start();
 }
 
 void LadderFilter::onPinStatusChange(Pin*) {
@@ -108,11 +102,9 @@ void LadderFilter::onPinStatusChange(Pin*) {
         setSubProcess(descriptorOf(silenceProcess));
         return;
     }
-    const KernelChoice choice = selectKernel(poles);
-    outGain = choice.outGain;
-    setSubProcess(descriptorOf(choice.kernel));
+    setSubProcess(descriptorOf(selectKernel(poles)));
     if (poles != lastPoles) {
-        resetState(feedbackKeptOnSwitch);
+        state.restart(LadderState::feedbackKeptOnSwitch);
         lastPoles = poles;
         updateFreqScale();
     }
@@ -127,8 +119,8 @@ extern "C" void VEXA_CALL silenceProcess(void* object, int32_t start, int32_t co
     if (filter.output != nullptr) {
         for (int32_t i = 0; i < count; ++i) filter.output[start + i] = 0.0f;
     }
-    filter.resetState(0.0f);
-    filter.overloadCounter = 0;
+    filter.state.restart(0.0f);
+    filter.state.overloadCounter = 0;
     filter.lastPoles = filter.poles;
     filter.updateFreqScale();
     if (filter.silenceCountdown <= 0) filter.callHost(HostOpcodeRequestSleep);

@@ -1,15 +1,18 @@
-// The filter module: its pins, state and choice of block routine.
+// The filter module: the ladder core behind the host interface, with its pins, status and choice of block routine.
 #pragma once
 
 #include <cstdint>
 
+#include "dsp/LadderState.h"
+#include "dsp/ProcessBlock.h"
 #include "filter/PinLayout.h"
 #include "host/ModuleBase.h"
 
 namespace vexa {
 
-/// The resonant ladder filter module: seven pins, the filter state, and the
-/// choice of block routine (one per pole configuration, or silence).
+/// The resonant ladder filter module: seven pins, one filter state, and the
+/// choice of block routine (one per pole configuration, or silence). The
+/// sound is the core's (dsp/); this class is what the host sees of it.
 class LadderFilter : public ModuleBase {
 public:
     LadderFilter(HostCallback callback, void* hostHandle);
@@ -23,11 +26,8 @@ public:
         return static_cast<LadderFilter&>(*ModuleBase::fromObject(object));
     }
 
-    /// Clears the pole states, optionally keeping a fraction of the feedback,
-    /// and makes the next processed sample start afresh.
-    void resetState(float feedbackKept);
-    /// freqScale from the host's sample rate, if that rate is usable.
-    void updateFreqScale();
+    /// The state's freqScale from the host's sample rate, if that rate is usable.
+    void updateFreqScale() { state.setSampleRate(getSampleRate()); }
 
     // Pin variables, written by the host.
     float* signalIn = nullptr;     ///< Signal buffer (1.0 = 10 V)
@@ -38,25 +38,25 @@ public:
     int16_t type = 0;              ///< 0 low-pass, anything else high-pass
     float* output = nullptr;       ///< Output buffer
 
-    // Filter state, worked on by the block routines.
-    float outGain = 0.0f;
+    LadderState state;             ///< worked on by the block routines
     int32_t silenceCountdown = 0;  ///< samples of silence left before sleep is requested
-    float s1 = 0.0f, s2 = 0.0f, s3 = 0.0f, s4 = 0.0f, s5 = 0.0f;
-    float fb = 0.0f;               ///< feedback carried to the next sample
-    int32_t lastPoles = 0;
-    float k = 0.0f, kA = 0.0f, kC = 0.0f, kB = 0.0f;
-    float resFeedback = 0.0f;
-    float lastPitch = 0.0f, lastResonance = 0.0f;
-    float lastZing = 0.0f;  ///< Zing seen by the last coefficient update
-    bool resetPending = true;
-    float freqScale = 2.0f / 44100.0f;  ///< 2 / sample rate
-    int32_t overloadCounter = 0;        ///< blocks left in the overload envelope
+    int32_t lastPoles = 0;         ///< the Poles value the state was last reset for
 
     bool buffersBound() const {
         return signalIn != nullptr && pitchIn != nullptr && resonanceIn != nullptr && zingIn != nullptr &&
                output != nullptr;
     }
+
+    /// The pin buffers' samples `start` to `start + count - 1` (count above 0).
+    BlockIo blockAt(int32_t start, int32_t count) const {
+        const auto n = static_cast<std::size_t>(count);
+        return {{signalIn + start, n}, {pitchIn + start, n}, {resonanceIn + start, n}, {zingIn + start, n},
+                {output + start, n}};
+    }
 };
+
+/// The block routine of a Poles value; values outside the table run the first configuration.
+SubProcess selectKernel(int32_t poles);
 
 /// Block routine while Signal is not streaming: zeros out, state held at reset.
 extern "C" void VEXA_CALL silenceProcess(void* object, int32_t start, int32_t count);

@@ -26,8 +26,6 @@ SubProcessDescriptor noOpDescriptor() {
 }
 
 constexpr int32_t pinStatusEvent = 0;
-constexpr int32_t hookEvent = 2;
-constexpr uint32_t lowSixteenBits = 0xFFFF;
 
 }  // namespace
 
@@ -52,15 +50,12 @@ ModuleBase* ModuleBase::fromRecord(HostModuleRecord* hostRecord) { return fromOb
 void ModuleBase::onPinStatusChange(Pin*) {}
 
 void ModuleBase::onEvent(const HostEvent* event) {
-    if (event->eventType == pinStatusEvent) {
-        // Events before Open, for an index outside the pins the host created, or for a
-        // pin no description was bound to, are ignored.
-        if (event->pinIndex < 0 || event->pinIndex >= pinsBuilt) return;
-        Pin& target = pins[event->pinIndex];
-        if (target.owner != nullptr) target.setStatus(event->status);
-    } else if (event->eventType == hookEvent) {
-        eventType2Hook(event->time, event->status, static_cast<int32_t>(static_cast<uint32_t>(event->value) & lowSixteenBits));
-    }
+    if (event->eventType != pinStatusEvent) return;
+    // Events before Open, for an index outside the pins the host created, or for a
+    // pin no description was bound to, are ignored.
+    if (event->pinIndex < 0 || event->pinIndex >= pinsBuilt) return;
+    Pin& target = pins[event->pinIndex];
+    if (target.owner != nullptr) target.setStatus(event->status);
 }
 
 intptr_t ModuleBase::dispatch(int32_t opcode, intptr_t a, intptr_t b, intptr_t c, intptr_t d) {
@@ -69,7 +64,6 @@ intptr_t ModuleBase::dispatch(int32_t opcode, intptr_t a, intptr_t b, intptr_t c
         open();
         return 0;
     case ModuleOpcodeClose:
-        close();
         delete this;
         return 1;
     case ModuleOpcodeSetSampleRate: {
@@ -87,13 +81,6 @@ intptr_t ModuleBase::dispatch(int32_t opcode, intptr_t a, intptr_t b, intptr_t c
         if (properties == nullptr) return 0;
         return getPinProperties(static_cast<int32_t>(a), properties) ? 1 : 0;
     }
-    case ModuleOpcodeHook8:
-        opcode8Hook();
-        if (static_cast<int32_t>(a) > 0) opcode8IndexHook(static_cast<int32_t>(a));
-        return 0;
-    case ModuleOpcodeHook12:
-        opcode12Hook(static_cast<int32_t>(b), static_cast<int32_t>(a), static_cast<int32_t>(c));
-        return 0;
     case ModuleOpcodeGetSubProcessInfo:
         subProcessInfo.one = 1;
         subProcessInfo.descriptorSize = sizeof(SubProcessDescriptor);
@@ -106,16 +93,7 @@ intptr_t ModuleBase::dispatch(int32_t opcode, intptr_t a, intptr_t b, intptr_t c
 }
 
 void ModuleBase::open() { bindPins(); }
-void ModuleBase::close() {}
-void ModuleBase::setSampleRate(float rate) { sampleRate = rate; }
-void ModuleBase::setBlockSize(int32_t size) { blockSize = size; }
-float ModuleBase::getSampleRate() const { return sampleRate; }
-int32_t ModuleBase::getBlockSize() const { return blockSize; }
 bool ModuleBase::getPinProperties(int32_t, PinProperties*) { return false; }
-void ModuleBase::opcode8Hook() {}
-void ModuleBase::opcode8IndexHook(int32_t) {}
-void ModuleBase::eventType2Hook(int32_t, int32_t, int32_t) {}
-void ModuleBase::opcode12Hook(int32_t, int32_t, int32_t) {}
 
 intptr_t ModuleBase::callHost(int32_t opcode, intptr_t a, intptr_t b, intptr_t c, intptr_t d) {
     if (hostCallback == nullptr) return 0;

@@ -18,21 +18,23 @@ public:
     ModuleBase(const ModuleBase&) = delete;
     ModuleBase& operator=(const ModuleBase&) = delete;
 
+    // What a module overrides.
+    /// A pin's status changed (a type 0 event for a bound pin).
     virtual void onPinStatusChange(Pin* pin);
-    virtual void onEvent(const HostEvent* event);
-    virtual intptr_t dispatch(int32_t opcode, intptr_t a, intptr_t b, intptr_t c, intptr_t d);
+    /// The Open opcode: builds the pins; a module that overrides it calls it first.
     virtual void open();
-    virtual void close();
-    virtual void setSampleRate(float rate);
-    virtual void setBlockSize(int32_t size);
-    virtual float getSampleRate() const;
-    virtual int32_t getBlockSize() const;
     /// Fills `properties` for pin `index`; false when there is no such pin.
     virtual bool getPinProperties(int32_t index, PinProperties* properties);
-    virtual void opcode8Hook();
-    virtual void opcode8IndexHook(int32_t index);
-    virtual void eventType2Hook(int32_t time, int32_t status, int32_t value);
-    virtual void opcode12Hook(int32_t b, int32_t a, int32_t c);
+
+    /// Turns a host event into a pin status change; other event types mean nothing here.
+    void onEvent(const HostEvent* event);
+    /// The dispatcher: one opcode from the host with its four arguments.
+    intptr_t dispatch(int32_t opcode, intptr_t a, intptr_t b, intptr_t c, intptr_t d);
+    void setSampleRate(float rate) { sampleRate = rate; }
+    void setBlockSize(int32_t size) { blockSize = size; }
+    /// The host's last word (44100 Hz and 1024 samples until it says otherwise).
+    float getSampleRate() const { return sampleRate; }
+    int32_t getBlockSize() const { return blockSize; }
 
     /// Calls the host; 0 when there is no host callback.
     intptr_t callHost(int32_t opcode, intptr_t a = 0, intptr_t b = 0, intptr_t c = 0, intptr_t d = 0);

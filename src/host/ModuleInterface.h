@@ -123,8 +123,8 @@ enum ModuleOpcode {
     ModuleOpcodeSetBlockSize = 3,      /* b: samples per block, signed; returns 0 */
     ModuleOpcodeGetPinProperties = 6,  /* a: pin index, c: PinProperties* the host cleared and owns;
                                           returns 1 if the pin exists and was described, else 0 */
-    ModuleOpcodeHook8 = 8,             /* a: index passed on to the module's hook (none here); returns 0 */
-    ModuleOpcodeHook12 = 12,           /* a, b, c: passed on to the module's hook (none here); returns 0 */
+    ModuleOpcodeHook8 = 8,             /* a: an index; a host may send it, this module does nothing; returns 0 */
+    ModuleOpcodeHook12 = 12,           /* a, b, c: a host may send it, this module does nothing; returns 0 */
     ModuleOpcodeGetSubProcessInfo = 13 /* no arguments; returns a SubProcessInfo* the library owns, valid
                                           until the next such call for any instance */
 };

@@ -1,16 +1,14 @@
-// The plug-ins' audio core: parameters to pin values, host blocks to module blocks.
+// The plug-ins' audio core: parameters to control samples, host blocks to blocks of the filter core.
 #include "FilterEngine.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <span>
 
 #include "hostlib/PinChoices.h"
-#include "host/ModuleInterface.h"
+#include "filter/Exports.h"
 
-extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
-extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
-                                                   void* hostHandle);
 
 namespace vexaplugin {
 
@@ -48,7 +46,8 @@ uint32_t roundedPosition(float position, std::size_t count, uint32_t current) {
 
 const ControlRange& rangeOf(Control control) { return controlRanges[static_cast<std::size_t>(control)]; }
 
-FilterEngine::FilterEngine() : pins(vexahost::FilterPins::describe(moduleEntries)) {
+FilterEngine::FilterEngine(uint32_t channels)
+    : pins(vexahost::FilterPins::describe(moduleEntries)), states(std::max<uint32_t>(channels, 1)) {
     poles = choicesOf(pins.poleChoices);
     types = choicesOf(pins.typeChoices);
     polesDefaultPosition = positionOf(poles, pins.polesDefault.value);
@@ -62,21 +61,25 @@ FilterEngine::FilterEngine() : pins(vexahost::FilterPins::describe(moduleEntries
 }
 
 bool FilterEngine::prepare(double sampleRate, uint32_t maxBlockFrames) {
-    channel.reset();
     capacity = 0;
     if (maxBlockFrames > largestBlockFrames) return false;
     const uint32_t frames = std::max<uint32_t>(maxBlockFrames, 1);
-    vexahost::FilterSetup setup;
-    setup.poles = poles[polesCurrent].moduleValue;
-    setup.type = types[typeCurrent].moduleValue;
-    setup.sampleRate = static_cast<float>(sampleRate);
-    setup.blockSize = static_cast<int32_t>(frames);
     try {
-        channel = std::make_unique<vexahost::FilterChannel>(moduleEntries, pins, setup);
+        for (auto& buffer : controlBuffers) buffer.assign(frames, 0.0f);
+        silence.assign(frames, 0.0f);
+        discard.assign(frames, 0.0f);
     } catch (...) {
         return false;
     }
-    capacity = static_cast<uint32_t>(setup.blockSize);
+    capacity = frames;
+    // As the module starts at Open: the rate taken if usable, the state at its reset point.
+    const auto rate = static_cast<float>(sampleRate);
+    for (vexa::LadderState& state : states) {
+        state = vexa::LadderState{};
+        state.setSampleRate(rate);
+        state.start();
+    }
+    config = {poles[polesCurrent].moduleValue, types[typeCurrent].moduleValue != 0};
     polesApplied = polesCurrent;
     typeApplied = typeCurrent;
     heard = targets;
@@ -99,33 +102,36 @@ void FilterEngine::setTypePosition(float position) { typeCurrent = roundedPositi
 
 void FilterEngine::applyLists() {
     if (polesCurrent != polesApplied) {
-        channel->selectPoles(poles[polesCurrent].moduleValue);
+        // A change of configuration while running, as the module makes it.
+        config.poles = poles[polesCurrent].moduleValue;
+        for (vexa::LadderState& state : states) state.restart(vexa::LadderState::feedbackKeptOnSwitch);
         polesApplied = polesCurrent;
     }
     if (typeCurrent != typeApplied) {
-        channel->selectType(types[typeCurrent].moduleValue);
+        config.highPass = types[typeCurrent].moduleValue != 0;
         typeApplied = typeCurrent;
     }
 }
 
-void FilterEngine::process(const float* signal, float* output, uint32_t frames,
+void FilterEngine::process(const float* const* signals, float* const* outputs, uint32_t frames,
                            const std::array<const float*, controlCount>& cv) {
-    if (channel == nullptr) {
-        if (output != nullptr) std::fill(output, output + frames, 0.0f);
+    if (capacity == 0) {
+        for (uint32_t c = 0; outputs != nullptr && c < channelCount(); ++c) {
+            if (outputs[c] != nullptr) std::fill(outputs[c], outputs[c] + frames, 0.0f);
+        }
         return;
     }
-    // A host that keeps its promise of the largest block gets exactly one module block per call.
+    // A host that keeps its promise of the largest block gets exactly one block per call.
     for (uint32_t done = 0; done < frames;) {
         const uint32_t count = std::min(capacity, frames - done);
         std::array<const float*, controlCount> piece{};
         for (std::size_t i = 0; i < controlCount; ++i) piece[i] = cv[i] != nullptr ? cv[i] + done : nullptr;
-        runBlock(signal != nullptr ? signal + done : nullptr, output != nullptr ? output + done : nullptr, count,
-                 piece);
+        runBlock(signals, outputs, done, count, piece);
         done += count;
     }
 }
 
-void FilterEngine::runBlock(const float* signal, float* output, uint32_t frames,
+void FilterEngine::runBlock(const float* const* signals, float* const* outputs, uint32_t done, uint32_t frames,
                             const std::array<const float*, controlCount>& cv) {
     if (frames == 0) return;
     if (!started) {
@@ -135,10 +141,10 @@ void FilterEngine::runBlock(const float* signal, float* output, uint32_t frames,
     }
     applyLists();
 
-    float* const controlBuffers[controlCount] = {channel->pitch(), channel->resonance(), channel->zing()};
     for (std::size_t i = 0; i < controlCount; ++i) {
-        float* buffer = controlBuffers[i];
+        float* buffer = controlBuffers[i].data();
         if (cv[i] != nullptr) {
+            // Copied: a host may hand the same buffer to a CV input and an output.
             std::memcpy(buffer, cv[i], frames * sizeof(float));
             bufferIsConstant[i] = false;
         } else if (targets[i] != heard[i]) {
@@ -155,14 +161,14 @@ void FilterEngine::runBlock(const float* signal, float* output, uint32_t frames,
         }
     }
 
-    float* in = channel->signal();
-    if (signal != nullptr) {
-        std::memcpy(in, signal, frames * sizeof(float));
-    } else {
-        std::fill(in, in + frames, 0.0f);
+    const std::span<const float> pitch(controlBuffers[index(Control::pitch)].data(), frames);
+    const std::span<const float> resonance(controlBuffers[index(Control::resonance)].data(), frames);
+    const std::span<const float> zing(controlBuffers[index(Control::zing)].data(), frames);
+    for (uint32_t c = 0; c < channelCount(); ++c) {
+        const float* signal = signals != nullptr && signals[c] != nullptr ? signals[c] + done : silence.data();
+        float* output = outputs != nullptr && outputs[c] != nullptr ? outputs[c] + done : discard.data();
+        vexa::processBlock(states[c], config, {{signal, frames}, pitch, resonance, zing, {output, frames}});
     }
-    channel->process(static_cast<int32_t>(frames));
-    if (output != nullptr) std::memcpy(output, channel->output(), frames * sizeof(float));
 }
 
 }  // namespace vexaplugin

@@ -1,12 +1,13 @@
-// The plug-ins' audio core: one filter channel run block by block for a plug-in host, with its controls.
+// The plug-ins' audio core: the filter core run block by block for a plug-in host, one state per channel, with its controls.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "dsp/LadderState.h"
+#include "dsp/ProcessBlock.h"
 #include "hostlib/FilterChannel.h"
 
 namespace vexaplugin {
@@ -32,17 +33,21 @@ struct Choice {
     int16_t moduleValue;
 };
 
-/// The module's filter, driven the way `vexa-host render` drives it, with the
+/// The module's filter core, one state per channel and one set of controls
+/// for all of them, run as `vexa-host render` runs the module, with the
 /// plug-in host's process calls as its blocks (one call, one block).
 ///
 /// Control values are volts; a value that changes between two blocks ramps
 /// linearly across the next block, ending on the new value. Poles and Type
-/// are positions in the module's own lists. Nothing in process() allocates,
-/// locks, calls the system or throws.
+/// are positions in the module's own lists, and a change of Poles restarts
+/// every channel as the module does. Nothing in process() allocates, locks,
+/// calls the system or throws.
 class FilterEngine {
 public:
-    /// Reads the module's pin descriptions (defaults, list texts).
-    FilterEngine();
+    /// Reads the module's pin descriptions (defaults, list texts); `channels` is at least 1.
+    explicit FilterEngine(uint32_t channels = 1);
+
+    uint32_t channelCount() const { return static_cast<uint32_t>(states.size()); }
 
     /// Poles choices in the order of the module's list text.
     const std::vector<Choice>& poleChoices() const { return poles; }
@@ -54,10 +59,10 @@ public:
     float defaultVolts(Control control) const { return defaults[index(control)]; }
 
     /// The largest block a host may promise, in samples (about 22 s at 48 kHz):
-    /// the filter's buffers for it take 20 MB. A larger promise is refused.
+    /// the buffers for it take 16 MB. A larger promise is refused.
     static constexpr uint32_t largestBlockFrames = 1u << 20;
 
-    /// Makes a fresh filter for this sample rate (Hz) and largest block (samples).
+    /// Makes a fresh filter of every channel for this sample rate (Hz) and largest block (samples).
     /// Allocates: call it at activation, never while processing. The current
     /// control and list values are the filter's starting values. Returns false,
     /// leaving no filter (process() writes silence), when the block is larger than
@@ -73,18 +78,19 @@ public:
     uint32_t polesPosition() const { return polesCurrent; }
     uint32_t typePosition() const { return typeCurrent; }
 
-    /// Filters one block. `signal` may be null (silence), `output` may be null
-    /// (discarded) or the same buffer as `signal`. Each non-null entry of `cv`
-    /// replaces its control for this block with samples in the module's own
-    /// convention (1.0 = 10 V). A block longer than the prepared largest one is
-    /// run in pieces of that size.
-    void process(const float* signal, float* output, uint32_t frames,
+    /// Filters one block of every channel: `signals[c]` into `outputs[c]`.
+    /// Either array, or an entry of it, may be null (silence in, output
+    /// discarded); an output may be the same buffer as its own channel's
+    /// signal. Each non-null entry of `cv` replaces its control for this block
+    /// with samples in the module's own convention (1.0 = 10 V). A block longer
+    /// than the prepared largest one is run in pieces of that size.
+    void process(const float* const* signals, float* const* outputs, uint32_t frames,
                  const std::array<const float*, controlCount>& cv = {});
 
 private:
     static std::size_t index(Control control) { return static_cast<std::size_t>(control); }
     void applyLists();
-    void runBlock(const float* signal, float* output, uint32_t frames,
+    void runBlock(const float* const* signals, float* const* outputs, uint32_t done, uint32_t frames,
                   const std::array<const float*, controlCount>& cv);
 
     vexahost::FilterPins pins;
@@ -94,7 +100,13 @@ private:
     uint32_t typeDefaultPosition = 0;
     std::array<float, controlCount> defaults{};
 
-    std::unique_ptr<vexahost::FilterChannel> channel;
+    std::vector<vexa::LadderState> states;
+    vexa::BlockConfig config;
+    /// Pitch, Resonance and Zing for the block, in the module's convention.
+    std::array<std::vector<float>, controlCount> controlBuffers;
+    std::vector<float> silence;  ///< the signal of a channel without one
+    std::vector<float> discard;  ///< the output of a channel without one
+    /// Largest block prepared for; 0 when preparing failed and process() writes silence.
     uint32_t capacity = 0;
     /// Until the first block after prepare() has run, changes apply at once: nothing has been heard yet.
     bool started = false;
@@ -102,7 +114,7 @@ private:
     std::array<float, controlCount> targets{};
     /// The value each control had at the end of the last block.
     std::array<float, controlCount> heard{};
-    /// Whether the pin buffer holds `heard` as a constant over the whole capacity.
+    /// Whether the control buffer holds `heard` as a constant over the whole capacity.
     std::array<bool, controlCount> bufferIsConstant{};
     uint32_t polesCurrent = 0;
     uint32_t typeCurrent = 0;

@@ -144,8 +144,7 @@ protected:
             cv[static_cast<std::size_t>(cvInputs[i])] = inputs != nullptr ? inputs[i + 1] : nullptr;
         }
 #endif
-        engine.process(inputs != nullptr ? inputs[0] : nullptr, outputs != nullptr ? outputs[0] : nullptr, frames,
-                       cv);
+        engine.process(inputs, outputs, frames, cv);
     }
 
 private:

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "filter/CoefficientUpdate.h"
+#include "dsp/CoefficientUpdate.h"
 
 namespace vexaplugin {
 

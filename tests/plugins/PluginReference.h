@@ -8,13 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "host/ModuleInterface.h"
+#include "filter/Exports.h"
 #include "hostlib/FilterChannel.h"
 #include "hostlib/PinChoices.h"
-
-extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
-extern "C" HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
-                                                   void* hostHandle);
 
 namespace pluginreference {
 

@@ -8,25 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "vexa-host/FilterSettings.h"
 #include "vexa-host/measure/FrequencyResponse.h"
 
 namespace vexahost {
 
-/// What `vexa-host response` is asked to do. Empty texts mean the pin's own default.
-struct ResponseRequest {
-    std::string modulePath;
-    /// One configuration (label or value), or every one of them.
-    std::string poles;
+/// What `vexa-host response` is asked to do: the filter's settings, with two
+/// extensions of their texts (the type "both", and Resonance as one or more
+/// comma-separated values, one curve each), and what to measure.
+struct ResponseRequest : FilterSettings {
+    /// Every configuration instead of the one in `poles`.
     bool allConfigurations = false;
-    /// "LP", "HP" (or their numbers) or "both".
-    std::string type;
-    std::string pitch;
-    /// One or more values in volts, comma separated: one curve each.
-    std::string resonance;
-    std::string zing;
-    int sampleRate = 48000;
     int points = 241;
-    int32_t blockSize = 64;
     /// The resonant peak against Pitch 2 V to 10 V instead of the curves.
     bool peaks = false;
 

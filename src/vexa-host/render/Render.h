@@ -8,30 +8,25 @@
 #include <string>
 #include <vector>
 
+#include "vexa-host/FilterSettings.h"
+
 namespace vexahost {
 
-/// What `vexa-host render` is asked to do. Empty pin texts mean the pin's own default.
-struct RenderRequest {
-    std::string modulePath;
+/// What `vexa-host render` is asked to do: the filter's settings, and what to
+/// filter into which file. The sample rate is the built-in signal's; a file's
+/// own rate takes its place.
+struct RenderRequest : FilterSettings {
     /// An audio file to filter; empty when a built-in signal is rendered.
     std::string inputPath;
     /// A built-in signal ("saw:110", "riff", ...) with its length, rate and peak level.
     std::string signal;
     double durationSeconds = 4.0;
-    int sampleRate = 48000;
     double levelVolts = 5.0;
 
     std::string outputPath;
     /// "16", "24" or "32" (float); empty: the container's default.
     std::string bits;
     bool replaceExisting = false;
-
-    std::string poles;
-    std::string type;
-    std::string pitch;
-    std::string resonance;
-    std::string zing;
-    int32_t blockSize = 64;
 };
 
 /// What a finished render wrote.

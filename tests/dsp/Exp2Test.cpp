@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "filter/CoefficientUpdate.h"
-#include "filter/Exp2.h"
+#include "CoefficientUpdate.h"
+#include "Exp2.h"
 
 namespace vexatest {
 namespace {

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 
-#include "filter/Exp2.h"
-#include "filter/ResonanceCurve.h"
+#include "Exp2.h"
+#include "ResonanceCurve.h"
 
 namespace vexa {
 

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "common/AsWritten.h"
-#include "filter/CoefficientUpdate.h"
-#include "filter/PoleConfigs.h"
+#include "CoefficientUpdate.h"
+#include "PoleConfigs.h"
 
 namespace vexatest {
 namespace {
@@ -29,7 +29,7 @@ Coefficients update(const UpdateParameters& parameters, float pitch, float reson
 
 Coefficients updateFor(std::size_t poles, float pitch, float resonance = 0.5f, float zing = 1.0f) {
     const PoleConfig& config = poleConfigs[poles];
-    return update(poleUpdates[poles], pitch, resonance, zing, rate44k, config.coefficientUse());
+    return update(poleConfigs[poles].update, pitch, resonance, zing, rate44k, config.coefficientUse());
 }
 
 TEST(CutoffLimits, AreComputedOnceAtLoad) {
@@ -203,13 +203,13 @@ TEST(ConfigUpdate, PitchOffsetsMoveTheLimits) {
 TEST(ConfigUpdate, OnlyTheCoefficientsAConfigurationUsesAreWritten) {
     const PoleConfig& light = poleConfigs[5];
     Coefficients c{{7.0f, 7.0f, 7.0f, 7.0f}, 0.0f};
-    updateCoefficients(poleUpdates[5], light.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
+    updateCoefficients(poleConfigs[5].update, light.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
     EXPECT_NE(c.q[0], 7.0f);
     EXPECT_EQ(c.q[1], 7.0f);
     EXPECT_EQ(c.q[2], 7.0f);
     EXPECT_EQ(c.q[3], 7.0f);
     const PoleConfig& full = poleConfigs[2];
-    updateCoefficients(poleUpdates[2], full.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
+    updateCoefficients(poleConfigs[2].update, full.coefficientUse(), 0.5f, 0.5f, 1.0f, rate44k, c);
     EXPECT_TRUE(matchesAsWritten(c.q[1], "-0.955441"));  // 0.994375 * k at 311.127 Hz
     EXPECT_EQ(c.q[2], 7.0f);
     EXPECT_FLOAT_EQ(c.q[3], c.q[0] * 1.000625f);
@@ -248,7 +248,7 @@ TEST(StableRange, DetunedCoefficientOfFourThreeStaysBelowOneAtTheTopOfLowRates) 
     // and kB = 1.0038 k would lie above 1.
     const float rate22k = 2.0f / 22050.0f;
     const CoefficientUse use = poleConfigs[28].coefficientUse();
-    const Coefficients top = update(poleUpdates[28], 1.05f, 0.0f, 0.01f, rate22k, use);
+    const Coefficients top = update(poleConfigs[28].update, 1.05f, 0.0f, 0.01f, rate22k, use);
     EXPECT_GT(top.q[0], 0.99f);
     EXPECT_EQ(top.q[2], stableCoefficientCeiling);
     // At 44.1 kHz and above the top stays inside and is left as computed.

@@ -1,5 +1,5 @@
 // The cutoff limits, computed once when the library is loaded.
-#include "filter/CoefficientUpdate.h"
+#include "CoefficientUpdate.h"
 
 namespace vexa {
 

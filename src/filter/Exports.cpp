@@ -1,7 +1,8 @@
 // The library's two exports and its entry function.
+#include "filter/Exports.h"
+
 #include <new>
 
-#include "host/ModuleInterface.h"
 #include "filter/LadderFilter.h"
 
 #if defined(_WIN32)
@@ -34,7 +35,7 @@ const char aboutText[] =
 
 extern "C" {
 
-VEXA_EXPORT int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties) {
+int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties) {
     properties->interfaceVersion = ModuleInterfaceVersion;
     if (index != 0) return 0;
     properties->id = moduleId;
@@ -43,8 +44,7 @@ VEXA_EXPORT int32_t VEXA_CALL getModuleProperties(int32_t index, ModulePropertie
     return 1;
 }
 
-VEXA_EXPORT HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback,
-                                                   void* hostHandle) {
+HostModuleRecord* VEXA_CALL makeModule(int32_t index, int32_t type, HostCallback callback, void* hostHandle) {
     if (index != 0 || type != AudioInstanceType) return nullptr;
     auto* filter = new (std::nothrow) vexa::LadderFilter(callback, hostHandle);
     return filter == nullptr ? nullptr : filter->hostRecord();

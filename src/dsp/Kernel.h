@@ -5,10 +5,13 @@
 #include <cstddef>
 #include <utility>
 
-#include "filter/CoefficientUpdate.h"
-#include "filter/LadderFilter.h"
-#include "filter/PoleConfigs.h"
-#include "filter/Saturator.h"
+#include "BlockTail.h"
+#include "CoefficientUpdate.h"
+#include "DenormalGuard.h"
+#include "LadderState.h"
+#include "PoleConfigs.h"
+#include "ProcessBlock.h"
+#include "Saturator.h"
 
 namespace vexa {
 
@@ -92,11 +95,11 @@ inline float runPole(float in, float fb, const Coefficients& c, float& state) {
 template <std::size_t Poles>
 [[gnu::noinline]] void updateFor(float pitch, float resonance, float zing, float freqScale, Coefficients& c) {
     constexpr CoefficientUse use = poleConfigs[Poles].coefficientUse();
-    updateCoefficients(poleUpdates[Poles], use, pitch, resonance, zing, freqScale, c);
+    updateCoefficients(poleConfigs[Poles].update, use, pitch, resonance, zing, freqScale, c);
 }
 
 /// What the sample loop carries from one sample to the next, copied out of the
-/// filter at the start of a block and back at its end (where it lives in
+/// filter's state at the start of a block and back at its end (where it lives in
 /// between: see BlockKernel::run). The coefficients are kept apart: the update
 /// writes them through a reference, and what it can see cannot stay in registers.
 struct LoopState {
@@ -105,16 +108,16 @@ struct LoopState {
     float lastPitch, lastResonance, lastZing;  ///< inputs of the last coefficient update
     bool resetPending;
 
-    explicit LoopState(const LadderFilter& f)
-        : s{f.s1, f.s2, f.s3, f.s4, f.s5},
+    explicit LoopState(const LadderState& f)
+        : s{f.s[0], f.s[1], f.s[2], f.s[3], f.s[4]},
           fb(f.fb),
           lastPitch(f.lastPitch),
           lastResonance(f.lastResonance),
           lastZing(f.lastZing),
           resetPending(f.resetPending) {}
 
-    void storeInto(LadderFilter& f) const {
-        f.s1 = s[0], f.s2 = s[1], f.s3 = s[2], f.s4 = s[3], f.s5 = s[4];
+    void storeInto(LadderState& f) const {
+        f.s[0] = s[0], f.s[1] = s[1], f.s[2] = s[2], f.s[3] = s[3], f.s[4] = s[4];
         f.fb = fb;
         f.lastPitch = lastPitch, f.lastResonance = lastResonance, f.lastZing = lastZing;
         f.resetPending = resetPending;
@@ -128,22 +131,22 @@ class BlockKernel {
     static constexpr std::size_t poleCount = config.poleCount();
     static constexpr std::size_t tap = config.tap();
     static constexpr std::size_t feedbackPole = config.feedbackPole();
-    static constexpr int32_t forcedInterval = poleUpdates[Poles].forcedUpdateInterval;
+    static constexpr int32_t forcedInterval = config.update.forcedUpdateInterval;
     // Linear feedback of the boosted tap: the boost joins the feedback gain,
     // one multiplication less between one sample and the next.
     static constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
 public:
-    BlockKernel(LadderFilter& f, int32_t start, int32_t n, Coefficients& coefficients)
-        : filter(f),
-          signal(f.signalIn + start),
-          pitch(f.pitchIn + start),
-          resonance(f.resonanceIn + start),
-          out(f.output + start),
-          count(n),
-          zing(zingRange.hold(controlValue(f.zingIn[start], zingRange))),
+    BlockKernel(LadderState& f, const BlockIo& io, Coefficients& coefficients)
+        : state(f),
+          signal(io.signal.data()),
+          pitch(io.pitch.data()),
+          resonance(io.resonance.data()),
+          out(io.output.data()),
+          count(static_cast<int32_t>(io.output.size())),
+          zing(zingRange.hold(controlValue(io.zing[0], zingRange))),
           freqScale(f.freqScale),
-          outGain(f.outGain),
+          outGain(config.outGain),
           c(coefficients),
           kept(f) {}
 
@@ -204,7 +207,7 @@ private:
             current = 1 - current;
         }
         for (; i < count; ++i) runSample(st, i, finiteOrZero(signal[i]));
-        st.storeInto(filter);
+        st.storeInto(state);
     }
 
     /// The update at one position, worked out before the samples that precede it.
@@ -294,7 +297,7 @@ private:
         }
     }
 
-    LadderFilter& filter;
+    LadderState& state;
     const float* const signal;
     const float* const pitch;
     const float* const resonance;
@@ -307,13 +310,22 @@ private:
     LoopState kept;
 };
 
-/// Processes one block of configuration `Poles`.
+/// Runs one block of configuration `Poles` through the chain (the block tail not included).
 template <std::size_t Poles, bool HighPass>
-void processBlock(LadderFilter& filter, int32_t start, int32_t count) {
-    Coefficients c{{filter.k, filter.kA, filter.kB, filter.kC}, filter.resFeedback};
-    BlockKernel<Poles, HighPass>(filter, start, count, c).run();
-    filter.k = c.q[0], filter.kA = c.q[1], filter.kB = c.q[2], filter.kC = c.q[3];
-    filter.resFeedback = c.resFeedback;
+void runKernel(LadderState& state, const BlockIo& io) {
+    Coefficients c = state.coefficients;
+    BlockKernel<Poles, HighPass>(state, io, c).run();
+    state.coefficients = c;
+}
+
+/// The block function of configuration `Poles` and output type `HighPass`:
+/// the sample loop, then the overload envelope and the runaway guard.
+template <std::size_t Poles, bool HighPass>
+void runBlock(LadderState& state, const BlockIo& io) {
+    if (io.output.empty()) return;
+    const DenormalGuard guard;
+    runKernel<Poles, HighPass>(state, io);
+    finishBlock(state, io.output.data(), static_cast<int32_t>(io.output.size()));
 }
 
 }  // namespace vexa

@@ -4,8 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-#include "filter/CoefficientUpdate.h"
+#include "CoefficientUpdate.h"
 
 namespace vexa {
 
@@ -78,16 +79,30 @@ enum class FeedbackForm : uint8_t {
     linear,  ///< fb = y * resFeedback
 };
 
-/// One configuration as the sample loop runs it; its control-rate update has a
-/// row of its own (`UpdateParameters`).
+/// A configuration's entry in the Poles list text: the text between its commas,
+/// blanks included, exactly as hosts have always read it, and where it stands.
+struct ListItem {
+    const char* text;      ///< "<name> Pole=<value>", with the list's own blanks
+    std::size_t position;  ///< 0 for the first entry of the list
+};
+
+/// One configuration: the list entry that names it, its chain as the sample
+/// loop runs it, and its control-rate update.
 struct PoleConfig {
-    const char* name;
+    ListItem list;
     PoleChain chain;
     Routing routing;
     float boostSlope;  ///< extra gain per unit of Pitch below 0.5 (5 V)
     FeedbackForm feedback;
+    UpdateParameters update;
     float outGain;
 
+    /// The label without the word Pole: "2:4f".
+    constexpr std::string_view name() const {
+        std::string_view label = list.text;
+        label.remove_prefix(label.find_first_not_of(' '));
+        return label.substr(0, label.find(' '));
+    }
     constexpr std::size_t poleCount() const { return chain.count; }
     constexpr std::size_t tap() const { return routing.tap == chainsLastPole ? chain.count : routing.tap; }
     constexpr std::size_t feedbackPole() const {

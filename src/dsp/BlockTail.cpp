@@ -1,10 +1,10 @@
 // The overload envelope and the runaway guard, run after every block.
-#include "filter/BlockTail.h"
+#include "BlockTail.h"
 
 #include <array>
 
-#include "filter/CoefficientUpdate.h"
-#include "filter/LadderFilter.h"
+#include "CoefficientUpdate.h"
+#include "LadderState.h"
 
 namespace vexa {
 
@@ -42,8 +42,8 @@ float overloadFactor(int32_t counter) {
     return overloadHold;
 }
 
-void finishBlock(LadderFilter& filter, float* output, int32_t count) {
-    int32_t counter = filter.overloadCounter;
+void finishBlock(LadderState& state, float* output, int32_t count) {
+    int32_t counter = state.overloadCounter;
     if (output[0] > overloadThreshold) {
         if (counter == 0) {
             counter = overloadFromRest;
@@ -56,15 +56,15 @@ void finishBlock(LadderFilter& filter, float* output, int32_t count) {
         for (int32_t i = 0; i < count; ++i) output[i] *= factor;
         --counter;
     }
-    filter.overloadCounter = counter;
+    state.overloadCounter = counter;
 
     // Whatever the input did, the host only ever sees finite samples within the
     // ceiling, and a state that ran away is started afresh as at a change of
     // configuration.
     for (int32_t i = 0; i < count; ++i) output[i] = withinCeiling(finiteOrZero(output[i]));
-    const bool stateSound = withinLimit(filter.s1) && withinLimit(filter.s2) && withinLimit(filter.s3) &&
-                            withinLimit(filter.s4) && withinLimit(filter.s5) && withinLimit(filter.fb);
-    if (!stateSound) filter.resetState(0.0f);
+    const bool stateSound = withinLimit(state.s[0]) && withinLimit(state.s[1]) && withinLimit(state.s[2]) &&
+                            withinLimit(state.s[3]) && withinLimit(state.s[4]) && withinLimit(state.fb);
+    if (!stateSound) state.restart(0.0f);
 }
 
 }  // namespace vexa
