@@ -93,13 +93,18 @@ else
   apt_install() { apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$@" 2>&1 | tee "$log"; }
   # All at once; when that fails, one by one, to learn which cannot be installed.
   if ! apt_install "${missing[@]}"; then
-    say "that failed; trying the packages one by one"
-    for p in "${missing[@]}"; do
-      installed "$p" && continue
-      apt_install "$p" >/dev/null || reason[$p]=$(last_error "$log")
-      [ -n "${reason[$p]:-}" ] || installed "$p" || reason[$p]="apt-get could not install it"
-    done
+    if [ ${#missing[@]} -eq 1 ]; then
+      reason[${missing[0]}]=$(last_error "$log")
+    else
+      say "that failed; trying the packages one by one"
+      for p in "${missing[@]}"; do
+        installed "$p" || apt_install "$p" >/dev/null || reason[$p]=$(last_error "$log")
+      done
+    fi
   fi
+  for p in "${missing[@]}"; do
+    installed "$p" || [ -n "${reason[$p]:-}" ] || reason[$p]="apt-get did not install it"
+  done
 fi
 
 failed=()
