@@ -122,13 +122,13 @@ done
 advice() {
   [ -z "$update_error" ] || say "  (the package index update failed too: $update_error)"
   say "What you can do: wait for the Debian mirror to finish syncing and run this again;"
-  say "meanwhile run the targets that do not need $1 (\`make demo\` and the builds need no Wine)."
+  say "meanwhile run the targets that do not need $1 (\`make demo\` and the builds need no Wine, \`make test\` no 32-bit Wine)."
 }
 
 if [ ${#failed[@]} -ne 0 ]; then
   say "cannot install what $targets needs:"
   for p in "${failed[@]}"; do say "  $p: ${reason[$p]}"; done
-  advice "them"
+  if [ ${#failed[@]} -eq 1 ]; then advice it; else advice them; fi
   exit 1
 fi
 for p in "${wanted[@]}"; do
