@@ -121,7 +121,11 @@ done
 
 advice() {
   [ -z "$update_error" ] || say "  (the package index update failed too: $update_error)"
-  say "What you can do: wait for the Debian mirror to finish syncing and run this again;"
+  if [ "$(id -u)" -ne 0 ]; then
+    say "What you can do: run this as root (sudo), or install the packages above first;"
+  else
+    say "What you can do: wait for the Debian mirror to finish syncing and run this again;"
+  fi
   say "meanwhile run the targets that do not need $1 (\`make demo\` and the builds need no Wine, \`make test\` no 32-bit Wine)."
 }
 
