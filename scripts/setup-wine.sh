@@ -194,8 +194,13 @@ prepare_i386() {
   echo "$emulated"
 }
 
-if [ -z "$i386_problem" ] && ! emulated=$(prepare_i386); then
-  i386_problem=$emulated
+if [ -z "$i386_problem" ]; then
+  # Not as a condition, which would switch off set -e inside.
+  set +e
+  emulated=$(set -e; prepare_i386)
+  rc=$?
+  set -e
+  [ "$rc" -eq 0 ] || i386_problem=${emulated:-"setting up 32-bit programs failed (exit status $rc, see above)"}
 fi
 [ -z "$i386_problem" ] || log "warning: 32-bit Windows programs cannot run: $i386_problem; setting up the 64-bit part only"
 
