@@ -1,32 +1,145 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need, once.
-# Safe to run again: packages already present are not touched. Further package
-# names on the command line (as `make ardour-test` gives) are installed too.
+# Installs the Debian packages one need of the project lists, those that are missing.
+#
+#   scripts/install-deps.sh build|test|bench|ardour
+#
+#   build   compilers, libraries, plotting, DPF and the LV2/JACK hosts: `make`,
+#           every build and `make demo` (no Wine)
+#   test    build + Wine + the test tools: `make test`; without the 32-bit Wine
+#           (wine32:i386) it still succeeds, says so, and leaves a note in
+#           build/missing-packages/ for scripts/run-tests.sh
+#   bench   build + Wine, the 32-bit one included: `make bench`
+#   ardour  build + Ardour: `make ardour-test`
+#
+# A failing package index update (a mirror in mid-sync) is only a warning: it
+# is retried, then the install goes on with the index there is. The script
+# fails only when a package the need requires cannot be installed, and then
+# names it with apt's reason.
+#
+# Environment: INSTALL_DEPS_UPDATE_TRIES (default 3) and
+# INSTALL_DEPS_UPDATE_PAUSE (seconds between them, default 5).
 set -euo pipefail
 
-native_packages=(
+# --- The lists: a package goes into the one list of the need that first needs it.
+build_packages=(
   cmake g++ clang make pkg-config python3
   googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
-  qemu-user-static
   dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev
-  ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0-plugins-good
-  "$@"
 )
-i386_packages=(wine wine64 wine32:i386)
+# 64-bit Wine; qemu-user-static runs the 32-bit loader where the kernel cannot.
+wine_packages=(wine wine64 qemu-user-static)
+# The 32-bit loader, for the product's own build: the win32 suites and timings.
+wine32_packages=(wine32:i386)
+# Tools only the test suites use: third-party LV2 hosts.
+test_packages=(ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0-plugins-good)
+ardour_packages=(ardour)
+
+# What each need requires, and what it only wants (installed when it can be,
+# reported when it cannot: the suites that need it do not run).
+need=${1:-}
+wanted=()
+case "$need" in
+  build)  required=("${build_packages[@]}"); targets="\`make\`, the builds and \`make demo\`" ;;
+  test)   required=("${build_packages[@]}" "${wine_packages[@]}" "${test_packages[@]}")
+          wanted=("${wine32_packages[@]}"); targets="\`make test\`" ;;
+  bench)  required=("${build_packages[@]}" "${wine_packages[@]}" "${wine32_packages[@]}"); targets="\`make bench\`" ;;
+  ardour) required=("${build_packages[@]}" "${ardour_packages[@]}"); targets="\`make ardour-test\`" ;;
+  *) echo "usage: $0 build|test|bench|ardour" >&2; exit 2 ;;
+esac
+
+update_tries=${INSTALL_DEPS_UPDATE_TRIES:-3}
+update_pause=${INSTALL_DEPS_UPDATE_PAUSE:-5}
+# One file per wanted package that could not be installed, holding the reason.
+notes="$(cd "$(dirname "$0")/.." && pwd)/build/missing-packages"
+
+say() { echo "install-deps: $*" >&2; }
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+last_error() { grep '^E: ' "$1" | tail -n 1 || true; }
 
 missing=()
-for p in "${native_packages[@]}" "${i386_packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+for p in "${required[@]}" "${wanted[@]}"; do
+  installed "$p" || missing+=("$p")
+done
+for p in "${wanted[@]}"; do
+  installed "$p" && rm -f "$notes/$p"
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+declare -A reason=()
+update_error=
+
 if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: missing packages (${missing[*]}); run as root to install them" >&2
+  for p in "${missing[@]}"; do reason[$p]="not installed, and installing needs root (run this as root)"; done
+else
+  export DEBIAN_FRONTEND=noninteractive
+  say "installing for $targets: ${missing[*]}"
+  if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  for try in $(seq "$update_tries"); do
+    rc=0
+    apt-get update -qq >"$log" 2>&1 || rc=$?
+    if [ "$rc" -eq 0 ]; then update_error=; break; fi
+    update_error=$(grep '^E: ' "$log" | head -n 1 || true)
+    say "warning: package index update failed (try $try of $update_tries): ${update_error:-exit status $rc}"
+    if [ "$try" -lt "$update_tries" ]; then sleep "$update_pause"; fi
+  done
+  [ -z "$update_error" ] || say "going on with the package index as it is"
+
+  apt_install() { apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$@" 2>&1 | tee "$log"; }
+  # All at once; when that fails, one by one, to learn which cannot be installed.
+  if ! apt_install "${missing[@]}"; then
+    if [ ${#missing[@]} -eq 1 ]; then
+      reason[${missing[0]}]=$(last_error "$log")
+    else
+      say "that failed; trying the packages one by one"
+      for p in "${missing[@]}"; do
+        installed "$p" || apt_install "$p" >/dev/null || reason[$p]=$(last_error "$log")
+      done
+    fi
+  fi
+  for p in "${missing[@]}"; do
+    installed "$p" || [ -n "${reason[$p]:-}" ] || reason[$p]="apt-get did not install it"
+  done
+fi
+
+failed=()
+for p in "${required[@]}"; do
+  [ -n "${reason[$p]:-}" ] && failed+=("$p")
+done
+mkdir -p "$notes"
+for p in "${wanted[@]}"; do
+  if [ -n "${reason[$p]:-}" ]; then
+    echo "${reason[$p]}" > "$notes/$p"
+    say "warning: $p could not be installed: ${reason[$p]}"
+  fi
+done
+
+advice() {
+  [ -z "$update_error" ] || say "  (the package index update failed too: $update_error)"
+  if [ "$(id -u)" -ne 0 ]; then
+    say "What you can do: run this as root (sudo), or install the packages above first;"
+  else
+    say "What you can do: wait for the Debian mirror to finish syncing and run this again;"
+  fi
+  say "meanwhile run the targets that do not need $1 (\`make demo\` and the builds need no Wine, \`make test\` no 32-bit Wine)."
+}
+
+if [ ${#failed[@]} -ne 0 ]; then
+  say "cannot install what $targets needs:"
+  for p in "${failed[@]}"; do say "  $p: ${reason[$p]}"; done
+  if [ ${#failed[@]} -eq 1 ]; then advice it; else advice them; fi
   exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+for p in "${wanted[@]}"; do
+  if [ -n "${reason[$p]:-}" ]; then
+    say "  Without $p the suites that need it cannot run: $targets runs the others and reports those as not run."
+    advice "it"
+    break
+  fi
+done
+exit 0

@@ -18,7 +18,8 @@ build/linux/module_benchmarks --benchmark_min_time=0.1 --benchmark_repetitions=3
   --benchmark_format=json --benchmark_out="$out/benchmarks.json" --benchmark_out_format=json > "$out/benchmarks.txt"
 
 echo "bench: the three builds side by side, $rounds rounds"
-bash scripts/setup-wine.sh > /dev/null
+bash scripts/setup-wine.sh > /dev/null ||
+  { echo "bench: the timings of the Windows builds need Wine for 32-bit and 64-bit programs (see above)" >&2; exit 1; }
 for round in $(seq "$rounds"); do
   build/linux/build_timings build/linux/VexaLPFilter2.so > "$out/timings-linux-$round.txt"
   /usr/lib/wine/wine64 build/win64/build_timings.exe | tr -d '\r' > "$out/timings-win64-$round.txt"

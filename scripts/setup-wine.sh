@@ -16,6 +16,11 @@
 #     and that a running 32-bit program's process image is Wine's loader, not
 #     the emulator, wherever the kernel runs 32-bit programs.
 #
+# Without a working 32-bit Wine (wine32:i386 not installed, or its loader
+# does not start) the 64-bit part is still set up and checked. The last line
+# printed says what is ready. Exit status: 0 both, 3 64-bit programs only,
+# 1 neither.
+#
 # Safe to run again and again; when everything is set up it takes about a
 # second.
 #
@@ -54,9 +59,12 @@ log() { echo "setup-wine: $*" >&2; }
 die() { log "error: $*"; exit 1; }
 
 case "$MODE" in auto|qemu) ;; *) die "SETUP_WINE_I386 must be auto or qemu, not '$MODE'";; esac
-for f in "$WINE32" "$WINE64" "$WINESERVER"; do
-  [ -x "$f" ] || die "$f missing; run scripts/install-deps.sh as root first"
+for f in "$WINE64" "$WINESERVER"; do
+  [ -x "$f" ] || die "$f missing; run scripts/install-deps.sh test as root first"
 done
+# Why 32-bit Windows programs cannot run here; empty while they can.
+i386_problem=
+[ -x "$WINE32" ] || i386_problem="the 32-bit loader $WINE32 is not installed (package wine32:i386)"
 
 # One setup at a time per prefix (concurrent wineboots would trample each other).
 # Wine commands below get "9>&-" so that a lingering wineserver does not keep
@@ -159,26 +167,42 @@ leave_i386_to_the_kernel() {
   fi
 }
 
-emulated=1
-[ "$MODE" = qemu ] || leave_i386_to_the_kernel
-if [ "$MODE" = qemu ]; then
-  working_i386_entry || register_qemu_i386
-  i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
-  i386_how="qemu-i386-static via binfmt_misc"
-elif i386_elf_starts; then
-  if working_i386_entry; then
-    i386_how="registered binfmt_misc entry ($(i386_entries | tr '\n' ' ' | sed 's/ $//'))"
+# Run in a subshell: prints 0 when the kernel runs 32-bit programs itself, 1
+# under an emulator; on failure the reason, with exit status 1.
+prepare_i386() {
+  die() { log "error: $*"; echo "$*"; exit 1; }
+  local i386_how emulated=1
+  [ "$MODE" = qemu ] || leave_i386_to_the_kernel
+  if [ "$MODE" = qemu ]; then
+    working_i386_entry || register_qemu_i386
+    i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
+    i386_how="qemu-i386-static via binfmt_misc"
+  elif i386_elf_starts; then
+    if working_i386_entry; then
+      i386_how="registered binfmt_misc entry ($(i386_entries | tr '\n' ' ' | sed 's/ $//'))"
+    else
+      i386_how="native kernel support"
+      emulated=0
+    fi
   else
-    i386_how="native kernel support"
-    emulated=0
+    log "32-bit ELF programs do not start natively; using qemu-i386-static"
+    register_qemu_i386
+    i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
+    i386_how="qemu-i386-static via binfmt_misc"
   fi
-else
-  log "32-bit ELF programs do not start natively; using qemu-i386-static"
-  register_qemu_i386
-  i386_elf_starts || die "32-bit ELF $WINE32 does not start even with $QEMU_I386 registered"
-  i386_how="qemu-i386-static via binfmt_misc"
+  log "32-bit ELF programs start ($i386_how)"
+  echo "$emulated"
+}
+
+if [ -z "$i386_problem" ]; then
+  # Not as a condition, which would switch off set -e inside.
+  set +e
+  emulated=$(set -e; prepare_i386)
+  rc=$?
+  set -e
+  [ "$rc" -eq 0 ] || i386_problem=${emulated:-"setting up 32-bit programs failed (exit status $rc, see above)"}
 fi
-log "32-bit ELF programs start ($i386_how)"
+[ -z "$i386_problem" ] || log "warning: 32-bit Windows programs cannot run: $i386_problem; setting up the 64-bit part only"
 
 # --- 2. Wine prefix ----------------------------------------------------------
 
@@ -187,7 +211,9 @@ prefix_complete() {
   [ -f "$p/system.reg" ] && [ -f "$p/user.reg" ] && [ -f "$p/userdef.reg" ] || return 1
   grep -q '^#arch=win64' "$p/system.reg" || return 1
   [ -f "$p/drive_c/windows/system32/kernel32.dll" ] || return 1
-  [ -f "$p/drive_c/windows/syswow64/kernel32.dll" ] || return 1
+  # The 32-bit half comes from the 32-bit loader; a prefix made without it is
+  # completed once the loader is there.
+  [ -n "$i386_problem" ] || [ -f "$p/drive_c/windows/syswow64/kernel32.dll" ] || return 1
   [ -L "$p/dosdevices/c:" ] || return 1
   # Wine re-runs wineboot when this stamp differs from wine.inf's mtime.
   # (written by Wine as "<seconds>\r\n")
@@ -253,16 +279,25 @@ i386_process_image() {
 }
 
 smoke "$WINE64" 7 120 || die "64-bit Windows program did not run ($WINE64 cmd.exe)"
-if [ "$emulated" -eq 0 ]; then
-  smoke "$WINE32" 7 120 || die "32-bit Windows program did not run ($WINE32 cmd.exe); try SETUP_WINE_I386=qemu"
-  image=$(i386_process_image)
-  case "$image" in
-    "") die "could not see the process image of a 32-bit Windows program" ;;
-    *qemu*) die "32-bit Windows programs run under the emulator $image although the kernel runs them itself" ;;
-  esac
-  log "32-bit Windows programs run natively (process image $image)"
+if [ -n "$i386_problem" ]; then
+  :
+elif [ "$emulated" -eq 0 ]; then
+  if ! smoke "$WINE32" 7 120; then
+    i386_problem="a 32-bit Windows program did not run ($WINE32 cmd.exe); try SETUP_WINE_I386=qemu"
+  else
+    image=$(i386_process_image)
+    case "$image" in
+      "") i386_problem="could not see the process image of a 32-bit Windows program" ;;
+      *qemu*) i386_problem="32-bit Windows programs run under the emulator $image although the kernel runs them itself" ;;
+      *) log "32-bit Windows programs run natively (process image $image)" ;;
+    esac
+  fi
 elif [ -n "${start:-}" ]; then
-  smoke "$WINE32" 7 600 || die "32-bit Windows program did not run ($WINE32 cmd.exe)"
+  smoke "$WINE32" 7 600 || i386_problem="a 32-bit Windows program did not run ($WINE32 cmd.exe)"
 fi
 
+if [ -n "$i386_problem" ]; then
+  echo "Wine ready for 64-bit programs only ('/usr/lib/wine/wine64 PROGRAM.exe'); 32-bit programs cannot run: $i386_problem"
+  exit 3
+fi
 echo "Wine ready: run 32-bit programs with '/usr/lib/wine/wine PROGRAM.exe', 64-bit with '/usr/lib/wine/wine64 PROGRAM.exe' (env: WINEPREFIX=$WINEPREFIX WINEDEBUG=$WINEDEBUG WINEDLLOVERRIDES=$WINEDLLOVERRIDES)"
