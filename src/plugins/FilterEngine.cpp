@@ -48,6 +48,8 @@ uint32_t roundedPosition(float position, std::size_t count, uint32_t current) {
 
 const ControlRange& rangeOf(Control control) { return controlRanges[static_cast<std::size_t>(control)]; }
 
+const vexahost::ModuleEntryPoints& linkedModule() { return moduleEntries; }
+
 FilterEngine::FilterEngine() : pins(vexahost::FilterPins::describe(moduleEntries)) {
     poles = choicesOf(pins.poleChoices);
     types = choicesOf(pins.typeChoices);

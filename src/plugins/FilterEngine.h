@@ -26,6 +26,9 @@ struct ControlRange {
 /// Pitch 0 to 10.5 V, Resonance 0 to 10 V, Zing 0.1 to 50 V.
 const ControlRange& rangeOf(Control control);
 
+/// The module's two entry points, linked into the plug-in.
+const vexahost::ModuleEntryPoints& linkedModule();
+
 /// One entry of an enumerated parameter: the label shown and the module's list value behind it.
 struct Choice {
     std::string label;

@@ -3,25 +3,14 @@
 
 #include "DistrhoPlugin.hpp"
 #include "FilterEngine.h"
+#include "Parameters.h"
 
 START_NAMESPACE_DISTRHO
 
 namespace {
 
 using vexaplugin::Control;
-
-#if VEXA_PLUGIN_CONTROLS_AS_CV
-enum ParameterIndex : uint32_t { polesParameter, typeParameter, parameterCount };
-#else
-enum ParameterIndex : uint32_t {
-    pitchParameter,
-    resonanceParameter,
-    zingParameter,
-    polesParameter,
-    typeParameter,
-    parameterCount
-};
-#endif
+using enum vexaplugin::ParameterIndex;
 
 /// Audio inputs after Signal carry these controls, in this order (CV variant only).
 constexpr Control cvInputs[] = {Control::pitch, Control::resonance, Control::zing};

@@ -1,7 +1,7 @@
 # Copies the plug-in bundles DPF built into the output folder, one subfolder per
 # format as in the usual plug-in folders (lv2/, vst3/, clap/). The LV2 audio and
 # CV ports keep the plain symbols the plug-ins give them (DPF writes "lv2_signal"),
-# and the options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them).
+# and the plug-in's options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them).
 # Run with -DSOURCE=folder -DDESTINATION=folder -DBUNDLES=name|name|...
 string(REPLACE "|" ";" BUNDLES "${BUNDLES}")
 set(required "    lv2:requiredFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
@@ -30,7 +30,8 @@ foreach(bundle IN LISTS BUNDLES)
         string(REPLACE "${port}" "${port}\n        lv2:default ${default} ;\n        lv2:minimum ${minimum} ;\n        lv2:maximum ${maximum} ;" text "${text}")
       endforeach()
       string(REPLACE "lv2:symbol \"lv2_" "lv2:symbol \"" text "${text}")
-      if(text MATCHES "lv2:requiredFeature")
+      # The interface's description keeps its own: its hosts (jalv, Ardour, Carla) all give them.
+      if(text MATCHES "lv2:requiredFeature" AND NOT description MATCHES "_ui\\.ttl$")
         string(REPLACE "${required}" "${optional}" text "${text}")
         if(text MATCHES "lv2:requiredFeature")
           message(FATAL_ERROR "${description}: unexpected required features; see src/plugins/Lv2Entry.cpp")
