@@ -28,7 +28,15 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <X11/Xlib.h>
 #include <dlfcn.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "clap/ext/gui.h"
+#include "clap/ext/timer-support.h"
 #endif
 
 extern "C" int32_t VEXA_CALL getModuleProperties(int32_t index, ModuleProperties* properties);
@@ -116,8 +124,8 @@ const clap_output_events_t noOutput{nullptr, dropEvent};
 /// One plug-in instance, activated and processing.
 class ClapInstance {
 public:
-    ClapInstance() {
-        plugin = library().factory->create_plugin(library().factory, &testHost, "vexa.lp-filter-2");
+    explicit ClapInstance(const clap_host_t* host = &testHost) {
+        plugin = library().factory->create_plugin(library().factory, host, "vexa.lp-filter-2");
         if (plugin == nullptr || !plugin->init(plugin)) throw std::runtime_error("cannot create the plug-in");
         params = static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
         state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
@@ -138,8 +146,10 @@ public:
         active = true;
     }
 
-    /// One process call: `events` first, then `frames` samples. `in` or `out` may be null.
-    clap_process_status process(const float* in, float* out, uint32_t frames, EventList& events) {
+    /// One process call: `events` first, then `frames` samples. `in` or `out` may be null;
+    /// what the plug-in sends back goes to `sent` (dropped by default).
+    clap_process_status process(const float* in, float* out, uint32_t frames, EventList& events,
+                                const clap_output_events_t* sent = &noOutput) {
         float* inChannels[] = {const_cast<float*>(in)};
         float* outChannels[] = {out};
         const clap_audio_buffer_t inputs{inChannels, nullptr, 1, 0, 0};
@@ -152,7 +162,7 @@ public:
         call.audio_inputs_count = 1;
         call.audio_outputs_count = 1;
         call.in_events = events.list();
-        call.out_events = &noOutput;
+        call.out_events = sent;
         return plugin->process(plugin, &call);
     }
 
@@ -564,6 +574,143 @@ TEST(ClapBadInput, MissingBuffersZeroFramesInPlaceAndOversizedBlocks) {
     small.process(in.data(), out.data(), 4096, none);
     EXPECT_TRUE(allFinite(out));
 }
+
+#if !defined(_WIN32)
+// The editor, opened in an X11 window of ours as a host embeds it, driven by
+// real pointer input (xdotool through the X server) while the host processes.
+
+/// The host's side of the editor: one timer, size requests granted.
+struct EditorHostState {
+    clap_id timer = CLAP_INVALID_ID;
+} editorHostState;
+
+const clap_host_gui_t editorHostGui{
+    [](const clap_host_t*) {},
+    [](const clap_host_t*, uint32_t, uint32_t) { return true; },
+    [](const clap_host_t*) { return true; },
+    [](const clap_host_t*) { return true; },
+    [](const clap_host_t*, bool) {},
+};
+const clap_host_timer_support_t editorHostTimer{
+    [](const clap_host_t*, uint32_t, clap_id* id) {
+        editorHostState.timer = *id = 1;
+        return true;
+    },
+    [](const clap_host_t*, clap_id) {
+        editorHostState.timer = CLAP_INVALID_ID;
+        return true;
+    },
+};
+const void* CLAP_ABI editorExtension(const clap_host_t*, const char* id) {
+    if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &editorHostGui;
+    if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &editorHostTimer;
+    return nullptr;
+}
+const clap_host_t editorHost{CLAP_VERSION_INIT, nullptr, "vexa clap test host", "Vexa", "", "1",
+                             editorExtension, noRequest, noRequest, noRequest};
+
+/// What the plug-in sends the host from one process call.
+class SentEvents {
+public:
+    std::vector<std::pair<clap_id, double>> values;
+    std::vector<std::pair<uint16_t, clap_id>> gestures;
+    const clap_output_events_t* list() { return &output; }
+
+private:
+    static bool CLAP_ABI push(const clap_output_events_t* list, const clap_event_header_t* event) {
+        auto* self = static_cast<SentEvents*>(list->ctx);
+        if (event->type == CLAP_EVENT_PARAM_VALUE) {
+            const auto* value = reinterpret_cast<const clap_event_param_value_t*>(event);
+            self->values.emplace_back(value->param_id, value->value);
+        } else if (event->type == CLAP_EVENT_PARAM_GESTURE_BEGIN || event->type == CLAP_EVENT_PARAM_GESTURE_END) {
+            self->gestures.emplace_back(event->type, reinterpret_cast<const clap_event_param_gesture_t*>(event)->param_id);
+        }
+        return true;
+    }
+    clap_output_events_t output{this, push};
+};
+
+TEST(ClapEditor, PointerInputReachesTheDspAsParameterChanges) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "no X display; tests/plugins/with-xvfb.sh gives one";
+    ClapInstance instance(&editorHost);
+    constexpr uint32_t blockFrames = 256;
+    instance.activate(sampleRate, blockFrames);
+    const auto* gui = static_cast<const clap_plugin_gui_t*>(instance.plugin->get_extension(instance.plugin, CLAP_EXT_GUI));
+    const auto* timer = static_cast<const clap_plugin_timer_support_t*>(
+        instance.plugin->get_extension(instance.plugin, CLAP_EXT_TIMER_SUPPORT));
+    ASSERT_NE(gui, nullptr);
+    ASSERT_NE(timer, nullptr);
+    ASSERT_TRUE(gui->is_api_supported(instance.plugin, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE(gui->create(instance.plugin, CLAP_WINDOW_API_X11, false));
+    gui->set_scale(instance.plugin, 1.0);
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE(gui->get_size(instance.plugin, &width, &height));
+    EXPECT_EQ(width, 720u);
+    EXPECT_EQ(height, 400u);
+
+    const Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0, 0);
+    XMapWindow(display, parent);
+    XSync(display, False);
+    clap_window_t window{};
+    window.api = CLAP_WINDOW_API_X11;
+    window.x11 = parent;
+    ASSERT_TRUE(gui->set_parent(instance.plugin, &window));
+    ASSERT_TRUE(gui->show(instance.plugin));
+    // Resizable in its own aspect ratio (DPF makes the editor at set_parent).
+    clap_gui_resize_hints_t hints{};
+    EXPECT_TRUE(gui->get_resize_hints(instance.plugin, &hints));
+    EXPECT_TRUE(hints.preserve_aspect_ratio);
+    EXPECT_EQ(hints.aspect_ratio_width * height, hints.aspect_ratio_height * width);
+    ASSERT_NE(editorHostState.timer, CLAP_INVALID_ID);
+
+    // The host's loop: the editor's timer, then one block, the plug-in's events recorded with it.
+    const std::vector<float> in = stimulus(48000 * 60);
+    std::vector<float> out;
+    std::vector<HostBlock> ran;
+    std::vector<std::pair<uint16_t, clap_id>> gestures;
+    auto hostCycle = [&] {
+        timer->on_timer(instance.plugin, editorHostState.timer);
+        SentEvents sent;
+        EventList none;
+        out.resize(out.size() + blockFrames);
+        const std::size_t done = ran.size() * blockFrames;
+        instance.process(in.data() + done, out.data() + done, blockFrames, none, sent.list());
+        ran.push_back({blockFrames, sent.values});
+        gestures.insert(gestures.end(), sent.gestures.begin(), sent.gestures.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    for (int i = 0; i < 40; ++i) hostCycle();  // the editor maps and draws
+
+    // Pointer input at a point of the editor (design pixels = window pixels at scale 1), then cycles until
+    // the DSP holds `expected` for `id` (at most 10 s, for a loaded machine).
+    auto pointer = [&](const std::string& actions, clap_id id, double expected) {
+        const std::string command = "xdotool mousemove --window " + std::to_string(parent) + " " + actions;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        for (int i = 0; i < 2000 && std::fabs(instance.value(id) - expected) > 1e-4; ++i) hostCycle();
+        EXPECT_NEAR(instance.value(id), expected, 1e-4) << command;
+    };
+    pointer("82 322 click 4", pitch, 5.105);                               // a wheel notch: 1% of 10.5 V
+    pointer("82 322 click --repeat 2 --delay 60 1", pitch, 5.0);           // a double-click: the default
+    pointer("202 322 mousedown 1 mousemove_relative -- 0 -24 mouseup 1", resonance, 6.0);  // 24 px: 1 V
+    pointer("322 322 keydown shift mousedown 1 mousemove_relative -- 0 -24 mouseup 1 keyup shift", zing,
+            10.0 + 0.01 * 49.9);                                           // the same with Shift: a tenth
+    pointer("669 324 click 1", type, 1.0);                                 // HP
+    EXPECT_NE(std::find(gestures.begin(), gestures.end(), std::make_pair<uint16_t, clap_id>(CLAP_EVENT_PARAM_GESTURE_BEGIN, pitch)),
+              gestures.end());
+    EXPECT_NE(std::find(gestures.begin(), gestures.end(), std::make_pair<uint16_t, clap_id>(CLAP_EVENT_PARAM_GESTURE_END, zing)),
+              gestures.end());
+
+    // The sound is the module's with the same changes arriving as automation in the same blocks.
+    std::vector<float> expected = runModule(std::vector<float>(in.begin(), in.begin() + out.size()), ran, blockFrames);
+    EXPECT_EQ(firstDifference(expected, out), expected.size());
+
+    gui->hide(instance.plugin);
+    gui->destroy(instance.plugin);
+    XDestroyWindow(display, parent);
+    XCloseDisplay(display);
+}
+#endif
 
 
 // The host library's list changes between blocks, which the plug-ins rely on.
