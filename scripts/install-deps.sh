@@ -11,6 +11,7 @@ native_packages=(
   libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
   qemu-user-static
   dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev
+  libgl-dev libx11-dev libxext-dev libxrandr-dev libxcursor-dev libgl1-mesa-dri xvfb x11-utils xdotool imagemagick
   "$@"
 )
 i386_packages=(wine wine64 wine32:i386)

@@ -2,8 +2,8 @@
 #include "hostlib/ImpulseResponse.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <complex>
 #include <numbers>
 
 namespace vexahost {
@@ -23,9 +23,9 @@ constexpr double settleWindowSeconds = 0.1;
 constexpr double longestResponseSeconds = 8.0;
 /// Magnitudes below this read as this many decibels.
 constexpr double decibelFloor = -300.0;
-/// The rotating phasor of the transform is set exactly again this often, so
-/// that its rounding never builds up over a long response.
-constexpr std::size_t phasorRefreshInterval = 1024;
+/// Frequencies transformed side by side in one pass over the response: independent
+/// recurrences, which the processor overlaps.
+constexpr std::size_t frequenciesPerPass = 8;
 
 }  // namespace
 
@@ -70,17 +70,33 @@ ImpulseResponse recordImpulseResponse(const ModuleEntryPoints& entries, const Fi
     return response;
 }
 
-double magnitudeAt(const ImpulseResponse& response, double frequency) {
-    const double radiansPerSample = 2.0 * std::numbers::pi * frequency / response.sampleRate;
-    const std::complex<double> step = std::polar(1.0, -radiansPerSample);
-    std::complex<double> sum;
-    std::complex<double> phasor;
-    for (std::size_t n = 0; n < response.samples.size(); ++n) {
-        if (n % phasorRefreshInterval == 0) phasor = std::polar(1.0, -radiansPerSample * static_cast<double>(n));
-        sum += response.samples[n] * phasor;
-        phasor *= step;
+std::vector<double> magnitudesAt(const ImpulseResponse& response, const std::vector<double>& frequencies) {
+    std::vector<double> magnitudes(frequencies.size());
+    const std::vector<double>& x = response.samples;
+    for (std::size_t first = 0; first < frequencies.size(); first += frequenciesPerPass) {
+        const std::size_t count = std::min(frequenciesPerPass, frequencies.size() - first);
+        // s[n] = x[n] + 2 cos(w) s[n-1] - s[n-2]; |X(w)|^2 = s1^2 + s2^2 - 2 cos(w) s1 s2 after the last sample.
+        std::array<double, frequenciesPerPass> twiceCosine{}, s1{}, s2{};
+        for (std::size_t k = 0; k < count; ++k) {
+            twiceCosine[k] = 2.0 * std::cos(2.0 * std::numbers::pi * frequencies[first + k] / response.sampleRate);
+        }
+        for (const double sample : x) {
+            for (std::size_t k = 0; k < frequenciesPerPass; ++k) {
+                const double s0 = sample + twiceCosine[k] * s1[k] - s2[k];
+                s2[k] = s1[k];
+                s1[k] = s0;
+            }
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            const double power = s1[k] * s1[k] + s2[k] * s2[k] - twiceCosine[k] * s1[k] * s2[k];
+            magnitudes[first + k] = std::sqrt(std::max(power, 0.0)) / response.impulse;
+        }
     }
-    return std::abs(sum) / response.impulse;
+    return magnitudes;
+}
+
+double highestMeasuredHz(double sampleRate) {
+    return std::min(highestAudibleHz, highestFractionOfNyquist * sampleRate / 2.0);
 }
 
 std::vector<double> logSpacedFrequencies(double lowHz, double highHz, int count) {

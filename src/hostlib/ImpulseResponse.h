@@ -36,8 +36,16 @@ struct ImpulseResponse {
 ImpulseResponse recordImpulseResponse(const ModuleEntryPoints& entries, const FilterPins& pins,
                                       const ResponseSettings& settings);
 
-/// |H| at one frequency (Hz): the response's discrete-time Fourier transform, summed directly.
-double magnitudeAt(const ImpulseResponse& response, double frequency);
+/// |H| at each frequency (Hz): the response's discrete-time Fourier transform
+/// there, summed directly (Goertzel's recurrence, several frequencies a pass).
+std::vector<double> magnitudesAt(const ImpulseResponse& response, const std::vector<double>& frequencies);
+
+/// The band the responses are measured over: 20 Hz to 20 kHz, ending at 0.95
+/// of the Nyquist frequency where that is lower.
+inline constexpr double lowestMeasuredHz = 20.0;
+inline constexpr double highestAudibleHz = 20000.0;
+inline constexpr double highestFractionOfNyquist = 0.95;
+double highestMeasuredHz(double sampleRate);
 
 /// `count` frequencies spaced evenly on a log scale from `lowHz` to `highHz`.
 std::vector<double> logSpacedFrequencies(double lowHz, double highHz, int count);

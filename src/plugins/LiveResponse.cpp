@@ -39,10 +39,9 @@ std::optional<ResponseCurve> measureCurve(const CurveSettings& settings, const s
     curve.settings = settings;
     curve.frequencies = frequencies;
     curve.oscillates = !response.settled;
-    curve.decibels.reserve(frequencies.size());
-    for (const double frequency : frequencies) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return std::nullopt;
-        curve.decibels.push_back(vexahost::toDecibels(vexahost::magnitudeAt(response, frequency)));
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return std::nullopt;
+    for (const double magnitude : vexahost::magnitudesAt(response, frequencies)) {
+        curve.decibels.push_back(vexahost::toDecibels(magnitude));
     }
     return curve;
 }

@@ -29,6 +29,7 @@
 #include <windows.h>
 #else
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <dlfcn.h>
 
 #include <chrono>
@@ -577,7 +578,8 @@ TEST(ClapBadInput, MissingBuffersZeroFramesInPlaceAndOversizedBlocks) {
 
 #if !defined(_WIN32)
 // The editor, opened in an X11 window of ours as a host embeds it, driven by
-// real pointer input (xdotool through the X server) while the host processes.
+// real pointer input (xdotool through the X server) while the host processes,
+// and redrawn for the host's automation.
 
 /// The host's side of the editor: one timer, size requests granted.
 struct EditorHostState {
@@ -630,7 +632,7 @@ private:
     clap_output_events_t output{this, push};
 };
 
-TEST(ClapEditor, PointerInputReachesTheDspAsParameterChanges) {
+TEST(ClapEditor, PointerInputReachesTheDspAndAutomationMovesTheEditor) {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "no X display; tests/plugins/with-xvfb.sh gives one";
     ClapInstance instance(&editorHost);
@@ -669,14 +671,16 @@ TEST(ClapEditor, PointerInputReachesTheDspAsParameterChanges) {
     std::vector<float> out;
     std::vector<HostBlock> ran;
     std::vector<std::pair<uint16_t, clap_id>> gestures;
-    auto hostCycle = [&] {
+    auto hostCycle = [&](std::vector<std::pair<clap_id, double>> automation = {}) {
         timer->on_timer(instance.plugin, editorHostState.timer);
         SentEvents sent;
-        EventList none;
+        EventList events;
+        for (const auto& [id, value] : automation) events.add(id, value);
         out.resize(out.size() + blockFrames);
         const std::size_t done = ran.size() * blockFrames;
-        instance.process(in.data() + done, out.data() + done, blockFrames, none, sent.list());
-        ran.push_back({blockFrames, sent.values});
+        instance.process(in.data() + done, out.data() + done, blockFrames, events, sent.list());
+        automation.insert(automation.end(), sent.values.begin(), sent.values.end());
+        ran.push_back({blockFrames, automation});
         gestures.insert(gestures.end(), sent.gestures.begin(), sent.gestures.end());
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     };
@@ -700,6 +704,44 @@ TEST(ClapEditor, PointerInputReachesTheDspAsParameterChanges) {
               gestures.end());
     EXPECT_NE(std::find(gestures.begin(), gestures.end(), std::make_pair<uint16_t, clap_id>(CLAP_EVENT_PARAM_GESTURE_END, zing)),
               gestures.end());
+
+    // Automation from the host moves the editor: the response is redrawn, Poles and Type stay as they are.
+    auto picture = [&] {
+        XImage* image = XGetImage(display, parent, 0, 0, width, height, AllPlanes, ZPixmap);
+        std::vector<unsigned long> pixels;
+        for (uint32_t y = 0; image != nullptr && y < height; ++y) {
+            for (uint32_t x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, static_cast<int>(x), static_cast<int>(y)));
+        }
+        if (image != nullptr) XDestroyImage(image);
+        return pixels;
+    };
+    auto changedIn = [&](const std::vector<unsigned long>& a, const std::vector<unsigned long>& b, uint32_t left,
+                         uint32_t top, uint32_t right, uint32_t bottom) {
+        std::size_t changed = 0;
+        for (uint32_t y = top; y < bottom; ++y) {
+            for (uint32_t x = left; x < right; ++x) changed += a.at(y * width + x) != b.at(y * width + x);
+        }
+        return changed;
+    };
+    // Until the picture has held still for 20 cycles: the last curve measured and drawn.
+    auto settledPicture = [&] {
+        std::vector<unsigned long> last = picture();
+        for (int i = 0, still = 0; i < 2000 && still < 20; ++i) {
+            hostCycle();
+            std::vector<unsigned long> now = picture();
+            still = now == last ? still + 1 : 0;
+            last = std::move(now);
+        }
+        return last;
+    };
+    const std::vector<unsigned long> before = settledPicture();
+    hostCycle({{pitch, 8.0}});
+    const std::vector<unsigned long> after = settledPicture();
+    constexpr std::size_t redrawnResponse = 3000;  // of the response panel's 151360 pixels
+    EXPECT_GE(changedIn(before, after, 16, 38, 704, 258), redrawnResponse);
+    EXPECT_GT(changedIn(before, after, 26, 268, 138, 396), 0u) << "the Pitch knob";
+    EXPECT_EQ(changedIn(before, after, 412, 280, 704, 372), 0u) << "Poles and Type";
+    EXPECT_DOUBLE_EQ(instance.value(pitch), 8.0);
 
     // The sound is the module's with the same changes arriving as automation in the same blocks.
     std::vector<float> expected = runModule(std::vector<float>(in.begin(), in.begin() + out.size()), ran, blockFrames);

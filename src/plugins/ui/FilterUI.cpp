@@ -96,7 +96,7 @@ public:
         polesPosition = description.defaultPolesPosition();
         typePosition = description.defaultTypePosition();
         fitToScale(getScaleFactor());
-        requestCurve();
+        curveWanted = true;
     }
 
 protected:
@@ -125,6 +125,12 @@ protected:
 #endif
 
     void uiIdle() override {
+        // One request for all the changes since the last idle call (a host
+        // opening the interface sends every parameter at once).
+        if (curveWanted) {
+            curves.request(settings());
+            curveWanted = false;
+        }
         if (std::optional<vexaplugin::ResponseCurve> finished = curves.takeFinished()) {
             curve = std::move(finished);
             repaint();
@@ -303,7 +309,7 @@ private:
         return now;
     }
 
-    void requestCurve() { curves.request(settings()); }
+    void requestCurve() { curveWanted = true; }
 
     void controlsMoved() {
         requestCurve();
@@ -477,7 +483,7 @@ private:
                 const float x = frequencyX(hz[loudest]);
                 dashedVertical(x, plot.y + 48, plot.bottom(), colour::oscillation);
                 tag(x, plot.y + 38, "self-oscillating at " + formatHz(hz[loudest]), colour::oscillation);
-                label(plot.right() - 6, plot.bottom() - 8, 10.5f, colour::oscillation, ALIGN_RIGHT | ALIGN_BASELINE,
+                label(plot.x + 8, plot.y + 12, 10.5f, colour::oscillation, ALIGN_LEFT | ALIGN_MIDDLE,
                       "the ringing's spectrum, scaled to fit");
             }
         }
@@ -651,6 +657,7 @@ private:
     std::optional<uint32_t> menuHover;
 
     vexaplugin::CurveWorker curves;
+    bool curveWanted = false;
     std::optional<vexaplugin::ResponseCurve> curve;
 
     DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VexaFilterUI)
