@@ -40,6 +40,8 @@ constexpr float bottomDecibels = -72.0f;
 constexpr float decibelsPerLine = 12.0f;
 constexpr double lowestPlottedHz = 20.0;
 constexpr double highestPlottedHz = 20000.0;
+/// Below this sample rate (Hz; a host that has not told its rate yet) no curve is measured.
+constexpr double lowestMeasuredRate = 1000.0;
 /// Where the top of a self-oscillating filter's spectrum is drawn, below the top of the axes.
 constexpr double ringingHeadroomDb = 6.0;
 
@@ -117,7 +119,10 @@ protected:
         repaint();
     }
 
-    void sampleRateChanged(double) override { requestCurve(); }
+    void sampleRateChanged(double) override {
+        requestCurve();
+        repaint();
+    }
 
 #if DISTRHO_PLUGIN_WANT_STATE
     // The CLAP build's state carries the parameters only, which arrive through parameterChanged.
@@ -127,7 +132,7 @@ protected:
     void uiIdle() override {
         // One request for all the changes since the last idle call (a host
         // opening the interface sends every parameter at once).
-        if (curveWanted) {
+        if (curveWanted && getSampleRate() >= lowestMeasuredRate) {
             curves.request(settings());
             curveWanted = false;
         }
