@@ -259,7 +259,9 @@ protected:
     }
 
 private:
+    /// The knobs are the first three parameters, in their order.
     static constexpr uint32_t knobCount = 3;
+    static_assert(pitchParameter == 0 && resonanceParameter == 1 && zingParameter == 2);
 
     struct Placement {
         float scale;
