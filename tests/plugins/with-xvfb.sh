@@ -23,3 +23,8 @@ if [ ! -s "$work/display" ]; then
   exit 1
 fi
 DISPLAY=:$(cat "$work/display") "$@"
+status=$?
+# A command run under Wine leaves Wine's desktop processes on the display:
+# the server stays until they have ended (at once when Wine is not running).
+if command -v wineserver >/dev/null; then wineserver -w; fi
+exit $status
