@@ -761,8 +761,13 @@ TEST(ClapEditor, PointerInputReachesTheDspAndAutomationMovesTheEditor) {
     ASSERT_NE(gui, nullptr);
     ASSERT_TRUE(gui->is_api_supported(instance.plugin, HostWindow::api, false));
     ASSERT_TRUE(gui->create(instance.plugin, HostWindow::api, false));
-    gui->set_scale(instance.plugin, 1.0);
     uint32_t width = 0, height = 0;
+    // 720 x 400 times the host's scale factor.
+    ASSERT_TRUE(gui->set_scale(instance.plugin, 2.0));
+    ASSERT_TRUE(gui->get_size(instance.plugin, &width, &height));
+    EXPECT_EQ(width, 1440u);
+    EXPECT_EQ(height, 800u);
+    ASSERT_TRUE(gui->set_scale(instance.plugin, 1.0));
     ASSERT_TRUE(gui->get_size(instance.plugin, &width, &height));
     EXPECT_EQ(width, 720u);
     EXPECT_EQ(height, 400u);

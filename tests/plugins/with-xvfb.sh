@@ -11,7 +11,7 @@ finish() {
 trap finish EXIT
 
 # Xvfb picks the display and names it on descriptor 3 once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 200); do
   [ -s "$work/display" ] && break
