@@ -676,6 +676,12 @@ public:
             PostMessageA(editor(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         }
     }
+    void type(int x, int y, const std::string& text) {
+        click(x, y);
+        for (const char c : text) PostMessageA(editor(), WM_CHAR, static_cast<WPARAM>(c), 1);
+        PostMessageA(editor(), WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(editor(), WM_KEYUP, VK_RETURN, 1);
+    }
     void dragUp(int x, int y, int pixels, bool shift) {
         pump();
         // The modifiers are read from the thread's keyboard state, which this thread shares with the editor.
@@ -723,6 +729,10 @@ private:
     void pump() {}
     void wheelUp(int x, int y) { xdotool(x, y, "click 4"); }
     void click(int x, int y, int times = 1) { xdotool(x, y, "click --repeat " + std::to_string(times) + " --delay 60 1"); }
+    void type(int x, int y, const std::string& text) {
+        xdotool(x, y, "click 1 type --delay 20 " + text);  // `type` takes every word after it as text
+        xdotool(x, y, "key Return");
+    }
     void dragUp(int x, int y, int pixels, bool shift) {
         const std::string drag = "mousedown 1 mousemove_relative -- 0 -" + std::to_string(pixels) + " mouseup 1";
         xdotool(x, y, shift ? "keydown shift " + drag + " keyup shift" : drag);
@@ -819,6 +829,8 @@ TEST(ClapEditor, PointerInputReachesTheDspAndAutomationMovesTheEditor) {
     expectArrival("a double-click on Pitch: the default", pitch, 5.0);
     host.dragUp(202, 322, 24, false);
     expectArrival("Resonance dragged up 24 pixels: 1 V", resonance, 6.0);
+    host.type(202, 369, "7.25");
+    expectArrival("7.25 typed into Resonance's value", resonance, 7.25);
     host.dragUp(322, 322, 24, true);
     expectArrival("Zing dragged up 24 pixels with Shift: a tenth as far", zing, 10.0 + 0.01 * 49.9);
     host.click(669, 324);

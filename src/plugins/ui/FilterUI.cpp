@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -40,6 +41,11 @@ constexpr float bottomDecibels = -72.0f;
 constexpr float decibelsPerLine = 12.0f;
 constexpr double lowestPlottedHz = 20.0;
 constexpr double highestPlottedHz = 20000.0;
+/// The key that enters a typed value (pugl gives Return as a carriage return).
+constexpr uint32_t returnKey = '\r';
+/// Longest value that can be typed, in characters ("-10.125").
+constexpr std::size_t maximumTypedLength = 8;
+
 /// Below this sample rate (Hz; a host that has not told its rate yet) no curve is measured.
 constexpr double lowestMeasuredRate = 1000.0;
 /// Where the top of a self-oscillating filter's spectrum is drawn, below the top of the axes.
@@ -184,6 +190,20 @@ protected:
             repaint();
             return true;
         }
+        // A click on a knob's value opens it for typing; a click anywhere else closes it unchanged.
+        const bool wasTyping = typing.has_value();
+        typing.reset();
+        for (uint32_t knob = 0; knob < knobCount; ++knob) {
+            if (layout::valueBox(static_cast<int>(knob)).contains(x, y)) {
+                typing = knob;
+                typed.clear();
+                // The keys go to the window with the focus, which an embedded editor must take.
+                getWindow().focus();
+                repaint();
+                return true;
+            }
+        }
+        if (wasTyping) repaint();
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
             if (!layout::knobArea(static_cast<int>(knob)).contains(x, y)) continue;
             editParameter(knob, true);
@@ -250,12 +270,35 @@ protected:
     }
 
     bool onKeyboard(const KeyboardEvent& event) override {
-        if (event.press && event.key == kKeyEscape && menuOpen) {
+        if (!event.press) return false;
+        if (event.key == kKeyEscape && (menuOpen || typing)) {
             menuOpen = false;
+            typing.reset();
             repaint();
             return true;
         }
-        return false;
+        if (!typing) return false;
+        if (event.key == kKeyBackspace && !typed.empty()) {
+            typed.pop_back();
+            repaint();
+        } else if (event.key == returnKey) {
+            enterTyped();
+        }
+        return true;
+    }
+
+    bool onCharacterInput(const CharacterInputEvent& event) override {
+        if (!typing) return false;
+        const uint32_t c = event.character;
+        // Digits and one decimal point (a comma reads as one), a minus sign first.
+        const bool digit = c >= '0' && c <= '9';
+        const bool point = (c == '.' || c == ',') && typed.find('.') == std::string::npos;
+        const bool minus = c == '-' && typed.empty();
+        if ((digit || point || minus) && typed.size() < maximumTypedLength) {
+            typed += point ? '.' : static_cast<char>(c);
+            repaint();
+        }
+        return true;
     }
 
 private:
@@ -317,6 +360,22 @@ private:
     }
 
     void requestCurve() { curveWanted = true; }
+
+    /// The typed value, clamped into the knob's range as the host would, sent as one edit.
+    void enterTyped() {
+        const uint32_t knob = *typing;
+        typing.reset();
+        char* end = nullptr;
+        const float volts = std::strtof(typed.c_str(), &end);
+        if (!typed.empty() && end == typed.c_str() + typed.size() && std::isfinite(volts)) {
+            knobs[knob].set(volts);
+            editParameter(knob, true);
+            setParameterValue(knob, knobs[knob].value());
+            editParameter(knob, false);
+            requestCurve();
+        }
+        repaint();
+    }
 
     void controlsMoved() {
         requestCurve();
@@ -544,8 +603,20 @@ private:
         lineCap(ROUND);
         stroke();
 
-        const float valueY = cy + layout::knobTrackRadius + 14;
-        label(cx, valueY, 13, colour::text, ALIGN_CENTER | ALIGN_MIDDLE, formatVolts(motion.value()));
+        const float valueY = layout::valueBox(knob).centreY();
+        if (typing == static_cast<uint32_t>(knob)) {
+            const Box box = layout::valueBox(knob);
+            beginPath();
+            roundedRect(box.x, box.y, box.width, box.height, 4);
+            fillColor(colour::background);
+            fill();
+            strokeColor(colour::accent);
+            strokeWidth(1.0f);
+            stroke();
+            label(cx, valueY, 13, colour::text, ALIGN_CENTER | ALIGN_MIDDLE, typed + "| V");
+        } else {
+            label(cx, valueY, 13, colour::text, ALIGN_CENTER | ALIGN_MIDDLE, formatVolts(motion.value()));
+        }
         if (knob == static_cast<int>(pitchParameter)) {
             label(cx, valueY + 16, 11.5f, colour::cutoff, ALIGN_CENTER | ALIGN_MIDDLE,
                   formatHz(vexaplugin::nominalCutoffHz(motion.value())));
@@ -662,6 +733,9 @@ private:
     uint32_t typePosition = 0;
     bool menuOpen = false;
     std::optional<uint32_t> menuHover;
+    /// The knob whose value is being typed, and what has been typed.
+    std::optional<uint32_t> typing;
+    std::string typed;
 
     vexaplugin::CurveWorker curves;
     bool curveWanted = false;

@@ -35,6 +35,8 @@ inline constexpr float knobHalfWidth = 56.0f;
 inline constexpr Box knobArea(int knob) {
     return {knobCentres[knob] - knobHalfWidth, 268, 2 * knobHalfWidth, 128};
 }
+/// A knob's value under it, which a click opens for typing.
+inline constexpr Box valueBox(int knob) { return {knobCentres[knob] - 44, knobCentreY + knobTrackRadius + 4, 88, 20}; }
 inline constexpr Box poles{412, 280, 150, 92};
 inline constexpr Box type{582, 280, 122, 92};
 inline constexpr Box typeLow{type.x + 10, type.y + 28, 49, 32};
