@@ -10,8 +10,10 @@ finish() {
 }
 trap finish EXIT
 
-# Xvfb picks the display and names it on descriptor 3 once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# Xvfb picks the display and names it on descriptor 3 once it accepts clients;
+# -noreset keeps it from resetting (and refusing clients meanwhile) each time
+# its last client leaves, as the editors' short-lived connections do.
+Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 200); do
   [ -s "$work/display" ] && break
