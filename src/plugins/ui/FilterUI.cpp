@@ -31,7 +31,7 @@ using vexaui::Box;
 using vexaui::KnobMotion;
 namespace layout = vexaui::layout;
 
-/// Points of the plotted curve: 20 per octave over the ten octaves of 20 Hz to 20 kHz, about
+/// Points of the plotted curve: 24 per octave over the ten octaves of 20 Hz to 20 kHz, about
 /// three design pixels apart.
 constexpr int curvePoints = 241;
 
