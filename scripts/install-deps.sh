@@ -27,13 +27,15 @@ build_packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
   dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev
+  libgl-dev libx11-dev libxext-dev libxrandr-dev libxcursor-dev libgl1-mesa-dri
 )
 # 64-bit Wine; qemu-user-static runs the 32-bit loader where the kernel cannot.
 wine_packages=(wine wine64 qemu-user-static)
 # The 32-bit loader, for the product's own build: the win32 suites and timings.
 wine32_packages=(wine32:i386)
-# Tools only the test suites use: third-party LV2 hosts.
-test_packages=(ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0-plugins-good)
+# Tools only the test suites use: third-party LV2 hosts, a virtual display and screenshots.
+test_packages=(ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0-plugins-good
+  xvfb x11-utils xdotool imagemagick)
 ardour_packages=(ardour)
 
 # What each need requires, and what it only wants (installed when it can be,

@@ -46,6 +46,8 @@ uint32_t roundedPosition(float position, std::size_t count, uint32_t current) {
 
 const ControlRange& rangeOf(Control control) { return controlRanges[static_cast<std::size_t>(control)]; }
 
+const vexahost::ModuleEntryPoints& linkedModule() { return moduleEntries; }
+
 FilterEngine::FilterEngine(uint32_t channels)
     : pins(vexahost::FilterPins::describe(moduleEntries)), states(std::max<uint32_t>(channels, 1)) {
     poles = choicesOf(pins.poleChoices);

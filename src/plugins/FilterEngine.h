@@ -27,11 +27,22 @@ struct ControlRange {
 /// Pitch 0 to 10.5 V, Resonance 0 to 10 V, Zing 0.1 to 50 V.
 const ControlRange& rangeOf(Control control);
 
+/// The module's two entry points, linked into the plug-in.
+const vexahost::ModuleEntryPoints& linkedModule();
+
 /// One entry of an enumerated parameter: the label shown and the module's list value behind it.
 struct Choice {
     std::string label;
     int16_t moduleValue;
 };
+
+/// List position of the entry labelled `label` (the module's own labels), or 0.
+inline uint32_t positionOf(const std::vector<Choice>& choices, const char* label) {
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        if (choices[i].label == label) return static_cast<uint32_t>(i);
+    }
+    return 0;
+}
 
 /// The module's filter core, one state per channel and one set of controls
 /// for all of them, run as `vexa-host render` runs the module, with the

@@ -148,14 +148,6 @@ protected:
     }
 
 private:
-    /// List position of the entry labelled `label`; the table's labels are the module's own.
-    static uint32_t positionOf(const std::vector<Choice>& choices, const char* label) {
-        for (std::size_t i = 0; i < choices.size(); ++i) {
-            if (choices[i].label == label) return static_cast<uint32_t>(i);
-        }
-        return 0;
-    }
-
     void describeControl(Parameter& parameter, Control control) {
         const ControlRange& range = rangeOf(control);
         parameter.name = range.name;

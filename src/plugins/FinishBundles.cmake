@@ -1,13 +1,15 @@
 # Copies the plug-in bundles DPF built into the output folder, one subfolder per
 # format as in the usual plug-in folders (lv2/, vst3/, clap/). The LV2 audio and
 # CV ports keep the plain symbols the plug-ins give them (DPF writes "lv2_signal"),
-# and the options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them).
+# and the plug-in's options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them;
+# the interface's description keeps its own).
 # DPF puts the audio input and output in one mono port group, which hosts that
 # make a pad or bus of each group (GStreamer's lv2 element) take for an input
 # with no output: the output gets a mono output group of its own, derived from
 # the input's (pg:source), so that every host still sees a mono in and a mono out.
 # DPF offers its programs (the factory presets) to Carla through KXStudio's
-# programs interface, which no vocabulary declares: the description says what it is.
+# programs interfaces (the plug-in's and the interface's), which no vocabulary
+# declares: the descriptions say what they are.
 # Run with -DSOURCE=folder -DDESTINATION=folder -DBUNDLES=name|name|...
 string(REPLACE "|" ";" BUNDLES "${BUNDLES}")
 set(required "    lv2:requiredFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
@@ -44,16 +46,19 @@ foreach(bundle IN LISTS BUNDLES)
           "${group}>\n    a pg:InputGroup , pg:MonoGroup ;\n    lv2:name \"Mono input\" ;\n    lv2:symbol \"dpf_mono\" .\n\n${group}_output>\n    a pg:OutputGroup , pg:MonoGroup ;\n    pg:source ${group}> ;\n    lv2:name \"Mono output\" ;\n    lv2:symbol \"dpf_mono_output\" ."
           text "${text}")
       endif()
-      if(text MATCHES "lv2:requiredFeature")
+      # The interface's description keeps its own: its hosts (jalv, Ardour, Carla) all give them.
+      if(text MATCHES "lv2:requiredFeature" AND NOT description MATCHES "_ui\\.ttl$")
         string(REPLACE "${required}" "${optional}" text "${text}")
         if(text MATCHES "lv2:requiredFeature")
           message(FATAL_ERROR "${description}: unexpected required features; see src/plugins/Lv2Entry.cpp")
         endif()
       endif()
-      set(programs "<http://kxstudio.sf.net/ns/lv2ext/programs#Interface>")
-      if(text MATCHES "lv2:extensionData[^;]*${programs}")
-        string(APPEND text "\n${programs}\n    a lv2:ExtensionData .\n")
-      endif()
+      foreach(programs "<http://kxstudio.sf.net/ns/lv2ext/programs#Interface>"
+                       "<http://kxstudio.sf.net/ns/lv2ext/programs#UIInterface>")
+        if(text MATCHES "lv2:extensionData[^;]*${programs}")
+          string(APPEND text "\n${programs}\n    a lv2:ExtensionData .\n")
+        endif()
+      endforeach()
       file(WRITE ${description} "${text}")
     endforeach()
   endif()

@@ -247,8 +247,11 @@ void guardInterface(void* object, const v3_tuid iid) {
 
 v3_result V3_API createInstance(void* self, const v3_tuid classId, const v3_tuid iid, void** instance) {
     const v3_result result = dpf.createInstance(self, classId, iid, instance);
-    // DPF makes only the component (its controller lives inside it); asked for as itself or as FUnknown.
-    if (result == V3_OK && instance != nullptr && *instance != nullptr) guardInterface(*instance, v3_component_iid);
+    // DPF makes the component (asked for as itself or as FUnknown) and, for a plug-in
+    // with an editor, the controller apart from it, asked for as a controller.
+    if (result == V3_OK && instance != nullptr && *instance != nullptr) {
+        guardInterface(*instance, v3_tuid_match(iid, v3_edit_controller_iid) ? v3_edit_controller_iid : v3_component_iid);
+    }
     return result;
 }
 

@@ -29,9 +29,18 @@
 #include "hostlib/PinChoices.h"
 #include "PluginReference.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "clap/ext/gui.h"
+#include "clap/ext/timer-support.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <dlfcn.h>
 #endif
 
@@ -116,8 +125,8 @@ const clap_output_events_t noOutput{nullptr, dropEvent};
 /// One plug-in instance, activated and processing.
 class ClapInstance {
 public:
-    ClapInstance() {
-        plugin = library().factory->create_plugin(library().factory, &testHost, "vexa.lp-filter-2");
+    explicit ClapInstance(const clap_host_t* host = &testHost) {
+        plugin = library().factory->create_plugin(library().factory, host, "vexa.lp-filter-2");
         if (plugin == nullptr || !plugin->init(plugin)) throw std::runtime_error("cannot create the plug-in");
         params = static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
         state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
@@ -140,8 +149,10 @@ public:
         active = true;
     }
 
-    /// One process call: `events` first, then `frames` samples. `in` or `out` may be null.
-    clap_process_status process(const float* in, float* out, uint32_t frames, EventList& events) {
+    /// One process call: `events` first, then `frames` samples. `in` or `out` may be null;
+    /// what the plug-in sends back goes to `sent` (dropped by default).
+    clap_process_status process(const float* in, float* out, uint32_t frames, EventList& events,
+                                const clap_output_events_t* sent = &noOutput) {
         float* inChannels[] = {const_cast<float*>(in)};
         float* outChannels[] = {out};
         const clap_audio_buffer_t inputs{inChannels, nullptr, 1, 0, 0};
@@ -154,7 +165,7 @@ public:
         call.audio_inputs_count = 1;
         call.audio_outputs_count = 1;
         call.in_events = events.list();
-        call.out_events = &noOutput;
+        call.out_events = sent;
         return plugin->process(plugin, &call);
     }
 
@@ -676,6 +687,310 @@ TEST(ClapBadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {
     const std::vector<float> in = stimulus(512 * 8);
     const std::vector<float> out = runPlugin(instance, in, std::vector<HostBlock>(8, HostBlock{512, {}}));
     EXPECT_EQ(firstDifference(runModule(in, std::vector<HostBlock>(8, HostBlock{512, {}}), 512), out), out.size());
+}
+
+// The editor, opened in a window of ours as a host embeds it, driven by the
+// window system's pointer input while the host processes, and redrawn for the
+// host's automation. On X11 the input comes through the X server (xdotool);
+// on Windows (under Wine) as the window messages the system would post.
+
+/// The host's side of the editor: one timer, size requests granted.
+struct EditorHostState {
+    clap_id timer = CLAP_INVALID_ID;
+} editorHostState;
+
+const clap_host_gui_t editorHostGui{
+    [](const clap_host_t*) {},
+    [](const clap_host_t*, uint32_t, uint32_t) { return true; },
+    [](const clap_host_t*) { return true; },
+    [](const clap_host_t*) { return true; },
+    [](const clap_host_t*, bool) {},
+};
+const clap_host_timer_support_t editorHostTimer{
+    [](const clap_host_t*, uint32_t, clap_id* id) {
+        editorHostState.timer = *id = 1;
+        return true;
+    },
+    [](const clap_host_t*, clap_id) {
+        editorHostState.timer = CLAP_INVALID_ID;
+        return true;
+    },
+};
+const void* CLAP_ABI editorExtension(const clap_host_t*, const char* id) {
+    if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &editorHostGui;
+    if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &editorHostTimer;
+    return nullptr;
+}
+const clap_host_t editorHost{CLAP_VERSION_INIT, nullptr, "vexa clap test host", "Vexa", "", "1",
+                             editorExtension, noRequest, noRequest, noRequest};
+
+/// What the plug-in sends the host from one process call.
+class SentEvents {
+public:
+    std::vector<std::pair<clap_id, double>> values;
+    std::vector<std::pair<uint16_t, clap_id>> gestures;
+    const clap_output_events_t* list() { return &output; }
+
+private:
+    static bool CLAP_ABI push(const clap_output_events_t* list, const clap_event_header_t* event) {
+        auto* self = static_cast<SentEvents*>(list->ctx);
+        if (event->type == CLAP_EVENT_PARAM_VALUE) {
+            const auto* value = reinterpret_cast<const clap_event_param_value_t*>(event);
+            self->values.emplace_back(value->param_id, value->value);
+        } else if (event->type == CLAP_EVENT_PARAM_GESTURE_BEGIN || event->type == CLAP_EVENT_PARAM_GESTURE_END) {
+            self->gestures.emplace_back(event->type, reinterpret_cast<const clap_event_param_gesture_t*>(event)->param_id);
+        }
+        return true;
+    }
+    clap_output_events_t output{this, push};
+};
+
+/// The host's window the editor goes into, and the pointer over it (in window pixels).
+class HostWindow {
+public:
+#if defined(_WIN32)
+    static constexpr const char* api = CLAP_WINDOW_API_WIN32;
+
+    HostWindow(uint32_t width, uint32_t height) {
+        WNDCLASSA type{};
+        type.lpfnWndProc = DefWindowProcA;
+        type.hInstance = GetModuleHandleA(nullptr);
+        type.lpszClassName = "VexaClapTestHost";
+        RegisterClassA(&type);
+        RECT frame{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+        AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+        window = CreateWindowA("VexaClapTestHost", "vexa clap test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, type.hInstance, nullptr);
+    }
+    ~HostWindow() { DestroyWindow(window); }
+    bool opened() const { return window != nullptr; }
+    clap_window_t clapWindow() const {
+        clap_window_t clap{};
+        clap.api = api;
+        clap.win32 = window;
+        return clap;
+    }
+    /// The host's message loop, which also runs the editor's own timer.
+    void pump() {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    void wheelUp(int x, int y) {
+        POINT screen{x, y};
+        ClientToScreen(editor(), &screen);
+        PostMessageA(editor(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    }
+    void click(int x, int y, int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            PostMessageA(editor(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+            PostMessageA(editor(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        }
+    }
+    void type(int x, int y, const std::string& text) {
+        click(x, y);
+        for (const char c : text) PostMessageA(editor(), WM_CHAR, static_cast<WPARAM>(c), 1);
+        PostMessageA(editor(), WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(editor(), WM_KEYUP, VK_RETURN, 1);
+    }
+    void dragUp(int x, int y, int pixels, bool shift) {
+        pump();
+        // The modifiers are read from the thread's keyboard state, which this thread shares with the editor.
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        PostMessageA(editor(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        PostMessageA(editor(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y - pixels));
+        PostMessageA(editor(), WM_LBUTTONUP, 0, MAKELPARAM(x, y - pixels));
+        pump();
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    }
+    /// Not read back on Windows: under Wine, even a screenshot of the whole X
+    /// screen shows nothing of the editor's OpenGL child window.
+    static constexpr bool readsPictures = false;
+    std::vector<unsigned long> picture() const { return {}; }
+
+private:
+    HWND editor() const { return FindWindowExA(window, nullptr, nullptr, nullptr); }
+    HWND window = nullptr;
+#else
+    static constexpr const char* api = CLAP_WINDOW_API_X11;
+
+    HostWindow(uint32_t width, uint32_t height) : width(width), height(height), display(XOpenDisplay(nullptr)) {
+        if (display == nullptr) return;
+        window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0, 0);
+        XMapWindow(display, window);
+        XSync(display, False);
+    }
+    ~HostWindow() {
+        if (display == nullptr) return;
+        XDestroyWindow(display, window);
+        XCloseDisplay(display);
+    }
+    bool opened() const { return display != nullptr; }
+    clap_window_t clapWindow() const {
+        clap_window_t clap{};
+        clap.api = api;
+        clap.x11 = window;
+        return clap;
+    }
+    /// The editor reads its events on a connection of its own.
+    void pump() {}
+    void wheelUp(int x, int y) { xdotool(x, y, "click 4"); }
+    void click(int x, int y, int times = 1) { xdotool(x, y, "click --repeat " + std::to_string(times) + " --delay 60 1"); }
+    void type(int x, int y, const std::string& text) {
+        xdotool(x, y, "click 1 type --delay 20 " + text);  // `type` takes every word after it as text
+        xdotool(x, y, "key Return");
+    }
+    void dragUp(int x, int y, int pixels, bool shift) {
+        const std::string drag = "mousedown 1 mousemove_relative -- 0 -" + std::to_string(pixels) + " mouseup 1";
+        xdotool(x, y, shift ? "keydown shift " + drag + " keyup shift" : drag);
+    }
+    static constexpr bool readsPictures = true;
+    std::vector<unsigned long> picture() const {
+        XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
+        std::vector<unsigned long> pixels;
+        for (uint32_t y = 0; image != nullptr && y < height; ++y) {
+            for (uint32_t x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, static_cast<int>(x), static_cast<int>(y)));
+        }
+        if (image != nullptr) XDestroyImage(image);
+        return pixels;
+    }
+
+private:
+    void xdotool(int x, int y, const std::string& actions) {
+        const std::string command = "xdotool mousemove --window " + std::to_string(window) + " " + std::to_string(x) +
+                                    " " + std::to_string(y) + " " + actions;
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    uint32_t width;
+    uint32_t height;
+    Display* display;
+    Window window = 0;
+#endif
+};
+
+TEST(ClapEditor, PointerInputReachesTheDspAndAutomationMovesTheEditor) {
+    ClapInstance instance(&editorHost);
+    constexpr uint32_t blockFrames = 256;
+    instance.activate(sampleRate, blockFrames);
+    const auto* gui = static_cast<const clap_plugin_gui_t*>(instance.plugin->get_extension(instance.plugin, CLAP_EXT_GUI));
+    const auto* timer = static_cast<const clap_plugin_timer_support_t*>(
+        instance.plugin->get_extension(instance.plugin, CLAP_EXT_TIMER_SUPPORT));
+    ASSERT_NE(gui, nullptr);
+    ASSERT_TRUE(gui->is_api_supported(instance.plugin, HostWindow::api, false));
+    ASSERT_TRUE(gui->create(instance.plugin, HostWindow::api, false));
+    uint32_t width = 0, height = 0;
+    // 720 x 400 times the host's scale factor.
+    ASSERT_TRUE(gui->set_scale(instance.plugin, 2.0));
+    ASSERT_TRUE(gui->get_size(instance.plugin, &width, &height));
+    EXPECT_EQ(width, 1440u);
+    EXPECT_EQ(height, 800u);
+    ASSERT_TRUE(gui->set_scale(instance.plugin, 1.0));
+    ASSERT_TRUE(gui->get_size(instance.plugin, &width, &height));
+    EXPECT_EQ(width, 720u);
+    EXPECT_EQ(height, 400u);
+
+    HostWindow host(width, height);
+    ASSERT_TRUE(host.opened()) << "no display; tests/plugins/with-xvfb.sh gives one";
+    const clap_window_t window = host.clapWindow();
+    ASSERT_TRUE(gui->set_parent(instance.plugin, &window));
+    ASSERT_TRUE(gui->show(instance.plugin));
+    // Resizable in its own aspect ratio (DPF makes the editor at set_parent).
+    clap_gui_resize_hints_t hints{};
+    EXPECT_TRUE(gui->get_resize_hints(instance.plugin, &hints));
+    EXPECT_TRUE(hints.preserve_aspect_ratio);
+    EXPECT_EQ(hints.aspect_ratio_width * height, hints.aspect_ratio_height * width);
+#if !defined(_WIN32)
+    ASSERT_NE(editorHostState.timer, CLAP_INVALID_ID);  // on Windows the editor keeps its own timer
+#endif
+
+    // The host's loop: the editor's timer, then one block, the plug-in's events recorded with it.
+    const std::vector<float> in = stimulus(48000 * 60);
+    std::vector<float> out;
+    std::vector<HostBlock> ran;
+    std::vector<std::pair<uint16_t, clap_id>> gestures;
+    auto hostCycle = [&](std::vector<std::pair<clap_id, double>> automation = {}) {
+        if (editorHostState.timer != CLAP_INVALID_ID) timer->on_timer(instance.plugin, editorHostState.timer);
+        host.pump();
+        SentEvents sent;
+        EventList events;
+        for (const auto& [id, value] : automation) events.add(id, value);
+        out.resize(out.size() + blockFrames);
+        const std::size_t done = ran.size() * blockFrames;
+        instance.process(in.data() + done, out.data() + done, blockFrames, events, sent.list());
+        automation.insert(automation.end(), sent.values.begin(), sent.values.end());
+        ran.push_back({blockFrames, automation});
+        gestures.insert(gestures.end(), sent.gestures.begin(), sent.gestures.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    for (int i = 0; i < 40; ++i) hostCycle();  // the editor maps and draws
+
+    // Pointer input at a point of the editor (design pixels = window pixels at scale 1), then cycles until
+    // the DSP holds `expected` for `id` (at most 10 s, for a loaded machine).
+    auto expectArrival = [&](const char* what, clap_id id, double expected) {
+        for (int i = 0; i < 2000 && std::fabs(instance.value(id) - expected) > 1e-4; ++i) hostCycle();
+        EXPECT_NEAR(instance.value(id), expected, 1e-4) << what;
+    };
+    host.wheelUp(82, 322);
+    expectArrival("a wheel notch on Pitch: 1% of 10.5 V", pitch, 5.105);
+    host.click(82, 322, 2);
+    expectArrival("a double-click on Pitch: the default", pitch, 5.0);
+    host.dragUp(202, 322, 24, false);
+    expectArrival("Resonance dragged up 24 pixels: 1 V", resonance, 6.0);
+    host.type(202, 369, "7.25");
+    expectArrival("7.25 typed into Resonance's value", resonance, 7.25);
+    host.dragUp(322, 322, 24, true);
+    expectArrival("Zing dragged up 24 pixels with Shift: a tenth as far", zing, 10.0 + 0.01 * 49.9);
+    host.click(669, 324);
+    expectArrival("a click on HP", type, 1.0);
+    EXPECT_NE(std::find(gestures.begin(), gestures.end(), std::make_pair<uint16_t, clap_id>(CLAP_EVENT_PARAM_GESTURE_BEGIN, pitch)),
+              gestures.end());
+    EXPECT_NE(std::find(gestures.begin(), gestures.end(), std::make_pair<uint16_t, clap_id>(CLAP_EVENT_PARAM_GESTURE_END, zing)),
+              gestures.end());
+
+    // Automation from the host moves the editor: the response is redrawn, Poles and Type stay as they are.
+    auto picture = [&] { return host.picture(); };
+    auto changedIn = [&](const std::vector<unsigned long>& a, const std::vector<unsigned long>& b, uint32_t left,
+                         uint32_t top, uint32_t right, uint32_t bottom) {
+        std::size_t changed = 0;
+        for (uint32_t y = top; y < bottom; ++y) {
+            for (uint32_t x = left; x < right; ++x) changed += a.at(y * width + x) != b.at(y * width + x);
+        }
+        return changed;
+    };
+    // Until the picture has held still for 20 cycles: the last curve measured and drawn.
+    auto settledPicture = [&] {
+        std::vector<unsigned long> last = picture();
+        for (int i = 0, still = 0; i < 2000 && still < 20; ++i) {
+            hostCycle();
+            std::vector<unsigned long> now = picture();
+            still = now == last ? still + 1 : 0;
+            last = std::move(now);
+        }
+        return last;
+    };
+    const std::vector<unsigned long> before = settledPicture();
+    hostCycle({{pitch, 8.0}});
+    const std::vector<unsigned long> after = settledPicture();
+    constexpr std::size_t redrawnResponse = 3000;  // of the response panel's 151360 pixels
+    if (HostWindow::readsPictures) {
+        EXPECT_GE(changedIn(before, after, 16, 38, 704, 258), redrawnResponse);
+        EXPECT_GT(changedIn(before, after, 26, 268, 138, 396), 0u) << "the Pitch knob";
+        EXPECT_EQ(changedIn(before, after, 412, 280, 704, 372), 0u) << "Poles and Type";
+    }
+    EXPECT_DOUBLE_EQ(instance.value(pitch), 8.0);
+
+    // The sound is the module's with the same changes arriving as automation in the same blocks.
+    std::vector<float> expected = runModule(std::vector<float>(in.begin(), in.begin() + out.size()), ran, blockFrames);
+    EXPECT_EQ(firstDifference(expected, out), expected.size());
+
+    gui->hide(instance.plugin);
+    gui->destroy(instance.plugin);
 }
 
 

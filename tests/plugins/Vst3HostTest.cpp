@@ -33,8 +33,15 @@ using namespace pluginreference;
 
 std::string bundlePath;
 
-/// VST3 parameter ids: the program list first, then the plug-in's five.
+/// The parameters in the order the plug-in lists them: the program list first, then the plug-in's five.
 enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, idCount };
+
+/// The VST3 id of the program list: DPF numbers its own parameters first, and a
+/// plug-in with an editor has two more of them (its controller lives apart).
+v3_param_id programListId = 0;
+
+/// The VST3 id (and index) of a parameter in that order; ids past it, unknown ones, stay as they are.
+v3_param_id vst3Id(v3_param_id id) { return id <= idCount ? programListId + id : id; }
 struct Range {
     double minimum, maximum;
 };
@@ -92,7 +99,7 @@ struct Change {
 class ParamChanges {
 public:
     explicit ParamChanges(const std::vector<Change>& changes) {
-        for (const Change& change : changes) queues.push_back({&queueFunctions, change.id, change.points});
+        for (const Change& change : changes) queues.push_back({&queueFunctions, vst3Id(change.id), change.points});
     }
     v3_param_changes** list() { return reinterpret_cast<v3_param_changes**>(this); }
 
@@ -149,8 +156,25 @@ public:
         EXPECT_EQ(v3_cpp_obj_initialize(component, nullptr), V3_OK);
         v3_cpp_obj_query_interface(component, v3_audio_processor_iid, &processor);
         v3_cpp_obj_query_interface(component, v3_edit_controller_iid, &controller);
+        if (controller == nullptr) {
+            // A plug-in with an editor keeps its controller apart: made from the class the component names.
+            v3_tuid controllerClass{};
+            if (v3_cpp_obj(component)->get_controller_class_id(component, controllerClass) == V3_OK &&
+                v3_cpp_obj(library().factory)->create_instance(library().factory, controllerClass,
+                                                               v3_edit_controller_iid, &object) == V3_OK) {
+                controller = static_cast<v3_edit_controller**>(object);
+            }
+        }
         if (processor == nullptr || controller == nullptr) throw std::runtime_error("no processor or controller");
         EXPECT_EQ(v3_cpp_obj_initialize(controller, nullptr), V3_OK);
+        const int32_t count = v3_cpp_obj(controller)->get_parameter_count(controller);
+        for (int32_t i = 0; i < count; ++i) {
+            v3_param_info parameter{};
+            if (v3_cpp_obj(controller)->get_parameter_info(controller, i, &parameter) == V3_OK &&
+                (parameter.flags & V3_PARAM_PROGRAM_CHANGE) != 0) {
+                programListId = parameter.param_id;
+            }
+        }
     }
     ~Vst3Instance() {
         if (active) {
@@ -211,7 +235,7 @@ public:
 
     std::string text(v3_param_id id, double norm) {
         v3_str_128 text{};
-        if (v3_cpp_obj(controller)->get_parameter_string_for_value(controller, id, norm, text) != V3_OK) return "(refused)";
+        if (v3_cpp_obj(controller)->get_parameter_string_for_value(controller, vst3Id(id), norm, text) != V3_OK) return "(refused)";
         std::string ascii;
         for (std::size_t i = 0; i < 128 && text[i] != 0; ++i) ascii += static_cast<char>(text[i]);
         return ascii;
@@ -276,13 +300,13 @@ TEST(Vst3BadInput, UnknownIdsAndNaNAreIgnoredAndTheChangesAfterThemStillApply) {
     auto* ctrl = v3_cpp_obj(instance.controller);
     v3_param_info info{};
     for (const v3_param_id id : {0xFFFFFFFFu, static_cast<v3_param_id>(idCount), 9999u}) {
-        EXPECT_NE(ctrl->set_parameter_normalised(instance.controller, id, 0.5), V3_OK);
-        EXPECT_NE(ctrl->get_parameter_info(instance.controller, static_cast<int32_t>(id), &info), V3_OK);
+        EXPECT_NE(ctrl->set_parameter_normalised(instance.controller, vst3Id(id), 0.5), V3_OK);
+        EXPECT_NE(ctrl->get_parameter_info(instance.controller, static_cast<int32_t>(vst3Id(id)), &info), V3_OK);
         EXPECT_EQ(instance.text(id, 0.5), "(refused)");
     }
-    EXPECT_NE(ctrl->set_parameter_normalised(instance.controller, pitch, NAN), V3_OK);
+    EXPECT_NE(ctrl->set_parameter_normalised(instance.controller, vst3Id(pitch), NAN), V3_OK);
     EXPECT_EQ(instance.text(poles, NAN), "(refused)");
-    EXPECT_TRUE(std::isfinite(ctrl->plain_parameter_to_normalised(instance.controller, pitch, NAN)));
+    EXPECT_TRUE(std::isfinite(ctrl->plain_parameter_to_normalised(instance.controller, vst3Id(pitch), NAN)));
 }
 
 TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsPrograms) {
@@ -294,11 +318,11 @@ TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsPrograms) {
     std::vector<int16_t> input(typed.begin(), typed.end());
     input.push_back(0);
     double norm = NAN;
-    ASSERT_EQ(ctrl->get_parameter_value_for_string(instance.controller, pitch, input.data(), &norm), V3_OK);
+    ASSERT_EQ(ctrl->get_parameter_value_for_string(instance.controller, vst3Id(pitch), input.data(), &norm), V3_OK);
     EXPECT_NEAR(norm, normalized(pitch, 6.0), 1e-12);
 
     v3_param_info info{};
-    ASSERT_EQ(ctrl->get_parameter_info(instance.controller, program, &info), V3_OK);
+    ASSERT_EQ(ctrl->get_parameter_info(instance.controller, vst3Id(program), &info), V3_OK);
     EXPECT_NE(info.flags & V3_PARAM_PROGRAM_CHANGE, 0);
     const auto count = vexaplugin::factoryPresets.size();
     ASSERT_EQ(info.step_count, static_cast<int32_t>(count - 1));
@@ -307,10 +331,10 @@ TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsPrograms) {
         const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[i];
         const double programValue = static_cast<double>(i) / static_cast<double>(count - 1);
         EXPECT_EQ(instance.text(program, programValue), preset.name);
-        ASSERT_EQ(ctrl->set_parameter_normalised(instance.controller, program, programValue), V3_OK);
-        EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, pitch), normalized(pitch, preset.pitchVolts), 1e-6);
-        EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, zing), normalized(zing, preset.zingVolts), 1e-6);
-        const double position = std::round(ctrl->get_parameter_normalised(instance.controller, poles) * 29);
+        ASSERT_EQ(ctrl->set_parameter_normalised(instance.controller, vst3Id(program), programValue), V3_OK);
+        EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(pitch)), normalized(pitch, preset.pitchVolts), 1e-6);
+        EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(zing)), normalized(zing, preset.zingVolts), 1e-6);
+        const double position = std::round(ctrl->get_parameter_normalised(instance.controller, vst3Id(poles)) * 29);
         EXPECT_EQ(pins.poleChoices.entries().at(static_cast<std::size_t>(position)).label, preset.poles) << preset.name;
     }
 }

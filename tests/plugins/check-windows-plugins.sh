@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the Windows x86-64 plug-ins: machine type, only the format's entry
 # points and the DLL entry function exported, imports from system libraries
-# only (the C++ runtime is linked in).
+# only (the C++ runtime is linked in; the interface draws with GDI, USER32 and
+# OpenGL, and DPF's file dialogue brings comdlg32).
 # Usage: check-windows-plugins.sh PLUGIN_DIR   (the win64 folder with vst3/ and clap/)
 set -uo pipefail
 dir=$1
@@ -18,7 +19,7 @@ check() {
   exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^\t\[/ {print $NF; next} on {on=0}' <<<"$headers" | sort | tr '\n' ' ')
   imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print $3}' | sort | tr '\n' ' ')
   if grep -q 'file format pei-x86-64' <<<"$headers" && [ "$exports" = "$expected" ] &&
-     [ "$imports" = "KERNEL32.dll msvcrt.dll " ]; then
+     [ "$imports" = "GDI32.dll KERNEL32.dll OPENGL32.dll USER32.dll comdlg32.dll msvcrt.dll " ]; then
     echo "ok     $file: pei-x86-64, exports $exports, imports $imports"
   else
     echo "FAILED $file: $(grep -o 'file format.*' <<<"$headers"), exports '$exports', imports '$imports'"

@@ -7,10 +7,14 @@
 
 #define DISTRHO_PLUGIN_NUM_INPUTS 1
 #define DISTRHO_PLUGIN_NUM_OUTPUTS 1
-#define DISTRHO_PLUGIN_HAS_UI 0
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
 // The factory presets (FactoryPresets.h) as DPF programs: LV2 presets, VST3 program list, CLAP state.
 #define DISTRHO_PLUGIN_WANT_PROGRAMS 1
+
+// An interface of its own (src/plugins/ui), drawn with NanoVG, resizable in its aspect ratio.
+#define DISTRHO_PLUGIN_HAS_UI 1
+#define DISTRHO_UI_USE_NANOVG 1
+#define DISTRHO_UI_USER_RESIZABLE 1
 
 #define DISTRHO_PLUGIN_LV2_CATEGORY "lv2:FilterPlugin"
 #define DISTRHO_PLUGIN_VST3_CATEGORIES "Fx|Filter|Mono"

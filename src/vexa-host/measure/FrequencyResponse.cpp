@@ -12,22 +12,9 @@ namespace vexahost {
 
 namespace {
 
-/// The measuring impulse, far below the saturation knees and the overload
-/// threshold even at the highest resonance peaks.
-constexpr double impulseVolts = 0.1;
-/// Where the impulse goes: after one zero sample, which the filter halves.
-constexpr int32_t impulsePosition = 1;
-/// The response has died away when nothing above this (relative to the
-/// impulse, -140 dB) came out for a whole window.
-constexpr double settledLevel = 1e-7;
-constexpr double settleWindowSeconds = 0.1;
-/// Longest impulse response recorded; a self-oscillating setting stops here.
-constexpr double longestResponseSeconds = 8.0;
 /// The transform is zero-padded to at least this resolution, fine enough to
 /// place a peak at 55 Hz within a cent after refinement.
 constexpr double coarsestBinHz = 0.25;
-/// Magnitudes below this read as this many decibels.
-constexpr double decibelFloor = -300.0;
 /// A resonant peak stands at least this far above the lowest point on either side,
 constexpr double minimumProminenceDb = 0.5;
 /// and no further than this below the loudest point of the range (a ripple far
@@ -46,10 +33,6 @@ std::size_t nextPowerOfTwo(std::size_t value) {
 
 }  // namespace
 
-double toDecibels(double magnitude) {
-    return magnitude > 0.0 ? std::max(20.0 * std::log10(magnitude), decibelFloor) : decibelFloor;
-}
-
 double Spectrum::magnitudeAt(double frequency) const {
     const double position = frequency / binHz;
     const auto last = static_cast<double>(magnitude.size() - 1);
@@ -63,40 +46,11 @@ double Spectrum::magnitudeAt(double frequency) const {
 double Spectrum::decibelsAt(double frequency) const { return toDecibels(magnitudeAt(frequency)); }
 
 Spectrum measureSpectrum(const ModuleEntryPoints& entries, const FilterPins& pins, const ResponseSettings& settings) {
-    FilterSetup setup;
-    setup.poles = settings.poles;
-    setup.type = settings.type;
-    setup.sampleRate = settings.sampleRate;
-    setup.blockSize = settings.blockSize;
-    FilterChannel filter(entries, pins, setup);
-    std::fill_n(filter.pitch(), settings.blockSize, hostValueFromVolts(settings.pitchVolts));
-    std::fill_n(filter.resonance(), settings.blockSize, hostValueFromVolts(settings.resonanceVolts));
-    std::fill_n(filter.zing(), settings.blockSize, hostValueFromVolts(settings.zingVolts));
-
-    const double impulse = impulseVolts / voltsPerHostUnit;
-    const double quiet = impulse * settledLevel;
-    const auto window = static_cast<int64_t>(settleWindowSeconds * settings.sampleRate);
-    const auto longest = static_cast<int64_t>(longestResponseSeconds * settings.sampleRate);
-    std::vector<double> response;
-    response.reserve(static_cast<std::size_t>(longest + settings.blockSize));
-    int64_t lastAudible = 0;
+    const ImpulseResponse recorded = recordImpulseResponse(entries, pins, settings);
+    const std::vector<double>& response = recorded.samples;
+    const double impulse = recorded.impulse;
     Spectrum spectrum;
-    spectrum.settled = false;
-    while (static_cast<int64_t>(response.size()) < longest) {
-        float* signal = filter.signal();
-        std::fill_n(signal, settings.blockSize, 0.0f);
-        if (response.empty()) signal[impulsePosition] = static_cast<float>(impulse);
-        filter.process(settings.blockSize);
-        const float* output = filter.output();
-        for (int32_t i = 0; i < settings.blockSize; ++i) {
-            if (std::abs(output[i]) > quiet) lastAudible = static_cast<int64_t>(response.size());
-            response.push_back(output[i]);
-        }
-        if (static_cast<int64_t>(response.size()) - lastAudible > window) {
-            spectrum.settled = true;
-            break;
-        }
-    }
+    spectrum.settled = recorded.settled;
 
     const std::size_t length = std::max(nextPowerOfTwo(response.size()),
                                         nextPowerOfTwo(static_cast<std::size_t>(settings.sampleRate / coarsestBinHz)));
@@ -155,16 +109,6 @@ std::optional<ResonantPeak> findResonantPeak(const Spectrum& spectrum, double lo
     peak.frequency = (static_cast<double>(first + *best) + offset) * spectrum.binHz;
     peak.decibels = centre - 0.25 * (left - right) * offset;
     return peak;
-}
-
-std::vector<double> logSpacedFrequencies(double lowHz, double highHz, int count) {
-    std::vector<double> frequencies(static_cast<std::size_t>(std::max(count, 1)));
-    const double ratio = highHz / lowHz;
-    for (std::size_t i = 0; i < frequencies.size(); ++i) {
-        const double position = frequencies.size() > 1 ? static_cast<double>(i) / (frequencies.size() - 1) : 0.0;
-        frequencies[i] = lowHz * std::pow(ratio, position);
-    }
-    return frequencies;
 }
 
 }  // namespace vexahost

@@ -17,10 +17,6 @@ namespace vexahost {
 
 namespace {
 
-constexpr double lowestFrequencyHz = 20.0;
-constexpr double highestFrequencyHz = 20000.0;
-/// Below 20 kHz's own Nyquist rate the curves stop short of half the sample rate.
-constexpr double highestFractionOfNyquist = 0.95;
 constexpr int minimumSampleRate = 1000;
 constexpr int minimumPoints = 2;
 /// More points than this only repeat the measurement's own resolution.
@@ -130,10 +126,6 @@ void warnIfRinging(const Spectrum& spectrum, const std::string& what) {
         std::fprintf(stderr, "vexa-host response: warning: %s still rings at the end of the measurement "
                              "(self-oscillation); its curve shows the oscillation\n", what.c_str());
     }
-}
-
-double highestFrequency(int sampleRate) {
-    return std::min(highestFrequencyHz, highestFractionOfNyquist * sampleRate / 2.0);
 }
 
 }  // namespace
@@ -295,15 +287,15 @@ void runResponse(const ResponseRequest& request, const std::atomic<bool>* stopRe
         output.commit();
         return;
     }
-    const double highest = highestFrequency(request.sampleRate);
+    const double highest = highestMeasuredHz(request.sampleRate);
     const ResponseMeasurement measurement = measureResponses(request, stopRequested);
-    if (highest < highestFrequencyHz) {
+    if (highest < highestAudibleHz) {
         std::fprintf(stderr, "vexa-host response: note: at %d Hz the curves end at %s Hz (%s of the Nyquist frequency), "
                              "not at %s Hz\n",
                      request.sampleRate, formatVolts(highest).c_str(), formatVolts(highestFractionOfNyquist).c_str(),
-                     formatVolts(highestFrequencyHz).c_str());
+                     formatVolts(highestAudibleHz).c_str());
     }
-    writeResponseCsv(output.stream(), measurement, logSpacedFrequencies(lowestFrequencyHz, highest, request.points));
+    writeResponseCsv(output.stream(), measurement, logSpacedFrequencies(lowestMeasuredHz, highest, request.points));
     output.commit();
 }
 
