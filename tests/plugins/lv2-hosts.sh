@@ -62,12 +62,14 @@ cv_optional() {
 }
 check "lv2info: the three CV inputs are optional" cv_optional
 
-# lilv lists the factory presets by name.
+# lilv lists the factory presets by name. (lv2info's output is read whole: under
+# pipefail, grep -q quitting early would fail the pipe with lv2info's SIGPIPE.)
 presets_listed() {
-  local uri=$1 listed
-  listed=$(lv2info $uri | sed -n '/^[[:space:]]*Presets:/,/^[[:space:]]*Port 0:/p' | grep -c '^[[:space:]]\+[A-Z]')
+  local uri=$1 info listed
+  info=$(lv2info $uri) || return 1
+  listed=$(sed -n '/^[[:space:]]*Presets:/,/^[[:space:]]*Port 0:/p' <<<"$info" | grep -c '^[[:space:]]\+[A-Z]')
   echo "presets listed: $listed"
-  lv2info $uri | grep -q '^[[:space:]]*Acid Squelch$' && [ "$listed" -ge 8 ]
+  grep -q '^[[:space:]]*Acid Squelch$' <<<"$info" && [ "$listed" -ge 8 ]
 }
 check "lv2info: the factory presets" presets_listed $standard
 check "lv2info: the factory presets (stereo)" presets_listed $stereo
