@@ -6,7 +6,7 @@
 // entry hands DPF only well-formed events for parameters that exist, answers
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
-// and offers the factory presets (preset discovery and preset load), which it
+// gives its audio ports the mono or stereo type DPF means them to have, and offers the factory presets (preset discovery and preset load), which it
 // loads through DPF's own program path in the plug-in state. DPF's entry is
 // compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
 // of DPF's is called with a plug-in whose plugin_data is DPF's own.
@@ -27,6 +27,7 @@
 #include "PluginParameters.h"
 #include "clap/entry.h"
 #include "clap/events.h"
+#include "clap/ext/audio-ports.h"
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
@@ -196,9 +197,31 @@ bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, con
 const clap_plugin_preset_load_t presetLoad{presetFromLocation};
 #endif
 
+const clap_plugin_audio_ports_t* dpfAudioPorts(const clap_plugin_t* plugin) {
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    return static_cast<const clap_plugin_audio_ports_t*>(dpf->get_extension(dpf, CLAP_EXT_AUDIO_PORTS));
+}
+
+uint32_t CLAP_ABI audioPortsCount(const clap_plugin_t* plugin, bool isInput) {
+    return dpfAudioPorts(plugin)->count(dpfOf(plugin), isInput);
+}
+
+/// DPF 1.6 picks a bus's port type from its id after offsetting the id, so every
+/// bus comes out untyped, and a host cannot tell a stereo bus from two unrelated
+/// channels: the type is the one DPF's ports mean, by channel count.
+bool CLAP_ABI audioPortsGet(const clap_plugin_t* plugin, uint32_t index, bool isInput, clap_audio_port_info_t* info) {
+    if (info == nullptr || !dpfAudioPorts(plugin)->get(dpfOf(plugin), index, isInput, info)) return false;
+    if (info->port_type == nullptr && info->channel_count == 1) info->port_type = CLAP_PORT_MONO;
+    if (info->port_type == nullptr && info->channel_count == 2) info->port_type = CLAP_PORT_STEREO;
+    return true;
+}
+
+const clap_plugin_audio_ports_t typedAudioPorts{audioPortsCount, audioPortsGet};
+
 const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
     if (id == nullptr) return nullptr;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &guardedParams;
+    if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS) == 0) return &typedAudioPorts;
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
     if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) {
         return &presetLoad;

@@ -1,4 +1,4 @@
-// The filter as a DPF plug-in: parameters, ports and the process call, for both plug-in variants.
+// The filter as a DPF plug-in: parameters, ports and the process call, for every plug-in variant (mono, stereo, CV).
 #include <cmath>
 
 #include "DistrhoPlugin.hpp"
@@ -31,15 +31,21 @@ constexpr uint32_t programCount = 0;
 /// Audio inputs after Signal carry these controls, in this order (CV variant only).
 constexpr Control cvInputs[] = {Control::pitch, Control::resonance, Control::zing};
 
+/// One filter per audio output, all driven by the same parameters; inputs after the signals are CV.
+constexpr uint32_t channelCount = DISTRHO_PLUGIN_NUM_OUTPUTS;
+static_assert(channelCount == 1 || (channelCount == 2 && !VEXA_PLUGIN_CONTROLS_AS_CV), "mono, mono with CV, or stereo");
+
 /// Version 2.0.0, as the module's about text names version 2.
 constexpr uint32_t pluginVersion = d_version(2, 0, 0);
 
 class VexaFilterPlugin : public Plugin {
 public:
-    VexaFilterPlugin() : Plugin(parameterCount, programCount, 0) { engine.prepare(getSampleRate(), getBufferSize()); }
+    VexaFilterPlugin() : Plugin(parameterCount, programCount, 0), engine(channelCount) {
+        engine.prepare(getSampleRate(), getBufferSize());
+    }
 
 protected:
-    const char* getLabel() const override { return VEXA_PLUGIN_CONTROLS_AS_CV ? "VexaLPFilter2CV" : "VexaLPFilter2"; }
+    const char* getLabel() const override { return VEXA_PLUGIN_LABEL; }
     const char* getDescription() const override {
         return "Resonant ladder filter after Stilson and Smith, with an extra resonance pole: thirty pole "
                "configurations, low-pass or high-pass, 1 V/octave pitch, resonance and Zing (how strongly "
@@ -48,11 +54,17 @@ protected:
     const char* getMaker() const override { return "Vexa audio team"; }
     const char* getLicense() const override { return "Free to use in any work, commercial or not"; }
     uint32_t getVersion() const override { return pluginVersion; }
-    int64_t getUniqueId() const override {
-        return VEXA_PLUGIN_CONTROLS_AS_CV ? d_cconst('V', 'x', 'L', 'c') : d_cconst('V', 'x', 'L', '2');
-    }
+    int64_t getUniqueId() const override { return d_cconst(VEXA_PLUGIN_UNIQUE_ID); }
 
     void initAudioPort(bool input, uint32_t index, AudioPort& port) override {
+        if (channelCount == 2) {
+            // Left and right: each channel's signal and output, in one stereo bus per direction.
+            port.groupId = kPortGroupStereo;
+            const bool left = index == 0;
+            port.name = input ? (left ? "Signal L" : "Signal R") : (left ? "Output L" : "Output R");
+            port.symbol = input ? (left ? "signal_l" : "signal_r") : (left ? "output_l" : "output_r");
+            return;
+        }
         port.groupId = kPortGroupMono;
         if (!input) {
             port.name = "Output";

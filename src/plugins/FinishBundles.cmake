@@ -3,10 +3,10 @@
 # CV ports keep the plain symbols the plug-ins give them (DPF writes "lv2_signal"),
 # and the plug-in's options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them;
 # the interface's description keeps its own).
-# DPF puts the audio input and output in one mono port group, which hosts that
-# make a pad or bus of each group (GStreamer's lv2 element) take for an input
-# with no output: the output gets a mono output group of its own, derived from
-# the input's (pg:source), so that every host still sees a mono in and a mono out.
+# DPF puts the audio inputs and outputs in one port group (mono, or stereo), which
+# hosts that make a pad or bus of each group (GStreamer's lv2 element) take for an
+# input with no output: the outputs get an output group of their own, derived from
+# the inputs' (pg:source), so that every host still sees a mono (stereo) in and out.
 # DPF offers its programs (the factory presets) to Carla through KXStudio's
 # programs interfaces (the plug-in's and the interface's), which no vocabulary
 # declares: the descriptions say what they are.
@@ -38,14 +38,17 @@ foreach(bundle IN LISTS BUNDLES)
         string(REPLACE "${port}" "${port}\n        lv2:default ${default} ;\n        lv2:minimum ${minimum} ;\n        lv2:maximum ${maximum} ;" text "${text}")
       endforeach()
       string(REPLACE "lv2:symbol \"lv2_" "lv2:symbol \"" text "${text}")
-      set(mono_group_definition "    a pg:Group , pg:MonoGroup ;\n    lv2:name \"Mono\" ;\n    lv2:symbol \"dpf_mono\" .")
-      if(text MATCHES "<([^#>]+)#portGroup_dpf_mono>\n${mono_group_definition}")
-        set(group "<${CMAKE_MATCH_1}#portGroup_dpf_mono")
-        string(REGEX REPLACE "(a lv2:OutputPort, lv2:AudioPort ;[^]]*pg:group ${group})>" "\\1_output>" text "${text}")
-        string(REPLACE "${group}>\n${mono_group_definition}"
-          "${group}>\n    a pg:InputGroup , pg:MonoGroup ;\n    lv2:name \"Mono input\" ;\n    lv2:symbol \"dpf_mono\" .\n\n${group}_output>\n    a pg:OutputGroup , pg:MonoGroup ;\n    pg:source ${group}> ;\n    lv2:name \"Mono output\" ;\n    lv2:symbol \"dpf_mono_output\" ."
-          text "${text}")
-      endif()
+      foreach(kind Mono Stereo)
+        string(TOLOWER ${kind} name)
+        set(group_definition "    a pg:Group , pg:${kind}Group ;\n    lv2:name \"${kind}\" ;\n    lv2:symbol \"dpf_${name}\" .")
+        if(text MATCHES "<([^#>]+)#portGroup_dpf_${name}>\n${group_definition}")
+          set(group "<${CMAKE_MATCH_1}#portGroup_dpf_${name}")
+          string(REGEX REPLACE "(a lv2:OutputPort, lv2:AudioPort ;[^]]*pg:group ${group})>" "\\1_output>" text "${text}")
+          string(REPLACE "${group}>\n${group_definition}"
+            "${group}>\n    a pg:InputGroup , pg:${kind}Group ;\n    lv2:name \"${kind} input\" ;\n    lv2:symbol \"dpf_${name}\" .\n\n${group}_output>\n    a pg:OutputGroup , pg:${kind}Group ;\n    pg:source ${group}> ;\n    lv2:name \"${kind} output\" ;\n    lv2:symbol \"dpf_${name}_output\" ."
+            text "${text}")
+        endif()
+      endforeach()
       # The interface's description keeps its own: its hosts (jalv, Ardour, Carla) all give them.
       if(text MATCHES "lv2:requiredFeature" AND NOT description MATCHES "_ui\\.ttl$")
         string(REPLACE "${required}" "${optional}" text "${text}")

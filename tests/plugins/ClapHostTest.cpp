@@ -1,6 +1,6 @@
 // A small CLAP host of our own: loads the built .clap, runs it as a host does and compares with the module.
 //
-//   clap_host_tests --plugin=PATH/VexaLPFilter2.clap [gtest options]
+//   clap_host_tests --plugin=PATH/VexaLPFilter2.clap --stereo-plugin=PATH/VexaLPFilter2Stereo.clap [gtest options]
 //
 // The reference is the module's own code linked in, driven through our host
 // library's filter channel the way `vexa-host render` drives it.
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "clap/entry.h"
+#include "clap/ext/audio-ports.h"
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
@@ -48,6 +49,7 @@
 namespace {
 
 std::string pluginPath;
+std::string stereoPluginPath;
 using namespace pluginreference;
 
 /// The plug-in's parameters by index (DPF gives each its index as id).
@@ -82,6 +84,11 @@ private:
 
 ClapLibrary& library() {
     static ClapLibrary loaded(pluginPath);
+    return loaded;
+}
+
+ClapLibrary& stereoLibrary() {
+    static ClapLibrary loaded(stereoPluginPath);
     return loaded;
 }
 
@@ -125,8 +132,9 @@ const clap_output_events_t noOutput{nullptr, dropEvent};
 /// One plug-in instance, activated and processing.
 class ClapInstance {
 public:
-    explicit ClapInstance(const clap_host_t* host = &testHost) {
-        plugin = library().factory->create_plugin(library().factory, host, "vexa.lp-filter-2");
+    explicit ClapInstance(const clap_host_t* host = &testHost, ClapLibrary& from = library(),
+                          const char* id = "vexa.lp-filter-2") {
+        plugin = from.factory->create_plugin(from.factory, host, id);
         if (plugin == nullptr || !plugin->init(plugin)) throw std::runtime_error("cannot create the plug-in");
         params = static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
         state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
@@ -155,8 +163,13 @@ public:
                                 const clap_output_events_t* sent = &noOutput) {
         float* inChannels[] = {const_cast<float*>(in)};
         float* outChannels[] = {out};
-        const clap_audio_buffer_t inputs{inChannels, nullptr, 1, 0, 0};
-        clap_audio_buffer_t outputs{outChannels, nullptr, 1, 0, 0};
+        return process(inChannels, outChannels, 1, frames, events, sent);
+    }
+    /// One process call on a bus of `channels` channels each way.
+    clap_process_status process(float* const* in, float* const* out, uint32_t channels, uint32_t frames,
+                                EventList& events, const clap_output_events_t* sent = &noOutput) {
+        const clap_audio_buffer_t inputs{const_cast<float**>(in), nullptr, channels, 0, 0};
+        clap_audio_buffer_t outputs{const_cast<float**>(out), nullptr, channels, 0, 0};
         clap_process_t call{};
         call.steady_time = -1;
         call.frames_count = frames;
@@ -251,8 +264,12 @@ struct HostBlock {
     std::vector<std::pair<clap_id, double>> changes;
 };
 
-std::vector<float> runPlugin(ClapInstance& instance, const std::vector<float>& in, const std::vector<HostBlock>& blocks) {
-    std::vector<float> out(in.size(), NAN);
+/// Every channel of `in` through one bus of the plug-in, in the given blocks.
+std::vector<std::vector<float>> runPlugin(ClapInstance& instance, std::vector<std::vector<float>> in,
+                                          const std::vector<HostBlock>& blocks) {
+    std::vector<std::vector<float>> out(in.size(), std::vector<float>(in[0].size(), NAN));
+    std::vector<float*> inChannels(in.size());
+    std::vector<float*> outChannels(in.size());
     EventList events;
     std::size_t done = 0;
     for (const HostBlock& block : blocks) {
@@ -262,11 +279,21 @@ std::vector<float> runPlugin(ClapInstance& instance, const std::vector<float>& i
             const uint32_t time = block.frames == 0 ? 0 : std::min(static_cast<uint32_t>(i), block.frames - 1);
             events.add(block.changes[i].first, block.changes[i].second, time);
         }
-        EXPECT_EQ(instance.process(in.data() + done, out.data() + done, block.frames, events), CLAP_PROCESS_CONTINUE);
+        for (std::size_t c = 0; c < in.size(); ++c) {
+            inChannels[c] = in[c].data() + done;
+            outChannels[c] = out[c].data() + done;
+        }
+        EXPECT_EQ(instance.process(inChannels.data(), outChannels.data(), static_cast<uint32_t>(in.size()), block.frames,
+                                   events),
+                  CLAP_PROCESS_CONTINUE);
         done += block.frames;
     }
-    out.resize(done);
+    for (std::vector<float>& channel : out) channel.resize(done);
     return out;
+}
+
+std::vector<float> runPlugin(ClapInstance& instance, const std::vector<float>& in, const std::vector<HostBlock>& blocks) {
+    return runPlugin(instance, std::vector<std::vector<float>>{in}, blocks)[0];
 }
 
 /// The module with the same blocks: values set before the first sample start the filter as they
@@ -299,14 +326,7 @@ std::vector<float> runModule(const std::vector<float>& in, const std::vector<Hos
     return out;
 }
 
-void expectSameAsModule(const std::vector<HostBlock>& blocks, uint32_t maxFrames) {
-    std::size_t total = 0;
-    for (const HostBlock& block : blocks) total += block.frames;
-    const std::vector<float> in = stimulus(total);
-    ClapInstance instance;
-    instance.activate(sampleRate, maxFrames);
-    const std::vector<float> actual = runPlugin(instance, in, blocks);
-    const std::vector<float> expected = runModule(in, blocks, maxFrames);
+void expectSame(const std::vector<float>& expected, const std::vector<float>& actual) {
     ASSERT_EQ(actual.size(), expected.size());
     const std::size_t first = firstDifference(expected, actual);
     EXPECT_EQ(first, expected.size()) << "first difference at sample " << first << ": expected "
@@ -315,6 +335,15 @@ void expectSameAsModule(const std::vector<HostBlock>& blocks, uint32_t maxFrames
     double peak = 0.0;
     for (const float v : expected) peak = std::max(peak, std::fabs(static_cast<double>(v)));
     EXPECT_GT(peak, 0.01) << "the comparison is of silence";
+}
+
+void expectSameAsModule(const std::vector<HostBlock>& blocks, uint32_t maxFrames) {
+    std::size_t total = 0;
+    for (const HostBlock& block : blocks) total += block.frames;
+    const std::vector<float> in = stimulus(total);
+    ClapInstance instance;
+    instance.activate(sampleRate, maxFrames);
+    expectSame(runModule(in, blocks, maxFrames), runPlugin(instance, in, blocks));
 }
 
 /// Block lengths a host may use, the odd ones and a zero-length call included.
@@ -343,7 +372,8 @@ TEST(ClapProcessing, ConstantParametersMatchTheModuleAtAnyBlockSizes) {
     }
 }
 
-TEST(ClapProcessing, ChangesRampAcrossTheBlockTheyArriveIn) {
+/// Changes of every kind: in odd blocks, in zero-length calls, lists with ramps, many in a row.
+std::vector<HostBlock> changingBlocks() {
     std::vector<HostBlock> blocks = blocksOf(200, {{poles, 18}, {resonance, 7}});
     blocks[3].changes = {{pitch, 7.5}};
     blocks[4].changes = {{pitch, 2.25}, {resonance, 9}, {zing, 30}};
@@ -355,7 +385,45 @@ TEST(ClapProcessing, ChangesRampAcrossTheBlockTheyArriveIn) {
     blocks[40].changes = {{poles, 8}, {type, 0}, {resonance, 3}};
     blocks[41].changes = {{pitch, 6}};               // the value it already has: no ramp
     for (std::size_t i = 60; i < 200; i += 3) blocks[i].changes = {{pitch, 3.0 + 0.25 * static_cast<double>(i % 25)}};
-    expectSameAsModule(blocks, 512);
+    return blocks;
+}
+
+TEST(ClapProcessing, ChangesRampAcrossTheBlockTheyArriveIn) { expectSameAsModule(changingBlocks(), 512); }
+
+TEST(ClapStereo, OneStereoBusEachChannelTheModuleOnThatChannelAlone) {
+    ClapLibrary& stereo = stereoLibrary();
+    ASSERT_EQ(stereo.factory->get_plugin_count(stereo.factory), 1u);
+    const clap_plugin_descriptor_t* descriptor = stereo.factory->get_plugin_descriptor(stereo.factory, 0);
+    EXPECT_STREQ(descriptor->id, "vexa.lp-filter-2-stereo");
+    EXPECT_STREQ(descriptor->name, "Vexa LP Filter 2 Stereo");
+    ClapInstance instance(&testHost, stereo, "vexa.lp-filter-2-stereo");
+    EXPECT_EQ(instance.params->count(instance.plugin), static_cast<uint32_t>(paramCount));
+    // One bus each way, typed (DPF's own answer leaves the type out), the mono plug-in's too.
+    ClapInstance mono;
+    for (const auto* plugin : {instance.plugin, mono.plugin}) {
+        const uint32_t channels = plugin == instance.plugin ? 2 : 1;
+        const auto* ports = static_cast<const clap_plugin_audio_ports_t*>(plugin->get_extension(plugin, CLAP_EXT_AUDIO_PORTS));
+        ASSERT_NE(ports, nullptr);
+        for (const bool input : {true, false}) {
+            ASSERT_EQ(ports->count(plugin, input), 1u);
+            clap_audio_port_info_t info{};
+            ASSERT_TRUE(ports->get(plugin, 0, input, &info));
+            EXPECT_EQ(info.channel_count, channels);
+            EXPECT_STREQ(info.port_type, channels == 2 ? CLAP_PORT_STEREO : CLAP_PORT_MONO);
+        }
+    }
+
+    // Two different signals (the right one is the left played backwards): a channel run
+    // on the other's filter state, or the two swapped, shows in the first samples.
+    const std::vector<HostBlock> blocks = changingBlocks();
+    std::size_t total = 0;
+    for (const HostBlock& block : blocks) total += block.frames;
+    const std::vector<float> left = stimulus(total);
+    const std::vector<float> right(left.rbegin(), left.rend());
+    instance.activate(sampleRate, 512);
+    const std::vector<std::vector<float>> out = runPlugin(instance, {left, right}, blocks);
+    expectSame(runModule(left, blocks, 512), out[0]);
+    expectSame(runModule(right, blocks, 512), out[1]);
 }
 
 TEST(ClapProcessing, OneSampleBlocksAndTheLargestBlock) {
@@ -1045,9 +1113,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument.rfind("--plugin=", 0) == 0) pluginPath = argument.substr(9);
+        if (argument.rfind("--stereo-plugin=", 0) == 0) stereoPluginPath = argument.substr(16);
     }
-    if (pluginPath.empty()) {
-        std::fprintf(stderr, "usage: %s --plugin=PATH.clap [gtest options]\n", argv[0]);
+    if (pluginPath.empty() || stereoPluginPath.empty()) {
+        std::fprintf(stderr, "usage: %s --plugin=PATH.clap --stereo-plugin=PATH.clap [gtest options]\n", argv[0]);
         return 2;
     }
     return RUN_ALL_TESTS();

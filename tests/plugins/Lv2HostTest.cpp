@@ -32,6 +32,9 @@ enum Port : uint32_t { signal, output, pitch, resonance, zing, poles, type, coun
 namespace cv {
 enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, count };
 }
+namespace stereo {
+enum Port : uint32_t { signalLeft, signalRight, outputLeft, outputRight, pitch, resonance, zing, poles, type, count };
+}
 
 }  // namespace
 
@@ -104,6 +107,11 @@ const LV2_Descriptor* filterPlugin() {
 }
 const LV2_Descriptor* cvPlugin() {
     static const LV2_Descriptor* d = descriptorOf("vexa-lp-filter-2-cv.lv2/vexa-lp-filter-2-cv_dsp.so");
+    return d;
+}
+
+const LV2_Descriptor* stereoPlugin() {
+    static const LV2_Descriptor* d = descriptorOf("vexa-lp-filter-2-stereo.lv2/vexa-lp-filter-2-stereo_dsp.so");
     return d;
 }
 
@@ -239,6 +247,30 @@ TEST(Lv2BadInput, NullAndReconnectedPorts) {
     for (const uint32_t port : {static_cast<uint32_t>(standard::count), 9999u, 0xFFFFFFFFu}) instance.connect(port, &stray);
     instance.run(256);
     EXPECT_EQ(stray, 7.0f);
+}
+
+TEST(Lv2BadInput, AStereoPluginWithOneSideUnconnectedFiltersTheOtherAsTheMonoOne) {
+    const std::vector<float> in = stimulus(4096);
+    Instance mono(filterPlugin(), sampleRate);
+    ASSERT_TRUE(mono.valid());
+    const std::vector<float> expected = runStandard(mono, in, 256);
+    Instance instance(stereoPlugin(), sampleRate);
+    ASSERT_TRUE(instance.valid());
+    for (uint32_t p = 0; p < 5; ++p) instance.connect(stereo::pitch + p, &instance.controls[p]);
+    instance.activate();
+    // The left side in place, the right one without an output, then without an input.
+    std::vector<float> left = in;
+    std::vector<float> right(in.size(), NAN);
+    for (std::size_t done = 0; done < in.size(); done += 256) {
+        const bool rightOutput = done >= in.size() / 2;
+        instance.connect(stereo::signalLeft, left.data() + done);
+        instance.connect(stereo::outputLeft, left.data() + done);
+        instance.connect(stereo::signalRight, rightOutput ? nullptr : const_cast<float*>(in.data() + done));
+        instance.connect(stereo::outputRight, rightOutput ? right.data() + done : nullptr);
+        instance.run(256);
+    }
+    EXPECT_TRUE(identical(expected, left));
+    EXPECT_TRUE(allFinite(std::vector<float>(right.begin() + 2048, right.end())));
 }
 
 TEST(Lv2BadInput, InPlaceBuffersGiveTheSameOutput) {

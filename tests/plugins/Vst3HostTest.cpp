@@ -1,14 +1,16 @@
 // A small VST3 host of our own: loads the built .vst3 bundle through DPF's VST3 ABI headers and compares with the module.
 //
-//   vst3_host_tests --plugin=PATH/VexaLPFilter2.vst3 [gtest options]
+//   vst3_host_tests --plugin=PATH/VexaLPFilter2.vst3 --stereo-plugin=PATH/VexaLPFilter2Stereo.vst3 [gtest options]
 //
 // It does what a VST3 host does with an effect: the factory, the component
 // with its processor and controller, process setup and activation, blocks
 // with parameter changes; the reference is the module's own code linked in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -32,6 +34,7 @@ namespace {
 using namespace pluginreference;
 
 std::string bundlePath;
+std::string stereoBundlePath;
 
 /// The parameters in the order the plug-in lists them: the program list first, then the plug-in's five.
 enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, idCount };
@@ -57,15 +60,18 @@ float plainOf(Id id, double norm) {
 class Vst3Library {
 public:
     explicit Vst3Library(const std::string& bundle) {
+        // The binary inside is named as the bundle: PATH/Name.vst3/Contents/<architecture>/Name.
+        std::string name = bundle.substr(bundle.find_last_of("/\\") + 1);
+        name = name.substr(0, name.rfind(".vst3"));
 #if defined(_WIN32)
-        const std::string path = bundle + "/Contents/x86_64-win/VexaLPFilter2.vst3";
+        const std::string path = bundle + "/Contents/x86_64-win/" + name + ".vst3";
         handle = LoadLibraryA(path.c_str());
         if (handle == nullptr) throw std::runtime_error("cannot load " + path);
         auto symbol = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name)); };
         auto* enter = reinterpret_cast<bool (*)()>(symbol("InitDll"));
         if (enter == nullptr || !enter()) throw std::runtime_error("InitDll failed");
 #else
-        const std::string path = bundle + "/Contents/x86_64-linux/VexaLPFilter2.so";
+        const std::string path = bundle + "/Contents/x86_64-linux/" + name + ".so";
         handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) throw std::runtime_error(dlerror());
         auto symbol = [&](const char* name) { return dlsym(handle, name); };
@@ -86,6 +92,11 @@ private:
 
 Vst3Library& library() {
     static Vst3Library loaded(bundlePath);
+    return loaded;
+}
+
+Vst3Library& stereoLibrary() {
+    static Vst3Library loaded(stereoBundlePath);
     return loaded;
 }
 
@@ -144,12 +155,10 @@ const v3_param_changes_cpp ParamChanges::changesFunctions{
 /// One effect instance: component, processor and controller, as a host holds them.
 class Vst3Instance {
 public:
-    Vst3Instance() {
-        v3_class_info info{};
-        EXPECT_EQ(v3_cpp_obj(library().factory)->get_class_info(library().factory, 0, &info), V3_OK);
+    explicit Vst3Instance(Vst3Library& from = library()) {
+        EXPECT_EQ(v3_cpp_obj(from.factory)->get_class_info(from.factory, 0, &info), V3_OK);
         void* object = nullptr;
-        if (v3_cpp_obj(library().factory)->create_instance(library().factory, info.class_id, v3_component_iid,
-                                                            &object) != V3_OK) {
+        if (v3_cpp_obj(from.factory)->create_instance(from.factory, info.class_id, v3_component_iid, &object) != V3_OK) {
             throw std::runtime_error("cannot create the component");
         }
         component = static_cast<v3_component**>(object);
@@ -160,8 +169,8 @@ public:
             // A plug-in with an editor keeps its controller apart: made from the class the component names.
             v3_tuid controllerClass{};
             if (v3_cpp_obj(component)->get_controller_class_id(component, controllerClass) == V3_OK &&
-                v3_cpp_obj(library().factory)->create_instance(library().factory, controllerClass,
-                                                               v3_edit_controller_iid, &object) == V3_OK) {
+                v3_cpp_obj(from.factory)->create_instance(from.factory, controllerClass, v3_edit_controller_iid,
+                                                          &object) == V3_OK) {
                 controller = static_cast<v3_edit_controller**>(object);
             }
         }
@@ -204,12 +213,16 @@ public:
     void process(const float* in, float* out, int32_t frames, const std::vector<Change>& changes) {
         float* inChannels[] = {const_cast<float*>(in)};
         float* outChannels[] = {out};
+        process(inChannels, outChannels, 1, frames, changes);
+    }
+    /// One process call on a bus of `channels` channels each way.
+    void process(float** in, float** out, int32_t channels, int32_t frames, const std::vector<Change>& changes) {
         v3_audio_bus_buffers inputs{};
-        inputs.num_channels = 1;
-        inputs.channel_buffers_32 = inChannels;
+        inputs.num_channels = channels;
+        inputs.channel_buffers_32 = in;
         v3_audio_bus_buffers outputs{};
-        outputs.num_channels = 1;
-        outputs.channel_buffers_32 = outChannels;
+        outputs.num_channels = channels;
+        outputs.channel_buffers_32 = out;
         ParamChanges parameterChanges(changes);
         ParamChanges outputChanges({});
         v3_process_data data{};
@@ -241,6 +254,7 @@ public:
         return ascii;
     }
 
+    v3_class_info info{};
     v3_component** component = nullptr;
     v3_audio_processor** processor = nullptr;
     v3_edit_controller** controller = nullptr;
@@ -284,6 +298,39 @@ TEST(Vst3Processing, ParametersFromTheHostMatchTheModule) {
                       plainOf(zing, normalized(zing, s.zing)), s.poles, s.type);
         EXPECT_EQ(firstDifference(expected, out), out.size());
     }
+}
+
+TEST(Vst3Stereo, OneStereoBusEachChannelTheModuleOnThatChannelAlone) {
+    Vst3Instance mono;
+    Vst3Instance instance(stereoLibrary());
+    EXPECT_STREQ(instance.info.name, "Vexa LP Filter 2 Stereo");
+    EXPECT_NE(std::memcmp(instance.info.class_id, mono.info.class_id, sizeof(v3_tuid)), 0) << "the same class id as the mono one";
+    for (const int32_t direction : {V3_INPUT, V3_OUTPUT}) {
+        EXPECT_EQ(v3_cpp_obj(instance.component)->get_bus_count(instance.component, V3_AUDIO, direction), 1);
+        v3_bus_info bus{};
+        ASSERT_EQ(v3_cpp_obj(instance.component)->get_bus_info(instance.component, V3_AUDIO, direction, 0, &bus), V3_OK);
+        EXPECT_EQ(bus.channel_count, 2);
+    }
+    // The right signal is the left one played backwards: a channel filtered with the
+    // other's state, or the two swapped, shows at once.
+    constexpr int32_t frames = 512;
+    std::vector<float> left = stimulus(frames * 40);
+    std::vector<float> right(left.rbegin(), left.rend());
+    std::vector<float> outLeft(left.size(), NAN);
+    std::vector<float> outRight(left.size(), NAN);
+    ASSERT_EQ(instance.activate(frames), V3_OK);
+    const std::vector<Change> changes = {setTo(pitch, 6.5), setTo(resonance, 7.25), setTo(zing, 20), setTo(poles, 18),
+                                         setTo(type, 1)};
+    for (std::size_t done = 0; done < left.size(); done += frames) {
+        float* in[] = {left.data() + done, right.data() + done};
+        float* out[] = {outLeft.data() + done, outRight.data() + done};
+        instance.process(in, out, 2, frames, done == 0 ? changes : std::vector<Change>{});
+    }
+    const float pitchVolts = plainOf(pitch, normalized(pitch, 6.5));
+    const float resonanceVolts = plainOf(resonance, normalized(resonance, 7.25));
+    const float zingVolts = plainOf(zing, normalized(zing, 20));
+    EXPECT_EQ(firstDifference(moduleRun(left, frames, pitchVolts, resonanceVolts, zingVolts, 18, 1), outLeft), left.size());
+    EXPECT_EQ(firstDifference(moduleRun(right, frames, pitchVolts, resonanceVolts, zingVolts, 18, 1), outRight), left.size());
 }
 
 TEST(Vst3BadInput, UnknownIdsAndNaNAreIgnoredAndTheChangesAfterThemStillApply) {
@@ -354,9 +401,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument.rfind("--plugin=", 0) == 0) bundlePath = argument.substr(9);
+        if (argument.rfind("--stereo-plugin=", 0) == 0) stereoBundlePath = argument.substr(16);
     }
-    if (bundlePath.empty()) {
-        std::fprintf(stderr, "usage: %s --plugin=PATH.vst3 [gtest options]\n", argv[0]);
+    if (bundlePath.empty() || stereoBundlePath.empty()) {
+        std::fprintf(stderr, "usage: %s --plugin=PATH.vst3 --stereo-plugin=PATH.vst3 [gtest options]\n", argv[0]);
         return 2;
     }
     return RUN_ALL_TESTS();

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks the Windows x86-64 plug-ins: machine type, only the format's entry
+# Checks the Windows x86-64 plug-ins (mono and stereo): machine type, only the format's entry
 # points and the DLL entry function exported, imports from system libraries
 # only (the C++ runtime is linked in; the interface draws with GDI, USER32 and
 # OpenGL, and DPF's file dialogue brings comdlg32).
@@ -30,6 +30,8 @@ check() {
 # DPF's own entry points, renamed behind ours (src/plugins/ClapEntry.cpp, Vst3Entry.cpp),
 # keep the export mark DPF writes on them, which no export list takes back on Windows;
 # hosts look up only the format's names.
-check "$dir/clap/VexaLPFilter2.clap" "DllMain clap_entry dpf_clap_entry "
-check "$dir/vst3/VexaLPFilter2.vst3/Contents/x86_64-win/VexaLPFilter2.vst3" "DllMain ExitDll GetPluginFactory InitDll dpf_GetPluginFactory "
+for product in VexaLPFilter2 VexaLPFilter2Stereo; do
+  check "$dir/clap/$product.clap" "DllMain clap_entry dpf_clap_entry "
+  check "$dir/vst3/$product.vst3/Contents/x86_64-win/$product.vst3" "DllMain ExitDll GetPluginFactory InitDll dpf_GetPluginFactory "
+done
 exit $((failures > 0))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The LV2 plug-ins in third-party hosts: validation, descriptions, presets, exported
 # symbols, and lv2apply, lv2file, lv2proc, ecasound and GStreamer against
-# `vexa-host render`, sample for sample.
+# `vexa-host render`, sample for sample; the stereo plug-in's channels each against
+# `vexa-host render` of that channel alone (lv2apply and ecasound).
 # Usage: lv2-hosts.sh PLUGIN_DIR VEXA_HOST WAV_TOOL   (PLUGIN_DIR holds lv2/, vst3/, clap/)
 set -uo pipefail
 
@@ -30,6 +31,7 @@ check() {
 
 standard=urn:vexa:lp-filter-2
 cv=urn:vexa:lp-filter-2-cv
+stereo=urn:vexa:lp-filter-2-stereo
 
 # lv2_validate exits 0 even when it finds errors: its count is what tells.
 validate() {
@@ -40,6 +42,7 @@ validate() {
 }
 check "lv2_validate: 0 errors (filter)" validate "$plugins"/lv2/vexa-lp-filter-2.lv2/*.ttl
 check "lv2_validate: 0 errors (CV)" validate "$plugins"/lv2/vexa-lp-filter-2-cv.lv2/*.ttl
+check "lv2_validate: 0 errors (stereo)" validate "$plugins"/lv2/vexa-lp-filter-2-stereo.lv2/*.ttl
 
 # lv2info prints the plug-in without an error line, with the ports named as documented.
 describe() {
@@ -53,30 +56,34 @@ describe() {
 }
 check "lv2info: filter ports" describe $standard "signal output pitch resonance zing poles type "
 check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type "
+check "lv2info: stereo ports" describe $stereo "signal_l signal_r output_l output_r pitch resonance zing poles type "
 cv_optional() {
   [ "$(lv2info $cv | grep -c 'connectionOptional')" -eq 3 ]
 }
 check "lv2info: the three CV inputs are optional" cv_optional
 
-# lilv lists the factory presets by name.
+# lilv lists the factory presets by name. (lv2info's output is read whole: under
+# pipefail, grep -q quitting early would fail the pipe with lv2info's SIGPIPE.)
 presets_listed() {
-  local listed
-  listed=$(lv2info $standard | sed -n '/^[[:space:]]*Presets:/,/^[[:space:]]*Port 0:/p' | grep -c '^[[:space:]]\+[A-Z]')
+  local uri=$1 info listed
+  info=$(lv2info $uri) || return 1
+  listed=$(sed -n '/^[[:space:]]*Presets:/,/^[[:space:]]*Port 0:/p' <<<"$info" | grep -c '^[[:space:]]\+[A-Z]')
   echo "presets listed: $listed"
-  lv2info $standard | grep -q '^[[:space:]]*Acid Squelch$' && [ "$listed" -ge 8 ]
+  grep -q '^[[:space:]]*Acid Squelch$' <<<"$info" && [ "$listed" -ge 8 ]
 }
-check "lv2info: the factory presets" presets_listed
+check "lv2info: the factory presets" presets_listed $standard
+check "lv2info: the factory presets (stereo)" presets_listed $stereo
 
 # GStreamer's lv2 element makes an element of each plug-in with one sink and one source pad.
 export GST_REGISTRY=$work/gstreamer-registry.bin
 gst_elements() {
   local element
-  for element in urn-vexa-lp-filter-2 urn-vexa-lp-filter-2-cv; do
+  for element in urn-vexa-lp-filter-2 urn-vexa-lp-filter-2-cv urn-vexa-lp-filter-2-stereo; do
     gst-inspect-1.0 "$element" >"$work/gst.txt" 2>&1 || { cat "$work/gst.txt"; return 1; }
     grep -q "SINK: 'sink'" "$work/gst.txt" && grep -q "SRC: 'src'" "$work/gst.txt" || { echo "$element: pads"; return 1; }
   done
 }
-check "gst-inspect-1.0: both plug-ins register with a sink and a source pad" gst_elements
+check "gst-inspect-1.0: the three plug-ins register with a sink and a source pad" gst_elements
 
 # Only the formats' entry points leave the binaries (lv2_generate_ttl is DPF's
 # description entry, which the build runs to write the .ttl files).
@@ -88,8 +95,11 @@ exports() {
 }
 check "exports: LV2 filter" exports "$plugins"/lv2/vexa-lp-filter-2.lv2/vexa-lp-filter-2_dsp.so "lv2_descriptor lv2_generate_ttl "
 check "exports: LV2 CV" exports "$plugins"/lv2/vexa-lp-filter-2-cv.lv2/vexa-lp-filter-2-cv_dsp.so "lv2_descriptor lv2_generate_ttl "
-check "exports: VST3" exports "$plugins"/vst3/VexaLPFilter2.vst3/Contents/x86_64-linux/VexaLPFilter2.so "GetPluginFactory ModuleEntry ModuleExit "
-check "exports: CLAP" exports "$plugins"/clap/VexaLPFilter2.clap "clap_entry "
+check "exports: LV2 stereo" exports "$plugins"/lv2/vexa-lp-filter-2-stereo.lv2/vexa-lp-filter-2-stereo_dsp.so "lv2_descriptor lv2_generate_ttl "
+for product in VexaLPFilter2 VexaLPFilter2Stereo; do
+  check "exports: VST3 $product" exports "$plugins"/vst3/$product.vst3/Contents/x86_64-linux/$product.so "GetPluginFactory ModuleEntry ModuleExit "
+  check "exports: CLAP $product" exports "$plugins"/clap/$product.clap "clap_entry "
+done
 
 # A second of stimulus and a bit, so that fixed blocks leave a short (or padded) last one.
 rate=48000
@@ -97,6 +107,12 @@ frames=48013
 "$wav_tool" stimulus "$work/in.wav" $frames $rate || exit 1
 # lv2proc clips its output to full scale (10 V): it gets a quieter stimulus.
 "$wav_tool" stimulus "$work/quiet.wav" $frames $rate 0.25 || exit 1
+# The stereo plug-in gets another signal on the right (inverted and quieter), so that a
+# channel filtered with the other's state or swapped with it shows.
+"$wav_tool" stimulus "$work/right.wav" $frames $rate -0.6 &&
+  "$wav_tool" join "$work/in.wav" "$work/right.wav" "$work/stereo.wav" &&
+  "$wav_tool" stimulus "$work/quiet-right.wav" $frames $rate -0.15 &&
+  "$wav_tool" join "$work/quiet.wav" "$work/quiet-right.wav" "$work/quiet-stereo.wav" || exit 1
 
 # Settings: Poles list position (the module's list order) and label, Type, and
 # control values in volts that are exact in 32-bit floats.
@@ -126,6 +142,15 @@ rendered() {
     --type "${types[$type]}" --pitch "$pitch" --resonance "$resonance" --zing "$zing" --force >/dev/null
 }
 
+# each_channel NAME BLOCK POLES TYPE PITCH RES ZING LEFT RIGHT: NAME.wav's left channel is the
+# command-line host's output for input LEFT alone, its right one that for RIGHT alone.
+each_channel() {
+  local name=$1 block=$2 left=$8 right=$9
+  rendered "$name-left" "$block" "${@:3:5}" "$left" && rendered "$name-right" "$block" "${@:3:5}" "$right" &&
+    "$wav_tool" compare "$work/$name-left-render.wav" "$work/$name.wav" --channel 0 &&
+    "$wav_tool" compare "$work/$name-right-render.wav" "$work/$name.wav" --channel 1
+}
+
 for setting in "${settings[@]}"; do
   read -r position label type pitch resonance zing <<<"$setting"
   tag="$label type $type P=$pitch R=$resonance Z=$zing"
@@ -139,6 +164,11 @@ for setting in "${settings[@]}"; do
       "$wav_tool" compare "$work/apply-render.wav" "$work/apply.wav"
   }
   check "lv2apply, 1-sample blocks: $tag" apply
+  apply_stereo() {
+    lv2apply -i "$work/stereo.wav" -o "$work/apply-stereo.wav" "${controls_apply[@]}" $stereo &&
+      each_channel apply-stereo 1 "$label" "$type" "$pitch" "$resonance" "$zing" in right
+  }
+  check "lv2apply, stereo, each channel: $tag" apply_stereo
 
   # lv2file runs fixed blocks and pads the last one.
   file() {
@@ -180,6 +210,12 @@ for setting in "${proc_settings[@]}"; do
       "$wav_tool" compare "$work/eca-render.wav" "$work/eca.wav"
   }
   check "ecasound, 256-sample blocks: $tag" eca
+  eca_stereo() {
+    ecasound -q -b:256 -f:f32_le,2,$rate -i "$work/quiet-stereo.wav" -o "$work/eca-stereo.wav" \
+      "-elv2:$stereo,$pitch,$resonance,$zing,$position,$type" &&
+      each_channel eca-stereo 256 "$label" "$type" "$pitch" "$resonance" "$zing" quiet quiet-right
+  }
+  check "ecasound, stereo, each channel: $tag" eca_stereo
 done
 
 # lv2apply feeds a CV input its control value (it runs one sample per block):

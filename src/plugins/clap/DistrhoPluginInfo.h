@@ -1,7 +1,11 @@
-// Identity and shape of the CLAP build: the filter plug-in with DPF's state support, through which CLAP hosts save parameters.
+// Identity and shape of the CLAP builds: the filter plug-in (mono, or stereo with VEXA_PLUGIN_STEREO) with DPF's state support, through which CLAP hosts save parameters.
 #pragma once
 
+#ifdef VEXA_PLUGIN_STEREO
+#include "../stereo/DistrhoPluginInfo.h"
+#else
 #include "../standard/DistrhoPluginInfo.h"
+#endif
 
 // DPF 1.6 offers CLAP hosts its state extension (which carries the parameter values) only with this set.
 #define DISTRHO_PLUGIN_WANT_STATE 1

@@ -15,3 +15,6 @@
 
 /// Pitch, Resonance and Zing come in as CV ports of this plug-in.
 #define VEXA_PLUGIN_CONTROLS_AS_CV 1
+/// DPF's label; the plug-in's unique id derives from the four characters.
+#define VEXA_PLUGIN_LABEL "VexaLPFilter2CV"
+#define VEXA_PLUGIN_UNIQUE_ID 'V', 'x', 'L', 'c'

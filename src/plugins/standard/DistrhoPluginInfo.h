@@ -22,3 +22,6 @@
 
 /// Pitch, Resonance and Zing are parameters of this plug-in.
 #define VEXA_PLUGIN_CONTROLS_AS_CV 0
+/// DPF's label; the VST3 class id and the plug-in's unique id derive from the four characters.
+#define VEXA_PLUGIN_LABEL "VexaLPFilter2"
+#define VEXA_PLUGIN_UNIQUE_ID 'V', 'x', 'L', '2'
