@@ -27,7 +27,7 @@ build_packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   libsndfile1-dev libfftw3-dev libcli11-dev python3-matplotlib python3-numpy python3-mpmath
   dpf-source lv2-dev sordi lilv-utils lv2file lv2proc jalv jackd2 libjack-jackd2-dev
-  libgl-dev libx11-dev libxext-dev libxrandr-dev libxcursor-dev libgl1-mesa-dri
+  libgl-dev libx11-dev libxext-dev libxrandr-dev libxcursor-dev libgl1-mesa-dri liblilv-dev
 )
 # 64-bit Wine; qemu-user-static runs the 32-bit loader where the kernel cannot.
 wine_packages=(wine wine64 qemu-user-static)
