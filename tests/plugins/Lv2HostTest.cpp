@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "UridMap.h"
+
 namespace {
 
 std::string lv2Dir;
@@ -65,25 +67,6 @@ extern "C" void* realloc(void* pointer, size_t size) {
 #endif
 
 namespace {
-
-/// A URID map of the host's own.
-class UridMap {
-public:
-    UridMap() { map = {this, &UridMap::mapUri}; }
-    LV2_URID_Map map{};
-    LV2_URID id(const char* uri) { return mapUri(this, uri); }
-
-private:
-    static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri) {
-        auto& uris = static_cast<UridMap*>(handle)->uris;
-        for (std::size_t i = 0; i < uris.size(); ++i) {
-            if (uris[i] == uri) return static_cast<LV2_URID>(i + 1);
-        }
-        uris.emplace_back(uri);
-        return static_cast<LV2_URID>(uris.size());
-    }
-    std::vector<std::string> uris;
-};
 
 /// What the host offers at instantiation.
 enum class Features { none, empty, mapOnly, full };

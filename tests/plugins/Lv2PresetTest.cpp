@@ -13,24 +13,11 @@
 
 #include "FactoryPresets.h"
 #include "FilterEngine.h"
+#include "UridMap.h"
 
 namespace {
 
 std::string lv2Dir;
-
-/// The URID map a host hands lilv: one number per URI, in the order they are asked for.
-struct UridMap {
-    static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
-        auto& uris = static_cast<UridMap*>(handle)->uris;
-        for (std::size_t i = 0; i < uris.size(); ++i) {
-            if (uris[i] == uri) return static_cast<LV2_URID>(i + 1);
-        }
-        uris.emplace_back(uri);
-        return static_cast<LV2_URID>(uris.size());
-    }
-    std::vector<std::string> uris;
-    LV2_URID_Map feature{this, map};
-};
 
 using PortValues = std::map<std::string, float>;
 
@@ -44,7 +31,7 @@ struct Collected {
 /// (Turtle writes "5" as an integer, "5.5" as a decimal).
 void collectPortValue(const char* symbol, void* into, const void* value, uint32_t size, uint32_t type) {
     auto& collected = *static_cast<Collected*>(into);
-    const auto isType = [&](const char* uri) { return type == UridMap::map(collected.map, uri); };
+    const auto isType = [&](const char* uri) { return type == collected.map->id(uri); };
     float number = std::nanf("");
     if (isType("http://lv2plug.in/ns/ext/atom#Float") && size == sizeof(float)) {
         number = *static_cast<const float*>(value);
@@ -77,7 +64,7 @@ std::map<std::string, PortValues> loadPresets(const std::string& bundle, const c
         const LilvNode* preset = lilv_nodes_get(related, i);
         lilv_world_load_resource(world.get(), preset);
         LilvNode* name = lilv_world_get(world.get(), preset, label, nullptr);
-        LilvState* state = lilv_state_new_from_world(world.get(), &map.feature, preset);
+        LilvState* state = lilv_state_new_from_world(world.get(), &map.map, preset);
         Collected collected{&map, {}};
         if (state != nullptr) lilv_state_emit_port_values(state, collectPortValue, &collected);
         presets[name != nullptr ? lilv_node_as_string(name) : lilv_node_as_uri(preset)] = collected.values;
