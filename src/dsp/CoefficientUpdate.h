@@ -107,6 +107,13 @@ inline double curveValue(CurvePosition position) {
     return below + static_cast<double>(position.fraction) * (at - below);
 }
 
+/// `v` held between `low` and `high`: the one clamp of the update and the sample
+/// loop, written as two selects that compile to a max and a min.
+inline float heldBetween(float v, float low, float high) {
+    const float above = v > low ? v : low;
+    return above < high ? above : high;
+}
+
 /// The values a control input is read between (1.0 = 10 V). Finite values pass
 /// as they are; an infinity stands for the edge it points to, so that a value
 /// beyond the float range acts as the largest ones do instead of as 0.
@@ -115,10 +122,7 @@ struct ControlRange {
     float high;
 
     /// A finite value held inside the range.
-    float hold(float v) const {
-        const float above = v > low ? v : low;
-        return above < high ? above : high;
-    }
+    float hold(float v) const { return heldBetween(v, low, high); }
 };
 
 /// Resonance as the feedback sees it: -12 V to 12 V, as far as modular signals

@@ -43,10 +43,7 @@ inline constexpr float softFeedbackCeiling = 25.0f;
 /// coefficients jump every sample (at one-sample blocks an audio-rate Pitch
 /// pairs the large feedback of a low cutoff with the open chain of a high one).
 inline constexpr float loopLimit = 300.0f;
-inline float heldInLoop(float v) {
-    const float above = v > -loopLimit ? v : -loopLimit;
-    return above < loopLimit ? above : loopLimit;
-}
+inline float heldInLoop(float v) { return heldBetween(v, -loopLimit, loopLimit); }
 
 /// Scale of the entry step u = (x - fb) * 0.5 (a design value), applied inside the first pole.
 inline constexpr float entryScale = 0.5f;
@@ -248,9 +245,7 @@ private:
     /// the value fed back to the next sample.
     [[gnu::always_inline]] void runSample(LoopState& st, int32_t i, float x) {
         const float p = controlValue(pitch[i], pitchRange);
-        float below = boostPitch - p;
-        below = below > 0.0f ? below : 0.0f;
-        below = below < boostDepthLimit ? below : boostDepthLimit;
+        const float below = heldBetween(boostPitch - p, 0.0f, boostDepthLimit);
         const float boost = below * config.boostSlope + 1.0f;
 
         float signalOut = 0.0f;
@@ -287,8 +282,7 @@ private:
 
     float feedbackFrom(float fedBack, float boost) const {
         if constexpr (config.feedback == FeedbackForm::soft) {
-            float held = fedBack > softFeedbackTurn ? fedBack : softFeedbackTurn;
-            held = held < softFeedbackCeiling ? held : softFeedbackCeiling;
+            const float held = heldBetween(fedBack, softFeedbackTurn, softFeedbackCeiling);
             return held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
         } else if constexpr (linearFeedbackFromTap) {
             return heldInLoop(fedBack) * (boost * c.resFeedback);
