@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/DocumentedRanges.h"
 #include "filter/Exports.h"
 #include "filter/PinLayout.h"
 #include "FuzzInput.h"
@@ -29,23 +30,11 @@ constexpr int32_t largestBlock = 8192;
 constexpr int32_t bufferCapacity = largestBlock + 64;
 constexpr int32_t maxActions = 64;
 
-/// The documented ranges: inputs inside them since the last Open are "in range".
-constexpr float signalLimit = 10.0f;  // 100 V
-constexpr float lowestPitch = -1.0f;  // -10 V
-constexpr float highestPitch = 1.1f;  // 11 V
-constexpr float lowestResonance = -1.2f;  // -12 V, as a bipolar modulator sends it
-constexpr float highestResonance = 1.0f;
-constexpr float lowestZing = -1.2f;  // -12 V
-constexpr float highestZing = 5.0f;  // 50 V
-constexpr float lowestSampleRate = 22050.0f;
-constexpr float highestSampleRate = 192000.0f;
+/// Inputs inside the documented ranges since the last Open are "in range".
+using vexatest::highestSampleRate;
+using vexatest::inRangeBound;
+using vexatest::lowestSampleRate;
 constexpr float initialSampleRate = 44100.0f;  // the module's rate until the host sends one
-
-/// Bound on the output while every input stays in range. The loudest case found
-/// is "2:2f" at Zing -12 V, Resonance -12 V and Pitch 11 V with 10 V DC at
-/// 22.05 kHz: 444 (4.4 kV), a loop whose gain exceeds one, held by the bound on
-/// what light loops carry. The bound leaves room above it.
-constexpr float inRangeBound = 500.0f;
 
 /// Whatever the inputs, the output stays below the module's ceiling and below
 /// a multiple of the loudest Signal since Open (counted as at least 10 V):
@@ -94,9 +83,9 @@ const float sampleRates[] = {44100.0f, 48000.0f, 22050.0f, 96000.0f, 192000.0f, 
     std::abort();
 }
 
-bool inDocumentedRange(const float* samples, int32_t count, float low, float high) {
+bool inDocumentedRange(const float* samples, int32_t count, vexatest::DocumentedRange range) {
     for (int32_t i = 0; i < count; ++i) {
-        if (!(samples[i] >= low && samples[i] <= high)) return false;
+        if (!(samples[i] >= range.low && samples[i] <= range.high)) return false;
     }
     return true;
 }
@@ -308,10 +297,10 @@ private:
         }
         if (tracing) traceBlock(start, n);
         saneSinceOpen = saneSinceOpen &&
-                        inDocumentedRange(host->buffer(signalPin) + start, n, -signalLimit, signalLimit) &&
-                        inDocumentedRange(host->buffer(pitchPin) + start, n, lowestPitch, highestPitch) &&
-                        inDocumentedRange(host->buffer(resonancePin) + start, n, lowestResonance, highestResonance) &&
-                        inDocumentedRange(host->buffer(zingPin) + start, n, lowestZing, highestZing);
+                        inDocumentedRange(host->buffer(signalPin) + start, n, vexatest::signalRange) &&
+                        inDocumentedRange(host->buffer(pitchPin) + start, n, vexatest::pitchRange) &&
+                        inDocumentedRange(host->buffer(resonancePin) + start, n, vexatest::resonanceRange) &&
+                        inDocumentedRange(host->buffer(zingPin) + start, n, vexatest::zingRange);
         loudestSignalSinceOpen = std::max(loudestSignalSinceOpen, loudestFinite(host->buffer(signalPin) + start, n));
         const float gainReference = std::max(loudestSignalSinceOpen, quietSignalLevel);
         const int32_t sleepsBefore = host->sleepRequests;

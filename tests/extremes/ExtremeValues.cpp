@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/DocumentedRanges.h"
 #include "filter/PinLayout.h"
 #include "hostlib/HostInstance.h"
 #include "hostlib/ModuleLibrary.h"
@@ -22,8 +23,12 @@ namespace {
 using enum vexa::FilterPin;
 using vexahost::HostInstance;
 
-/// The bound the module promises while every input is in its documented range.
-constexpr float documentedBound = 500.0f;
+using vexatest::DocumentedRange;
+using vexatest::inRangeBound;
+using vexatest::pitchRange;
+using vexatest::resonanceRange;
+using vexatest::zingRange;
+
 /// After the inputs return to ordinary values the filter must be back to its
 /// normal level within this time, or within the overload envelope's 128 blocks
 /// where the envelope was set off (it counts blocks, not time), plus a margin.
@@ -58,10 +63,6 @@ constexpr std::array<ControlMotion, 7> motions = {{{pitchPin, Motion::held},
                                                    {resonancePin, Motion::noise},
                                                    {zingPin, Motion::alternating},
                                                    {zingPin, Motion::noise}}};
-struct DocumentedRange {
-    float low, high;
-};
-constexpr DocumentedRange pitchRange{-1.0f, 1.1f}, resonanceRange{-1.2f, 1.0f}, zingRange{-1.2f, 5.0f};
 
 struct Case {
     int16_t poles;
@@ -280,7 +281,7 @@ int main(int argc, char** argv) {
         const auto poles = static_cast<std::size_t>(c.poles);
         if (outcome.loudest > loudest[poles]) loudest[poles] = outcome.loudest, loudestCase[poles] = c;
         worstRecovery = std::max(worstRecovery, outcome.recoveryErrorDb);
-        const bool bad = !outcome.finite || outcome.loudest > documentedBound ||
+        const bool bad = !outcome.finite || outcome.loudest > inRangeBound ||
                          outcome.recoveryErrorDb > recoveryToleranceDb;
         if (bad) {
             ++failures;
@@ -289,7 +290,7 @@ int main(int argc, char** argv) {
         }
         if ((full || negative) && n % 2000 == 0) std::fprintf(stderr, "extremes: %zu of %zu cases\n", n, cases.size());
     }
-    std::printf("loudest output per configuration (bound %g):\n", static_cast<double>(documentedBound));
+    std::printf("loudest output per configuration (bound %g):\n", static_cast<double>(inRangeBound));
     for (std::size_t poles = 0; poles < 30; ++poles) {
         std::printf("  %2zu: %8.3f  %s\n", poles, static_cast<double>(loudest[poles]), describe(loudestCase[poles]).c_str());
     }

@@ -13,6 +13,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include "common/DocumentedRanges.h"
 #include "integration/ModuleUnderTest.h"
 
 namespace vexatest {
@@ -179,7 +180,6 @@ TEST(BadInput, HugeSignalsReachTheHostNoLouderThanTenKilovolts) {
 TEST(InRangeModulation, PitchJumpingEverySampleAtOneSampleBlocksStaysBounded) {
     // 0 V / 10 V on Pitch every sample, a 10 V square, Resonance 10 V, Zing 50 V:
     // the light loops once ran to the 10 kV ceiling within 30 samples.
-    constexpr float inRangeBound = 500.0f;
     constexpr int32_t length = 12000;
     for (int16_t poles = 1; poles < 30; poles += 2) {
         FilterSetup setup;
