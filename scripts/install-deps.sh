@@ -60,6 +60,38 @@ say() { echo "install-deps: $*" >&2; }
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 last_error() { grep '^E: ' "$1" | tail -n 1 || true; }
 
+# Writes to $2 apt preferences that hold every package of the suites lacking
+# their index for architecture $1 (a mirror in mid-sync) to its newest version
+# in the other suites: a multi-arch library must have one version on both
+# architectures, and the foreign side cannot see those suites' updates.
+# Fails when no suite lacks that index. Sets lonely_suites.
+pin_to_shared_versions() {
+  local foreign=$1 out=$2 native site rel comp arch file
+  native=$(dpkg --print-architecture)
+  declare -A index=()
+  while read -r site rel comp arch file; do
+    index["$site $rel/$comp $arch"]=$file
+  done < <(apt-get indextargets --format '$(SITE) $(RELEASE) $(COMPONENT) $(ARCHITECTURE) $(FILENAME)' \
+             'Created-By: Packages' 2>/dev/null)
+  lonely_suites=(); local lonely_files=() key
+  for key in "${!index[@]}"; do
+    [ "${key##* }" = "$native" ] && [ -z "${index["${key% *} $foreign"]:-}" ] || continue
+    lonely_suites+=("${key% *}"); lonely_files+=("${index[$key]}")
+  done
+  [ ${#lonely_files[@]} -gt 0 ] || return 1
+  # madison lists each package's versions newest first, with the suite of each.
+  for file in "${lonely_files[@]}"; do /usr/lib/apt/apt-helper cat-file "$file"; echo; done |
+    sed -n 's/^Package: //p' | sort -u | xargs -r apt-cache madison 2>/dev/null |
+    awk -F'|' -v lonely="$(printf '%s\n' "${lonely_suites[@]}")" -v foreign="$foreign" '
+      BEGIN { n = split(lonely, l, "\n"); for (i = 1; i <= n; i++) isLonely[l[i]] = 1 }
+      { for (i = 1; i <= 3; i++) gsub(/^ +| +$/, "", $i); split($3, where, " "); suite = where[1] " " where[2]
+        if (seen[$1]++) { if (newestIsLonely[$1] && !(suite in isLonely) && !($1 in shared)) shared[$1] = $2; next }
+        newestIsLonely[$1] = (suite in isLonely) }
+      END { for (p in shared)
+              printf "Package: %s %s:%s\nPin: version %s\nPin-Priority: 1001\n\n", p, p, foreign, shared[p] }' > "$out"
+  [ -s "$out" ]
+}
+
 missing=()
 for p in "${required[@]}" "${wanted[@]}"; do
   installed "$p" || missing+=("$p")
@@ -104,6 +136,33 @@ else
       done
     fi
   fi
+  # A foreign-architecture package that failed: try again with the native
+  # side held to versions the foreign side can match.
+  for p in "${missing[@]}"; do
+    [[ "$p" == *:* ]] && [ -n "${reason[$p]:-}" ] || continue
+    foreign=${p##*:}
+    prefs=$(mktemp -d)
+    if pin_to_shared_versions "$foreign" "$prefs/shared-versions.pref"; then
+      pinned=$(grep -c '^Package:' "$prefs/shared-versions.pref")
+      say "$p: the index for $foreign of ${lonely_suites[*]} is missing; trying again with $pinned packages held to the versions both architectures see"
+      cp /etc/apt/preferences.d/* "$prefs/" 2>/dev/null || true
+      pinned_install() { apt_install --allow-downgrades -o Dir::Etc::PreferencesParts="$prefs" "$@"; }
+      if pinned_install -s "$p" >/dev/null; then
+        moved=$(sed -n 's/^\(Inst\|Remv\) \([^ ]*\) .*/\2/p' "$log" | grep -v ":$foreign\$" | tr '\n' ' ')
+        if pinned_install "$p" >/dev/null; then
+          unset "reason[$p]"
+          say "warning: $p installed; for it apt set these native packages to the versions both architectures see, without the newer ones of ${lonely_suites[*]}"
+          say "(\`apt-get upgrade\` brings them back once the mirror has synced):"
+          fold -s -w 96 <<<"$moved" | sed 's/^/install-deps:   /' >&2
+        else
+          reason[$p]=$(last_error "$log")
+        fi
+      else
+        reason[$p]=$(last_error "$log")
+      fi
+    fi
+    rm -rf "$prefs"
+  done
   for p in "${missing[@]}"; do
     installed "$p" || [ -n "${reason[$p]:-}" ] || reason[$p]="apt-get did not install it"
   done
