@@ -16,6 +16,11 @@
 # fails only when a package the need requires cannot be installed, and then
 # names it with apt's reason.
 #
+# When the missing index is a suite's one for the foreign architecture (i386),
+# a multi-arch library's native version there has no i386 twin and apt cannot
+# resolve wine32:i386 at all; the install is tried again with those packages
+# held to the newest version both architectures see, and says which it moved.
+#
 # Environment: INSTALL_DEPS_UPDATE_TRIES (default 3) and
 # INSTALL_DEPS_UPDATE_PAUSE (seconds between them, default 5).
 set -euo pipefail
@@ -177,6 +182,8 @@ for p in "${wanted[@]}"; do
   if [ -n "${reason[$p]:-}" ]; then
     echo "${reason[$p]}" > "$notes/$p"
     say "warning: $p could not be installed: ${reason[$p]}"
+  else
+    rm -f "$notes/$p"
   fi
 done
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The set-up on a mirror in mid-sync, against stand-ins for apt-get, dpkg,
-# dpkg-query and id (nothing is installed): the index update fails, the 32-bit
-# Wine cannot be installed; the builds' need still installs, the test need
-# reports the 32-bit Wine missing, and the test run names the suites it could
-# not run and fails.
+# The set-up on a mirror in mid-sync, against stand-ins for apt-get, apt-cache,
+# dpkg, dpkg-query and id (nothing is installed): the index update fails, and
+# the 32-bit Wine cannot be installed; the builds' need still installs, the
+# test need reports the 32-bit Wine missing, and the test run names the suites
+# it could not run and fails. Where the failed index is a suite's i386 one, the
+# 32-bit Wine is installed with the native libraries held to the versions
+# both architectures see.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -11,28 +13,58 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/repo/scripts"
 cp "$repo/scripts/install-deps.sh" "$repo/scripts/run-tests.sh" "$work/repo/scripts/"
 : > "$work/installed"
-export STANDIN_LOG="$work/apt.log" STANDIN_INSTALLED="$work/installed"
+export STANDIN_LOG="$work/apt.log" STANDIN_INSTALLED="$work/installed" STANDIN_WORK="$work"
 held="E: Unable to correct problems, you have held broken packages."
+main=http://deb.debian.org/debian security=http://deb.debian.org/debian-security
+printf 'Package: libpcre2-8-0\nMulti-Arch: same\n' > "$work/security-amd64-Packages"
 
-# apt-get: the update fails as on a half-synced mirror; an install including
-# wine32:i386 fails whole, as apt's does; anything else is "installed".
+# apt-get: the update fails as on a half-synced mirror; the index targets are
+# main for both architectures and, with STANDIN_I386_SECURITY_MISSING, the
+# security suite for amd64 only. An install including wine32:i386 fails
+# whole, as apt's does, unless libpcre2-8-0 is held to the main version;
+# anything else is "installed".
 cat > "$work/bin/apt-get" <<EOF
 #!/usr/bin/env bash
 echo "\$*" >> "\$STANDIN_LOG"
 if [ "\$1" = update ]; then
-  echo "E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?" >&2
+  echo "E: Failed to fetch $security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?" >&2
   echo "E: Some index files failed to download. They have been ignored, or old ones used instead." >&2
   exit 100
 fi
-packages=()
+if [ "\$1" = indextargets ]; then
+  echo "$main bookworm main amd64 /nonexistent"
+  echo "$main bookworm main i386 /nonexistent"
+  [ -z "\${STANDIN_I386_SECURITY_MISSING:-}" ] || echo "$security bookworm-security main amd64 \$STANDIN_WORK/security-amd64-Packages"
+  exit 0
+fi
+packages=() prefs=/nonexistent simulate=
 while [ \$# -gt 0 ]; do
-  case "\$1" in -o) shift ;; -*|install) ;; *) packages+=("\$1") ;; esac
+  case "\$1" in
+    -o) shift; [[ "\$1" != Dir::Etc::PreferencesParts=* ]] || prefs=\${1#*=} ;;
+    -s) simulate=1 ;;
+    -*|install) ;;
+    *) packages+=("\$1") ;;
+  esac
   shift
 done
 for p in "\${packages[@]}"; do
-  if [ "\$p" = wine32:i386 ]; then echo " libwine:i386 : Depends: libgstreamer-plugins-base1.0-0:i386"; echo "$held" >&2; exit 100; fi
+  if [ "\$p" = wine32:i386 ] && ! grep -qsx 'Pin: version 10.42-1' "\$prefs"/*; then
+    echo " libwine:i386 : Depends: libgstreamer-plugins-base1.0-0:i386"; echo "$held" >&2; exit 100
+  fi
 done
+if [ -n "\$simulate" ]; then
+  echo "Inst libpcre2-8-0 [10.42-1+deb12u2] (10.42-1 Debian:12.15/oldstable [amd64])"
+  echo "Inst libpcre2-8-0:i386 (10.42-1 Debian:12.15/oldstable [i386])"
+  exit 0
+fi
 printf '%s\n' "\${packages[@]}" >> "\$STANDIN_INSTALLED"
+EOF
+# apt-cache madison: libpcre2-8-0, newest in the security suite.
+cat > "$work/bin/apt-cache" <<EOF
+#!/usr/bin/env bash
+[ "\$1" = madison ] || exit 1
+echo "libpcre2-8-0 | 10.42-1+deb12u2 | $security bookworm-security/main amd64 Packages"
+echo "libpcre2-8-0 |    10.42-1 | $main bookworm/main amd64 Packages"
 EOF
 cat > "$work/bin/dpkg-query" <<'EOF'
 #!/usr/bin/env bash
@@ -41,7 +73,7 @@ echo "dpkg-query: no packages found matching ${!#}" >&2; exit 1
 EOF
 cat > "$work/bin/dpkg" <<'EOF'
 #!/usr/bin/env bash
-[ "$1" = --print-foreign-architectures ] && echo i386
+case "$1" in --print-foreign-architectures) echo i386 ;; --print-architecture) echo amd64 ;; esac
 exit 0
 EOF
 printf '#!/bin/sh\necho 0\n' > "$work/bin/id"
@@ -119,6 +151,15 @@ check "test run: every suite that can run ran" bash -c "[ \$(grep -cE '^  (unit-
 check "test run: a skipped suite is not run" bash -c "[[ \$(grep -E '^  fuzz-skipped ' '$work/run.out') == *'not run' ]]"
 check "test run: the reason, with apt's" grep -qF "integration-win32-wine: 32-bit Windows programs cannot run: the 32-bit loader /usr/lib/wine/wine is not installed (package wine32:i386); installing wine32:i386 failed: $held" "$work/run.out"
 check "test run: the summary counts them" grep -qx "suites: 6 passed, 0 failed, 2 not run" "$work/run.out"
+
+# (d) The failed index is the security suite's for i386: the second try,
+# with libpcre2-8-0 held to the version both architectures see, installs it.
+export STANDIN_I386_SECURITY_MISSING=1
+deps test
+check "test need, i386 index missing: succeeds (exit $rc)" [ "$rc" -eq 0 ]
+check "test need, i386 index missing: installs wine32:i386" grep -qx wine32:i386 "$STANDIN_INSTALLED"
+check "test need, i386 index missing: names the native packages it held back" says test "install-deps:   libpcre2-8-0"
+check "test need, i386 index missing: the note for the test run is gone" [ ! -e "$work/repo/build/missing-packages/wine32:i386" ]
 
 if [ "$failures" -ne 0 ]; then
   for f in build test bench; do echo "--- install-deps.sh $f:"; cat "$work/$f.out"; done
