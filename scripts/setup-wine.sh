@@ -11,7 +11,9 @@
 #     /usr/bin/qemu-i386-static is registered for i386 ELF executables with
 #     flag F (needs root).
 #  2. Creates a 64-bit (WoW64) Wine prefix in $WINEPREFIX (default
-#     $HOME/.wine) with the 64-bit loader, unless a complete one exists.
+#     $HOME/.wine) with the 64-bit loader, unless a complete one exists. A
+#     prefix made before the 32-bit loader was installed lacks its 32-bit
+#     half for good: it is moved aside (kept) and a new one made.
 #  3. Checks that a 32-bit and a 64-bit Windows program run in the prefix,
 #     and that a running 32-bit program's process image is Wine's loader, not
 #     the emulator, wherever the kernel runs 32-bit programs.
@@ -238,7 +240,19 @@ else
        [ ! -e "$WINEPREFIX/drive_c" ] && [ ! -e "$WINEPREFIX/dosdevices" ]; then
       die "$WINEPREFIX is not empty and does not look like a Wine prefix"
     fi
-    log "Wine prefix $WINEPREFIX is incomplete or outdated; updating it"
+    if [ -z "$i386_problem" ] && [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] &&
+       [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+      # Made while there was no 32-bit loader: wineboot never adds the 32-bit
+      # half to such a prefix later, so a new one is made; the old one stays.
+      kept="$WINEPREFIX.64-bit-only.$(date +%Y%m%d-%H%M%S)"
+      timeout 60 "$WINESERVER" -k 9>&- 2>/dev/null || true
+      mv "$WINEPREFIX" "$kept"
+      mkdir -p "$WINEPREFIX"
+      log "Wine prefix $WINEPREFIX was made without the 32-bit loader, and wineboot cannot add that half"
+      log "to it: moved it to $kept (copy from there what you need); creating a new one (can take minutes)"
+    else
+      log "Wine prefix $WINEPREFIX is incomplete or outdated; updating it"
+    fi
   else
     # Created here because Wine refuses to create it in a directory that
     # the caller does not own (e.g. /tmp).
