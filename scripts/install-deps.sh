@@ -152,8 +152,14 @@ else
       say "$p: the index for $foreign of ${lonely_suites[*]} is missing; trying again with $pinned packages held to the versions both architectures see"
       cp /etc/apt/preferences.d/* "$prefs/" 2>/dev/null || true
       pinned_install() { apt_install --allow-downgrades -o Dir::Etc::PreferencesParts="$prefs" "$@"; }
-      if pinned_install -s "$p" >/dev/null; then
-        moved=$(sed -n 's/^\(Inst\|Remv\) \([^ ]*\) .*/\2/p' "$log" | grep -v ":$foreign\$" | tr '\n' ' ')
+      if ! pinned_install -s "$p" >/dev/null; then
+        reason[$p]=$(last_error "$log")
+      elif grep -q '^Remv ' "$log"; then
+        # Never at the cost of what is installed.
+        reason[$p]="held to the versions both architectures see, apt would remove $(sed -n 's/^Remv \([^ ]*\) .*/\1/p' "$log" | paste -sd' ')"
+      else
+        # Those already installed: "Inst NAME [OLD VERSION] (NEW VERSION ...)".
+        moved=$(sed -n 's/^Inst \([^ ]*\) \[.*/\1/p' "$log" | grep -v ":$foreign\$" | paste -sd' ')
         if pinned_install "$p" >/dev/null; then
           unset "reason[$p]"
           say "warning: $p installed; for it apt set these native packages to the versions both architectures see, without the newer ones of ${lonely_suites[*]}"
@@ -162,8 +168,6 @@ else
         else
           reason[$p]=$(last_error "$log")
         fi
-      else
-        reason[$p]=$(last_error "$log")
       fi
     fi
     rm -rf "$prefs"

@@ -53,6 +53,7 @@ for p in "\${packages[@]}"; do
   fi
 done
 if [ -n "\$simulate" ]; then
+  [ -z "\${STANDIN_REMOVES:-}" ] || echo "Remv libpcre2-dev [10.42-1+deb12u2]"
   echo "Inst libpcre2-8-0 [10.42-1+deb12u2] (10.42-1 Debian:12.15/oldstable [amd64])"
   echo "Inst libpcre2-8-0:i386 (10.42-1 Debian:12.15/oldstable [i386])"
   exit 0
@@ -153,8 +154,13 @@ check "test run: the reason, with apt's" grep -qF "integration-win32-wine: 32-bi
 check "test run: the summary counts them" grep -qx "suites: 6 passed, 0 failed, 2 not run" "$work/run.out"
 
 # (d) The failed index is the security suite's for i386: the second try,
-# with libpcre2-8-0 held to the version both architectures see, installs it.
+# with libpcre2-8-0 held to the version both architectures see, installs it,
+# unless apt would remove a package for it.
 export STANDIN_I386_SECURITY_MISSING=1
+STANDIN_REMOVES=1 deps test
+check "test need, i386 index missing: no second try that would remove a package" \
+  bash -c "! grep -v -- ' -s ' '$STANDIN_LOG' | grep -q PreferencesParts"
+check "test need, i386 index missing: says what would go" says test "apt would remove libpcre2-dev"
 deps test
 check "test need, i386 index missing: succeeds (exit $rc)" [ "$rc" -eq 0 ]
 check "test need, i386 index missing: installs wine32:i386" grep -qx wine32:i386 "$STANDIN_INSTALLED"
