@@ -89,9 +89,10 @@ pin_to_shared_versions() {
     sed -n 's/^Package: //p' | sort -u | xargs -r apt-cache madison 2>/dev/null |
     awk -F'|' -v lonely="$(printf '%s\n' "${lonely_suites[@]}")" -v foreign="$foreign" '
       BEGIN { n = split(lonely, l, "\n"); for (i = 1; i <= n; i++) isLonely[l[i]] = 1 }
-      { for (i = 1; i <= 3; i++) gsub(/^ +| +$/, "", $i); split($3, where, " "); suite = where[1] " " where[2]
-        if (seen[$1]++) { if (newestIsLonely[$1] && !(suite in isLonely) && !($1 in shared)) shared[$1] = $2; next }
-        newestIsLonely[$1] = (suite in isLonely) }
+      { for (i = 1; i <= 3; i++) gsub(/^ +| +$/, "", $i)
+        split($3, where, " "); here = (where[1] " " where[2]) in isLonely
+        if (!($1 in newestIsLonely)) newestIsLonely[$1] = here
+        else if (newestIsLonely[$1] && !here && !($1 in shared)) shared[$1] = $2 }
       END { for (p in shared)
               printf "Package: %s %s:%s\nPin: version %s\nPin-Priority: 1001\n\n", p, p, foreign, shared[p] }' > "$out"
   [ -s "$out" ]

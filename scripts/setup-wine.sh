@@ -208,6 +208,11 @@ fi
 
 # --- 2. Wine prefix ----------------------------------------------------------
 
+# True for a prefix that should have, and lacks, the half the 32-bit loader makes.
+lacks_32_bit_half() {
+  [ -z "$i386_problem" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
 prefix_complete() {
   local p=$WINEPREFIX stamp
   [ -f "$p/system.reg" ] && [ -f "$p/user.reg" ] && [ -f "$p/userdef.reg" ] || return 1
@@ -215,7 +220,7 @@ prefix_complete() {
   [ -f "$p/drive_c/windows/system32/kernel32.dll" ] || return 1
   # The 32-bit half comes from the 32-bit loader; a prefix made without it is
   # completed once the loader is there.
-  [ -n "$i386_problem" ] || [ -f "$p/drive_c/windows/syswow64/kernel32.dll" ] || return 1
+  ! lacks_32_bit_half || return 1
   [ -L "$p/dosdevices/c:" ] || return 1
   # Wine re-runs wineboot when this stamp differs from wine.inf's mtime.
   # (written by Wine as "<seconds>\r\n")
@@ -240,8 +245,7 @@ else
        [ ! -e "$WINEPREFIX/drive_c" ] && [ ! -e "$WINEPREFIX/dosdevices" ]; then
       die "$WINEPREFIX is not empty and does not look like a Wine prefix"
     fi
-    if [ -z "$i386_problem" ] && [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] &&
-       [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    if [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && lacks_32_bit_half; then
       # Made while there was no 32-bit loader: wineboot never adds the 32-bit
       # half to such a prefix later, so a new one is made; the old one stays.
       kept="$WINEPREFIX.64-bit-only.$(date +%Y%m%d-%H%M%S)"
