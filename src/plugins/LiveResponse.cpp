@@ -12,9 +12,6 @@ namespace vexaplugin {
 
 namespace {
 
-/// The block size `vexa-host response` measures with, so that both give the same curve.
-constexpr int32_t measuringBlockSize = 64;
-
 const vexahost::FilterPins& modulePins() {
     static const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule());
     return pins;
@@ -28,18 +25,9 @@ std::vector<double> plottedFrequencies(double sampleRate, int count) {
 
 std::optional<ResponseCurve> measureCurve(const CurveSettings& settings, const std::vector<double>& frequencies,
                                           const std::atomic<bool>* stop) {
-    vexahost::ResponseSettings measured;
-    measured.poles = settings.poles;
-    measured.type = settings.type;
-    measured.pitchVolts = settings.pitchVolts;
-    measured.resonanceVolts = settings.resonanceVolts;
-    measured.zingVolts = settings.zingVolts;
-    measured.sampleRate = static_cast<float>(settings.sampleRate);
-    measured.blockSize = measuringBlockSize;
-    const vexahost::ImpulseResponse response = vexahost::recordImpulseResponse(linkedModule(), modulePins(), measured);
+    const vexahost::ImpulseResponse response = vexahost::recordImpulseResponse(linkedModule(), modulePins(), settings);
 
     ResponseCurve curve;
-    curve.settings = settings;
     curve.frequencies = frequencies;
     curve.oscillates = !response.settled;
     if (stop != nullptr && stop->load(std::memory_order_relaxed)) return std::nullopt;

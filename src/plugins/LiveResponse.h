@@ -10,24 +10,17 @@
 #include <vector>
 
 #include "ParameterText.h"
+#include "hostlib/ImpulseResponse.h"
 
 namespace vexaplugin {
 
-/// The settings a curve is measured at: where the five controls stand, and the host's rate.
-struct CurveSettings {
-    int16_t poles = 0;  ///< the module's list value (not the list position)
-    int16_t type = 0;
-    double pitchVolts = 5.0;
-    double resonanceVolts = 5.0;
-    double zingVolts = 10.0;
-    double sampleRate = 48000.0;  ///< Hz
-
-    bool operator==(const CurveSettings&) const = default;
-};
+/// The settings a curve is measured at: where the five controls stand (Poles as
+/// the module's list value, not the list position), the host's rate, and the
+/// block size, which `vexa-host response` also measures with by default.
+using CurveSettings = vexahost::ResponseSettings;
 
 /// One measured curve.
 struct ResponseCurve {
-    CurveSettings settings;
     std::vector<double> frequencies;  ///< Hz
     std::vector<double> decibels;
     /// The impulse response did not die out: the filter rings on its own, and
@@ -39,7 +32,7 @@ struct ResponseCurve {
 std::vector<double> plottedFrequencies(double sampleRate, int count);
 
 /// Measures the small-signal response through the module as `vexa-host response`
-/// does (an impulse, 64-sample blocks), at `frequencies`. Nothing when `stop`
+/// does (an impulse), at `frequencies`. Nothing when `stop`
 /// was set before it finished.
 std::optional<ResponseCurve> measureCurve(const CurveSettings& settings, const std::vector<double>& frequencies,
                                           const std::atomic<bool>* stop = nullptr);

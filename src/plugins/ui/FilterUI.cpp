@@ -369,7 +369,7 @@ private:
         now.pitchVolts = knobs[pitchParameter].value();
         now.resonanceVolts = knobs[resonanceParameter].value();
         now.zingVolts = knobs[zingParameter].value();
-        now.sampleRate = getSampleRate();
+        now.sampleRate = static_cast<float>(getSampleRate());
         return now;
     }
 
