@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages one need of the project lists, those that are missing.
 #
-#   scripts/install-deps.sh build|test|bench|ardour
+#   scripts/install-deps.sh build|test|bench|ardour|dist
 #
 #   build   compilers, libraries, plotting, DPF and the LV2/JACK hosts: `make`,
 #           every build and `make demo` (no Wine)
@@ -10,6 +10,8 @@
 #           build/missing-packages/ for scripts/run-tests.sh
 #   bench   build + Wine, the 32-bit one included: `make bench`
 #   ardour  build + Ardour: `make ardour-test`
+#   dist    build + the packaging tools: `make dist` (the .deb, lintian, the
+#           Windows installer, the zip)
 #
 # A failing package index update (a mirror in mid-sync) is only a warning: it
 # is retried, then the install goes on with the index there is. The script
@@ -42,6 +44,8 @@ wine32_packages=(wine32:i386)
 test_packages=(ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0-plugins-good
   xvfb x11-utils xdotool imagemagick)
 ardour_packages=(ardour)
+# The release files: the Debian package and its check, the Windows installer, the archives.
+dist_packages=(dpkg-dev fakeroot lintian nsis zip unzip)
 
 # What each need requires, and what it only wants (installed when it can be,
 # reported when it cannot: the suites that need it do not run).
@@ -49,11 +53,12 @@ need=${1:-}
 wanted=()
 case "$need" in
   build)  required=("${build_packages[@]}"); targets="\`make\`, the builds and \`make demo\`" ;;
-  test)   required=("${build_packages[@]}" "${wine_packages[@]}" "${test_packages[@]}")
+  test)   required=("${build_packages[@]}" "${wine_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}")
           wanted=("${wine32_packages[@]}"); targets="\`make test\`" ;;
   bench)  required=("${build_packages[@]}" "${wine_packages[@]}" "${wine32_packages[@]}"); targets="\`make bench\`" ;;
   ardour) required=("${build_packages[@]}" "${ardour_packages[@]}"); targets="\`make ardour-test\`" ;;
-  *) echo "usage: $0 build|test|bench|ardour" >&2; exit 2 ;;
+  dist)   required=("${build_packages[@]}" "${dist_packages[@]}"); targets="\`make dist\`" ;;
+  *) echo "usage: $0 build|test|bench|ardour|dist" >&2; exit 2 ;;
 esac
 
 update_tries=${INSTALL_DEPS_UPDATE_TRIES:-3}

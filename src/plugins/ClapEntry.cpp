@@ -6,7 +6,8 @@
 // entry hands DPF only well-formed events for parameters that exist, answers
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
-// gives its audio ports the mono or stereo type DPF means them to have, and offers the factory presets (preset discovery and preset load), which it
+// gives its audio ports the mono or stereo type DPF means them to have, names the
+// product's version in the plug-in's descriptor (DPF leaves it empty), and offers the factory presets (preset discovery and preset load), which it
 // loads through DPF's own program path in the plug-in state. DPF's entry is
 // compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
 // of DPF's is called with a plug-in whose plugin_data is DPF's own.
@@ -25,6 +26,7 @@
 #include "FactoryPresets.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "VexaVersion.h"
 #include "clap/entry.h"
 #include "clap/events.h"
 #include "clap/ext/audio-ports.h"
@@ -261,8 +263,21 @@ uint32_t CLAP_ABI pluginCount(const clap_plugin_factory_t*) {
     return dpfFactory != nullptr ? dpfFactory->get_plugin_count(dpfFactory) : 0;
 }
 
+/// DPF's descriptor with the product's version in it; null for an index DPF does not know.
+const clap_plugin_descriptor_t* versionedDescriptor(uint32_t index) {
+    if (dpfFactory == nullptr) return nullptr;
+    const clap_plugin_descriptor_t* dpf = dpfFactory->get_plugin_descriptor(dpfFactory, index);
+    if (dpf == nullptr) return nullptr;
+    static const clap_plugin_descriptor_t descriptor = [dpf] {
+        clap_plugin_descriptor_t copy = *dpf;
+        copy.version = VEXA_VERSION;
+        return copy;
+    }();
+    return &descriptor;
+}
+
 const clap_plugin_descriptor_t* CLAP_ABI pluginDescriptor(const clap_plugin_factory_t*, uint32_t index) {
-    return dpfFactory != nullptr ? dpfFactory->get_plugin_descriptor(dpfFactory, index) : nullptr;
+    return versionedDescriptor(index);
 }
 
 const clap_plugin_t* CLAP_ABI createPlugin(const clap_plugin_factory_t*, const clap_host_t* host, const char* id) {
@@ -277,6 +292,7 @@ const clap_plugin_t* CLAP_ABI createPlugin(const clap_plugin_factory_t*, const c
         dpf->destroy(dpf);
         return nullptr;
     }
+    guarded->clap.desc = versionedDescriptor(0);
     guarded->clap.destroy = destroy;
     guarded->clap.activate = activate;
     guarded->clap.process = process;

@@ -5,6 +5,7 @@
 #include "FactoryPresets.h"
 #include "FilterEngine.h"
 #include "PluginParameters.h"
+#include "VexaVersion.h"
 
 namespace vexaplugin {
 
@@ -35,8 +36,8 @@ constexpr Control cvInputs[] = {Control::pitch, Control::resonance, Control::zin
 constexpr uint32_t channelCount = DISTRHO_PLUGIN_NUM_OUTPUTS;
 static_assert(channelCount == 1 || (channelCount == 2 && !VEXA_PLUGIN_CONTROLS_AS_CV), "mono, mono with CV, or stereo");
 
-/// Version 2.0.0, as the module's about text names version 2.
-constexpr uint32_t pluginVersion = d_version(2, 0, 0);
+/// The project's version (the module's about text names its major version).
+constexpr uint32_t pluginVersion = d_version(VEXA_VERSION_MAJOR, VEXA_VERSION_MINOR, VEXA_VERSION_PATCH);
 
 class VexaFilterPlugin : public Plugin {
 public:

@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "VexaVersion.h"
+
 #include "vexa-host/commands/InfoCommand.h"
 #include "vexa-host/commands/OptionChecks.h"
 #include "hostlib/ModuleLibrary.h"
@@ -85,7 +87,7 @@ constexpr int exitOutputClosed = 128 + SIGPIPE;
 int main(int argc, char** argv) {
     CLI::App app{"vexa-host: a stand-in host for the Vexa LP Filter 2 module"};
     app.require_subcommand(1);
-    app.set_version_flag("-v,--version", std::string("vexa-host ") + VEXA_HOST_VERSION);
+    app.set_version_flag("-v,--version", std::string("vexa-host ") + VEXA_VERSION);
     const std::string defaultModule = vexahost::ModuleLibrary::defaultModulePath(argv[0]);
 
     std::string infoModule = defaultModule;

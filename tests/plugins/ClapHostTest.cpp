@@ -29,6 +29,7 @@
 #include "hostlib/HostInstance.h"
 #include "hostlib/PinChoices.h"
 #include "PluginReference.h"
+#include "VexaVersion.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -202,8 +203,10 @@ TEST(ClapDescription, OnePluginWithTheFiveParametersAndTheirRanges) {
     const clap_plugin_descriptor_t* descriptor = library().factory->get_plugin_descriptor(library().factory, 0);
     EXPECT_STREQ(descriptor->id, "vexa.lp-filter-2");
     EXPECT_STREQ(descriptor->name, "Vexa LP Filter 2");
+    EXPECT_STREQ(descriptor->version, VEXA_VERSION);
 
     ClapInstance instance;
+    EXPECT_STREQ(instance.plugin->desc->version, VEXA_VERSION);
     ASSERT_NE(instance.params, nullptr);
     ASSERT_EQ(instance.params->count(instance.plugin), static_cast<uint32_t>(paramCount));
     struct Expected {

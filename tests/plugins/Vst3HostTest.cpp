@@ -18,6 +18,7 @@
 
 #include "FactoryPresets.h"
 #include "PluginReference.h"
+#include "VexaVersion.h"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
@@ -278,6 +279,21 @@ std::vector<float> moduleRun(const std::vector<float>& in, int32_t frames, float
 }
 
 Change setTo(Id id, double plain) { return {id, {{0, normalized(id, plain)}}}; }
+
+TEST(Vst3Description, EveryClassCarriesTheProjectVersion) {
+    for (Vst3Library* bundle : {&library(), &stereoLibrary()}) {
+        v3_plugin_factory_2** factory = nullptr;
+        ASSERT_EQ(v3_cpp_obj_query_interface(bundle->factory, v3_plugin_factory_2_iid, &factory), V3_OK);
+        const int32_t classes = v3_cpp_obj(bundle->factory)->num_classes(bundle->factory);
+        ASSERT_GT(classes, 0);
+        for (int32_t i = 0; i < classes; ++i) {
+            v3_class_info_2 info{};
+            ASSERT_EQ(v3_cpp_obj(factory)->get_class_info_2(factory, i, &info), V3_OK);
+            EXPECT_STREQ(info.version, VEXA_VERSION) << info.name;
+        }
+        v3_cpp_obj_unref(factory);
+    }
+}
 
 TEST(Vst3Processing, ParametersFromTheHostMatchTheModule) {
     const std::vector<float> in = stimulus(512 * 60);
