@@ -8,7 +8,8 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps deps-build deps-test deps-bench deps-ardour $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins ardour-test
+.PHONY: all deps deps-build deps-test deps-bench deps-ardour deps-dist $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins ardour-test \
+        install uninstall dist dist-test
 
 # How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
 FUZZ_SECONDS ?= 600
@@ -22,7 +23,7 @@ deps-build:
 	@bash scripts/install-deps.sh build
 
 # After the build need, so that two package installs never run at once (make -j).
-deps-test deps-bench deps-ardour: deps-build
+deps-test deps-bench deps-ardour deps-dist: deps-build
 	@bash scripts/install-deps.sh $(@:deps-%=%)
 
 $(PRESETS) asan fuzz-build: deps-build
@@ -37,7 +38,8 @@ wine: deps-test
 
 # Without a 32-bit Wine everything is still built and every other suite runs;
 # run-tests.sh names the suites that did not run and fails.
-test: deps-test all asan fuzz-build
+# The release files are tested as a user installs them (scripts/dist-test.sh), among the suites.
+test: deps-test all asan fuzz-build dist
 	@bash scripts/run-tests.sh
 
 bench: deps-bench all
@@ -61,5 +63,24 @@ ardour-test: deps-ardour linux
 demo: all
 	@bash tools/demo.sh
 
+# The Linux plug-ins (LV2, VST3, CLAP) and vexa-host into your own folders (~/.lv2, ~/.vst3, ~/.clap,
+# ~/.local/bin), or with PREFIX=/usr into the system's (/usr/lib/lv2, /usr/lib/vst3, /usr/lib/clap,
+# /usr/bin); DESTDIR is honoured. `make uninstall` removes what the last install wrote (cmake/Install.cmake).
+install: linux
+	@cmake $(if $(PREFIX),-DCMAKE_INSTALL_PREFIX=$(PREFIX),-DCMAKE_INSTALL_PREFIX=$(HOME) -DVEXA_USER_FOLDERS=ON) \
+	  -P build/linux/cmake_install.cmake
+
+uninstall:
+	@cmake -DBUILD=build/linux -P cmake/Uninstall.cmake
+
+# The release files, named with the version, in dist/ (scripts/dist.sh): the Debian package, the Linux
+# archive, the Windows installer, the modular host's zip and SHA256SUMS. `make dist-test` installs each
+# as a user would and runs what it installed.
+dist: deps-dist all
+	@bash scripts/dist.sh
+
+dist-test: deps-test dist
+	@bash scripts/dist-test.sh
+
 clean:
-	rm -rf build out
+	rm -rf build out dist

@@ -45,7 +45,7 @@ test_packages=(ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0
   xvfb x11-utils xdotool imagemagick)
 ardour_packages=(ardour)
 # The release files: the Debian package and its check, the Windows installer, the archives.
-dist_packages=(dpkg-dev fakeroot lintian nsis zip unzip)
+dist_packages=(dpkg-dev lintian nsis zip unzip)
 
 # What each need requires, and what it only wants (installed when it can be,
 # reported when it cannot: the suites that need it do not run).
