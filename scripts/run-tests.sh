@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test suite of every build through CTest and prints one line per
-# suite (ok, FAILED, or not run), the suites that did not run with the reason,
-# and one summary line. Fails when a suite failed or did not run. Expects the
-# builds of `make all asan fuzz-build`; prepares Wine itself (scripts/setup-wine.sh).
+# Runs every test suite of every build through CTest, and the release files'
+# checks (scripts/dist-test.sh), and prints one line per suite (ok, FAILED, or
+# not run), the suites that did not run with the reason, and one summary line.
+# Fails when a suite failed or did not run. Expects the builds of
+# `make all asan fuzz-build` and dist/ (`make dist`); prepares Wine itself
+# (scripts/setup-wine.sh).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -67,6 +69,28 @@ for preset in linux asan win64 win32 fuzz; do
     failures+=("ctest-$preset")
     echo "  ctest --preset $preset did not run; last lines of $log:"
     tail -n 20 "$log" | sed 's/^/      /'
+  fi
+done
+
+# The release files of `make dist`, each installed as a user installs it (scripts/dist-test.sh):
+# one suite per kind; the Windows installer's needs the 64-bit Wine.
+for check in deb make-install windows-installer tarball; do
+  name=dist-$check
+  log="$logs/$name.log"
+  if [ "$check" = windows-installer ] && [ -n "${no_wine[win64]:-}" ]; then
+    not_run+=("$name: ${no_wine[win64]}")
+    printf '  %-32s not run\n' "$name"
+    continue
+  fi
+  start=$(date +%s)
+  if bash scripts/dist-test.sh "$check" >"$log" 2>&1; then
+    passed=$((passed + 1))
+    printf '  %-32s ok     (%ss)\n' "$name" "$(($(date +%s) - start))"
+  else
+    failed=$((failed + 1))
+    failures+=("$name")
+    printf '  %-32s FAILED, see %s\n' "$name" "$log"
+    grep -A 20 '^FAILED' "$log" | head -n 40 | sed 's/^/      /'
   fi
 done
 
