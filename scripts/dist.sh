@@ -17,6 +17,8 @@ cd "$(dirname "$0")/.."
 umask 022
 
 name=vexa-lp-filter-2
+# The package's maintainer (a placeholder address until the team has one).
+maintainer="Vexa audio team <audio@vexa.example.org>"
 linux=build/linux
 plugins_linux=build/plugins/linux
 plugins_win64=build/plugins/win64
@@ -52,7 +54,7 @@ install -m 644 packaging/copyright "$doc/copyright"
 gzip -9n "$stage/usr/share/man/man1/vexa-host.1"
 changelog_date=$(date -u -R -d "@$SOURCE_DATE_EPOCH")
 printf '%s (%s) unstable; urgency=medium\n\n  * Release %s.\n\n -- %s  %s\n' "$name" "$version" "$version" \
-  "Vexa audio team <audio@vexa.example.org>" "$changelog_date" | gzip -9n >"$doc/changelog.gz"
+  "$maintainer" "$changelog_date" | gzip -9n >"$doc/changelog.gz"
 chmod 644 "$doc/changelog.gz"
 
 # --- Debian package: library dependencies by dpkg-shlibdeps (which reads a debian/control of its own).
@@ -66,7 +68,7 @@ cat >"$stage/DEBIAN/control" <<EOF
 Package: $name
 Version: $version
 Architecture: amd64
-Maintainer: Vexa audio team <audio@vexa.example.org>
+Maintainer: $maintainer
 Installed-Size: $(du -sk --exclude=DEBIAN "$stage" | cut -f1)
 Depends: $depends
 Section: sound
