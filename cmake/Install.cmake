@@ -11,9 +11,9 @@
 # vexa-host loads the module found beside its own file (symbolic links resolved), so the
 # two share a private folder and bin/ holds a relative link to the program.
 #
-# Besides CMake's install_manifest.txt (the files, DESTDIR included), an install writes
-# install_folders.cmake beside it: the folders it made, for cmake/Uninstall.cmake to
-# remove once they are empty again, and the bundle folders' roots, below which every
+# Besides CMake's install_manifest.txt (the files, without DESTDIR), an install writes
+# install_folders.cmake beside it: its DESTDIR, the folders it made, for cmake/Uninstall.cmake
+# to remove once they are empty again, and the bundle folders' roots, below which every
 # emptied folder is ours.
 
 set(VEXA_PACKAGE_NAME vexa-lp-filter-2)
@@ -58,8 +58,11 @@ string(CONFIGURE [[
   file(RELATIVE_PATH target "${CMAKE_INSTALL_PREFIX}/${vexa_bin}" "${CMAKE_INSTALL_PREFIX}/${vexa_lib}/vexa-host")
   message(STATUS "Installing: ${link} -> ${target}")
   file(REMOVE "${link}")
+  get_filename_component(folder "${link}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
   file(CREATE_LINK "${target}" "${link}" SYMBOLIC)
-  list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${link}")
+  # (The manifest names files as installed without DESTDIR, as CMake's own entries do.)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_PREFIX}/${vexa_bin}/vexa-host")
 
   # (An install of one component, as scripts/dist.sh stages the package, keeps no record.)
   set(record "@CMAKE_BINARY_DIR@/install_folders.cmake")
@@ -75,7 +78,8 @@ string(CONFIGURE [[
     list(REMOVE_DUPLICATES vexa_made)
   endif()
   if(NOT CMAKE_INSTALL_COMPONENT)
-    file(WRITE "${record}" "set(VEXA_INSTALL_ROOTS [==[${vexa_roots}]==])\nset(VEXA_INSTALL_MADE [==[${vexa_made}]==])\n")
+    file(WRITE "${record}" "set(VEXA_INSTALL_DESTDIR [==[$ENV{DESTDIR}]==])\n"
+                           "set(VEXA_INSTALL_ROOTS [==[${vexa_roots}]==])\nset(VEXA_INSTALL_MADE [==[${vexa_made}]==])\n")
   endif()
 ]] record_folders @ONLY)
 install(CODE "${record_folders}")

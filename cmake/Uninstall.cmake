@@ -1,5 +1,5 @@
 # Removes what the last install from build folder BUILD wrote (`make uninstall`): the files and links its
-# install_manifest.txt lists, the folders they leave empty below the install's roots (the bundles' insides),
+# install_manifest.txt lists (under the DESTDIR that install had), the folders they leave empty below the install's roots (the bundles' insides),
 # and the folders the install made (install_folders.cmake, cmake/Install.cmake) once they are empty. A file
 # of anyone else's, and every folder that holds one, stays.
 #
@@ -13,6 +13,8 @@ if(NOT EXISTS "${manifest}")
   message(STATUS "Nothing to uninstall: ${manifest} does not exist (nothing installed from ${BUILD}, or uninstalled already)")
   return()
 endif()
+# The manifest names the files without DESTDIR: the install's own DESTDIR (its record) comes first.
+set(VEXA_INSTALL_DESTDIR "$ENV{DESTDIR}")
 set(VEXA_INSTALL_ROOTS)
 set(VEXA_INSTALL_MADE)
 if(EXISTS "${record}")
@@ -29,6 +31,7 @@ endfunction()
 file(STRINGS "${manifest}" files)
 set(emptied)
 foreach(file IN LISTS files)
+  set(file "${VEXA_INSTALL_DESTDIR}${file}")
   if(EXISTS "${file}" OR IS_SYMLINK "${file}")
     message(STATUS "Removing: ${file}")
     file(REMOVE "${file}")
