@@ -11,7 +11,8 @@
 #   SHA256SUMS
 #
 # The files are made in build/dist/ and replace dist/ only when all of them are complete; lintian's
-# report on the package is kept in build/dist/lintian.txt, and an error in it fails the run.
+# report on the package (every tag, the informational and pedantic ones too) is kept in
+# build/dist/lintian.txt, and an error in it fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 umask 022
@@ -43,11 +44,11 @@ say() { echo "dist: $*"; }
 
 # --- The Linux files, installed under /usr by the install rules, stripped as Debian ships them.
 stage=$work/deb
-DESTDIR=$PWD/$stage cmake -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_COMPONENT=Unspecified -DCMAKE_INSTALL_DO_STRIP=1 \
+DESTDIR=$PWD/$stage cmake -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_COMPONENT=Unspecified \
   -P "$linux/cmake_install.cmake" >"$work/install.log"
 rm -f "$linux/install_manifest_Unspecified.txt"
-find "$stage/usr/lib" -type f \( -name '*.so' -o -name '*.clap' \) \
-  -exec strip --strip-unneeded --remove-section=.comment --remove-section=.note {} +
+mapfile -t elves < <(find "$PWD/$stage/usr" -type f -exec sh -c 'head -c 4 "$1" | grep -q ELF' _ {} \; -print | sort)
+strip --strip-unneeded --remove-section=.comment --remove-section=.note "${elves[@]}"
 doc=$stage/usr/share/doc/$name
 mkdir -p "$doc"
 install -m 644 packaging/copyright "$doc/copyright"
@@ -61,7 +62,6 @@ chmod 644 "$doc/changelog.gz"
 say "Debian package"
 mkdir -p "$work/shlibs/debian" "$stage/DEBIAN"
 printf 'Source: %s\n\nPackage: %s\nArchitecture: amd64\n' "$name" "$name" >"$work/shlibs/debian/control"
-mapfile -t elves < <(find "$PWD/$stage/usr" -type f -exec sh -c 'head -c 4 "$1" | grep -q ELF' _ {} \; -print | sort)
 depends=$(cd "$work/shlibs" && dpkg-shlibdeps -O "${elves[@]}" 2>"$PWD/shlibdeps.log" | sed -n 's/^shlibs:Depends=//p')
 [ -n "$depends" ] || { cat "$work/shlibs/shlibdeps.log" >&2; echo "dist: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 cat >"$stage/DEBIAN/control" <<EOF
@@ -91,8 +91,11 @@ dpkg-deb --root-owner-group -Zxz --build "$stage" "$out/$deb" >/dev/null
 
 say "lintian"
 lintian_rc=0
-lintian --info --tag-display-limit 0 "$out/$deb" >"$work/lintian.txt" 2>&1 || lintian_rc=$?
-sed 's/^/  /' "$work/lintian.txt"
+lintian --display-info --display-experimental --pedantic --tag-display-limit 0 "$out/$deb" >"$work/lintian.txt" 2>&1 || lintian_rc=$?
+# One line per tag, with how often it is given (the whole report is in lintian.txt).
+echo "  errors: $(grep -c '^E: ' "$work/lintian.txt"), warnings: $(grep -c '^W: ' "$work/lintian.txt"); the tags:"
+awk -F': ' '/^[A-Z]: / { split($3, words, " "); print $1 ": " words[1] }' "$work/lintian.txt" | sort | uniq -c |
+  sed 's/^ */    /'
 if grep -q '^E: ' "$work/lintian.txt" || [ "$lintian_rc" -ne 0 ]; then
   echo "dist: lintian reports errors on $deb (exit status $lintian_rc)" >&2
   exit 1
