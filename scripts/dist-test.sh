@@ -118,7 +118,7 @@ for what in "${checks[@]}"; do
     deb_installed() {
       dpkg_here --force-depends --install "$deb" || return 1
       local listed actual
-      listed=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | grep -v '^/$' | sort)
+      listed=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | grep -v '^/\?$' | sort)
       actual=$(cd "$root" && find . -mindepth 1 | sed 's|^\.||' | sort)
       diff <(echo "$listed") <(echo "$actual") || return 1
       for file in /usr/lib/vexa-lp-filter-2/VexaLPFilter2.so /usr/share/man/man1/vexa-host.1.gz /usr/share/doc/$name/copyright; do
