@@ -44,13 +44,13 @@ if [ -n "$uninstall" ]; then
   grep '^file ' "$record" | cut -c6- | while IFS= read -r path; do
     rm -f "$path" && echo "removed $path"
   done
-  rm -f "$record"
-  grep '^folder ' "$record.folders" 2>/dev/null | cut -c8- | awk '{ print gsub("/", "/") " " $0 }' | sort -rn |
-    cut -d' ' -f2- | while IFS= read -r path; do
-    rmdir "$path" 2>/dev/null && echo "removed empty folder $path" || true
-  done
-  rm -f "$record.folders"
-  rmdir "$lib" 2>/dev/null || true
+  # The record lives in the private folder: read, then gone, before the folders go.
+  folders=$(grep '^folder ' "$record.folders" 2>/dev/null | cut -c8-; echo "$lib")
+  rm -f "$record" "$record.folders"
+  printf '%s\n' "$folders" | awk '{ print gsub("/", "/") " " $0 }' | sort -rn | cut -d' ' -f2- |
+    while IFS= read -r path; do
+      rmdir "$path" 2>/dev/null && echo "removed empty folder $path" || true
+    done
   exit 0
 fi
 
