@@ -128,9 +128,9 @@ mkdir -p "$host/32-bit" "$host/64-bit"
 cp build/win32/VexaLPFilter2.sep "$host/32-bit/"
 cp build/win64/VexaLPFilter2.sep "$host/64-bit/"
 {
+  title="Vexa LP Filter 2, version $version"
+  printf '%s\n%s\n' "$title" "${title//?/=}"
   cat <<EOF
-Vexa LP Filter 2, version $version
-==================================
 
 A resonant ladder filter module for the modular synthesizer host: a
 Moog-style ladder after the Stilson/Smith model with an extra resonance
@@ -153,7 +153,7 @@ Both are the same module; take the one that matches the host, not Windows.
 The pins
 --------
 
-As the module describes them (audio pins in volts, 1.0 = 10 V):
+As the module describes them (defaults in volts; on an audio pin, 1.0 is 10 V):
 
 EOF
   # The pin table and the list pins' entries, from the module's own pin descriptions.
