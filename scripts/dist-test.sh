@@ -33,21 +33,7 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-# check NAME COMMAND...: one check, its output shown on a failure.
-check() {
-  local what=$1
-  shift
-  if "$@" >"$work/last.log" 2>&1; then
-    passed=$((passed + 1))
-    printf 'ok     %s\n' "$what"
-  else
-    failed=$((failed + 1))
-    printf 'FAILED %s\n' "$what"
-    sed 's/^/       /' "$work/last.log"
-  fi
-}
+source "$repo/tests/common/checks.sh"
 
 # The host checks of the installed plug-ins that need no display; quick ones.
 clap_checks='ClapDescription.*:ClapProcessing.ConstantParametersMatchTheModuleAtAnyBlockSizes:ClapStereo.*'

@@ -13,21 +13,7 @@ export LV2_PATH=$plugins/lv2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-# check NAME COMMAND...: one check, its output kept for a failure.
-check() {
-  local name=$1
-  shift
-  if "$@" >"$work/last.log" 2>&1; then
-    passed=$((passed + 1))
-    printf 'ok     %s\n' "$name"
-  else
-    failed=$((failed + 1))
-    printf 'FAILED %s\n' "$name"
-    sed 's/^/       /' "$work/last.log"
-  fi
-}
+source "$(dirname "$0")/../common/checks.sh"
 
 standard=urn:vexa:lp-filter-2
 cv=urn:vexa:lp-filter-2-cv
