@@ -112,7 +112,7 @@ gunzip -c "$stage/usr/share/man/man1/vexa-host.1.gz" >"$tree/vexa-host.1"
 install -m 755 packaging/install.sh "$tree/install.sh"
 install -m 644 "$license" "$tree/LICENSE"
 echo "$version" >"$tree/VERSION"
-tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$SOURCE_DATE_EPOCH" -C "$work" -czf "$out/$folder.tar.gz" "$folder"
+tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$SOURCE_DATE_EPOCH" -C "$work" -I 'gzip -9n' -cf "$out/$folder.tar.gz" "$folder"
 
 # --- Windows installer of the 64-bit plug-ins.
 say "Windows installer"
