@@ -37,17 +37,18 @@ check() {  # check NAME OK? DETAIL
 printed_by_dpf() { grep -c 'assertion failure' "$1"; }
 
 # lv2lint warnings the README explains ("Validators"), by test name.
-explained_lv2lint_warnings='Plugin Author Email|Plugin Homepage|Shared Object Linking'
+explained_lv2lint_warnings='Plugin Author Email|Plugin Author Homepage'
 
 for vst3 in "$plugins"/vst3/*.vst3; do
   name=$(basename "$vst3")
   log="$logs/vst3-validator-$name.log"
   "$validators/vst3-validator" -e "$vst3" >"$log" 2>&1
   rc=$?
-  summary=$(grep -E '^[0-9]+ tests passed, [0-9]+ tests failed' "$log" | tail -n 1)
+  summary=$(grep -o -E '[0-9]+ tests passed, [0-9]+ tests failed' "$log" | tail -n 1)
   assertions=$(printed_by_dpf "$log")
+  warnings=$(grep -E 'Warning|does not export' "$log" | sed 's/^Info: *//' | sort -u | paste -sd ',' -)
   ok=1; [ "$rc" = 0 ] && [[ "$summary" == *" 0 tests failed" ]] && [ "$assertions" = 0 ] && ok=0
-  check "VST3 validator -e $name" $ok "${summary:-no summary (exit status $rc)}; $assertions assertions printed (see $log)"
+  check "VST3 validator -e $name" $ok "${summary:-no summary (exit status $rc)}; $assertions assertions printed${warnings:+; $warnings} (see $log)"
 
   log="$logs/pluginval-$name.log"
   "$with_x" "$validators/pluginval" --strictness-level 10 --timeout-ms 120000 --validate "$vst3" >"$log" 2>&1
@@ -75,13 +76,17 @@ for clap in "$plugins"/clap/*.clap; do
   log="$logs/clap-info-$name.json"
   "$validators/clap-info" "$clap" >"$log" 2>"$logs/clap-info-$name.stderr"
   rc=$?
-  # What a host reads: a descriptor with every identifying field, the parameters, one audio port each way.
-  verdict=$(python3 - "$log" <<'EOF'
+  "$validators/clap-info" --preset-discovery "$clap" >"$logs/clap-info-presets-$name.json" 2>&1 || rc=$?
+  # What a host reads: a descriptor with every identifying field, parameters, one audio
+  # port each way, a state, and every factory preset through preset discovery.
+  presets=$(sed -n -E 's/.*std::array<FactoryPreset, ([0-9]+)>.*/\1/p' src/plugins/FactoryPresets.h)
+  verdict=$(python3 - "$log" "$logs/clap-info-presets-$name.json" "$presets" <<'EOF'
 import json, sys
 try:
     info = json.load(open(sys.argv[1]))
-except ValueError as error:
-    print("not JSON: %s" % error); sys.exit(1)
+    discovery = json.load(open(sys.argv[2]))["preset-discovery"]
+except (ValueError, KeyError) as error:
+    print("unreadable: %s" % error); sys.exit(1)
 problems, found = [], []
 plugins = info.get("plugins", [])
 if not plugins:
@@ -91,15 +96,23 @@ for plugin in plugins:
     for field in ("id", "name", "vendor", "version"):
         if not descriptor.get(field):
             problems.append("descriptor %s empty" % field)
-    params = plugin.get("params", {})
-    count = params.get("param-count", len(params.get("param-info", [])))
-    ports = plugin.get("audio-ports", {})
-    found.append("%s %s, %s parameters, %s in %s out" % (descriptor.get("id"), descriptor.get("version") or "(no version)",
-                                                       count, ports.get("input-port-count"), ports.get("output-port-count")))
-    if not count:
+    extensions = plugin.get("extensions", {})
+    params = extensions.get("clap.params", {}).get("param-count", 0)
+    ports = extensions.get("clap.audio-ports", {})
+    state = extensions.get("clap.state", {}).get("bytes-written", 0)
+    presets = [p for provider in discovery.get("providers", []) for location in provider.get("locations", [])
+               for p in location.get("presets", [])]
+    found.append("%s version '%s', %s parameters, %s in %s out, state %s bytes, %d presets"
+                 % (descriptor.get("id"), descriptor.get("version", ""), params, ports.get("input-port-count"),
+                    ports.get("output-port-count"), state, len(presets)))
+    if not params:
         problems.append("no parameters")
     if ports.get("input-port-count") != 1 or ports.get("output-port-count") != 1:
         problems.append("not one audio port each way")
+    if not state:
+        problems.append("no state")
+    if len(presets) != int(sys.argv[3]):
+        problems.append("%d presets discovered, the table has %s" % (len(presets), sys.argv[3]))
 print("; ".join(found + problems))
 sys.exit(1 if problems else 0)
 EOF

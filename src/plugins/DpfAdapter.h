@@ -15,8 +15,14 @@ namespace vexaplugin::dpfadapter {
 /// DPF's Plugin::activate() returns nothing, so a plug-in cannot refuse an
 /// activation: the plug-in reports here whether it prepared its filter, and the
 /// CLAP and VST3 entries read it right after DPF's activation, on the same thread,
-/// and refuse one that failed instead of playing silence.
+/// and refuse one that failed instead of playing silence. Initial-exec: a
+/// plug-in's own thread-local storage would otherwise link it to the dynamic
+/// loader (__tls_get_addr), which an LV2 binary should not.
+#if defined(__ELF__)
+inline thread_local bool activationSucceeded __attribute__((tls_model("initial-exec"))) = true;
+#else
 inline thread_local bool activationSucceeded = true;
+#endif
 inline void reportActivation(bool succeeded) { activationSucceeded = succeeded; }
 inline bool lastActivationSucceeded() { return activationSucceeded; }
 
