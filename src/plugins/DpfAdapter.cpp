@@ -42,7 +42,7 @@ template <decltype(v3_funknown::query_interface) Vst3Functions::*original>
 v3_result V3_API query(void* self, const v3_tuid iid, void** object) {
     const v3_result result = (dpf.*original)(self, iid, object);
     if (result == V3_OK && object != nullptr && *object != nullptr) guardInterface(*object, iid);
-    if (result == V3_NO_INTERFACE && original == &Vst3Functions::controllerQuery) {
+    if (result == static_cast<v3_result>(V3_NO_INTERFACE) && original == &Vst3Functions::controllerQuery) {
         return vst3Hooks.controllerInterface(self, iid, object);
     }
     return result;
