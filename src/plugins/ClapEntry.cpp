@@ -214,8 +214,25 @@ bool CLAP_ABI activate(const clap_plugin_t* plugin, double sampleRate, uint32_t 
     return false;
 }
 
+/// Whether `count` buses hold `channels` channels in all, each bus some and its channel list.
+/// DPF refuses a call whose buses don't, but prints assertions from the audio thread
+/// as it does, and reads a missing channel list.
+bool carries(const clap_audio_buffer_t* buses, uint32_t count, uint32_t channels) {
+    if (count > 0 && buses == nullptr) return false;
+    uint32_t found = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (buses[i].channel_count == 0 || buses[i].data32 == nullptr) return false;
+        found += buses[i].channel_count;
+    }
+    return found == channels;
+}
+
 clap_process_status CLAP_ABI process(const clap_plugin_t* plugin, const clap_process_t* call) {
     if (call == nullptr) return CLAP_PROCESS_ERROR;
+    if (call->frames_count > 0 && (!carries(call->audio_inputs, call->audio_inputs_count, DISTRHO_PLUGIN_NUM_INPUTS) ||
+                                   !carries(call->audio_outputs, call->audio_outputs_count, DISTRHO_PLUGIN_NUM_OUTPUTS))) {
+        return CLAP_PROCESS_ERROR;
+    }
     CheckedEvents checked(call->in_events);
     clap_process_t checkedCall = *call;
     checkedCall.in_events = checked.list();

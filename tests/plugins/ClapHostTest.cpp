@@ -556,7 +556,12 @@ TEST(ClapBadInput, MissingBuffersZeroFramesInPlaceAndOversizedBlocks) {
         call.audio_outputs = &empty;
         call.in_events = none.list();
         call.out_events = &noOutput;
-        instance.plugin->process(instance.plugin, &call);  // no channels at all: refused, nothing touched
+        PrintedToStderr printed;
+        for (const uint32_t buses : {0u, 1u}) {  // no buses, or buses without channels: refused, nothing touched
+            call.audio_inputs_count = call.audio_outputs_count = buses;
+            EXPECT_EQ(instance.plugin->process(instance.plugin, &call), CLAP_PROCESS_ERROR);
+        }
+        EXPECT_EQ(printed.text(), "");
     }
     // In place: the host's input buffer is also its output.
     std::vector<HostBlock> blocks(8, HostBlock{512, {}});

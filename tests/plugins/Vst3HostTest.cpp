@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -26,11 +25,9 @@
 #include "travesty/unit.h"
 
 #if defined(_WIN32)
-#include <io.h>
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -65,29 +62,6 @@ std::string ascii(const int16_t* text) {
     for (std::size_t i = 0; i < 128 && text[i] != 0; ++i) result += static_cast<char>(text[i]);
     return result;
 }
-
-/// What the process writes to stderr while this lives.
-class PrintedToStderr {
-public:
-    PrintedToStderr() : file(std::tmpfile()), saved(dup(2)) {
-        std::fflush(stderr);
-        dup2(fileno(file), 2);
-    }
-    ~PrintedToStderr() { std::fclose(file); }
-    std::string text() {
-        std::fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-        std::string printed;
-        std::rewind(file);
-        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) printed += static_cast<char>(c);
-        return printed;
-    }
-
-private:
-    std::FILE* file;
-    int saved;
-};
 
 /// The bundle's library, loaded once; its factory.
 class Vst3Library {
