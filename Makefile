@@ -1,6 +1,6 @@
 # Two commands do everything on a fresh machine: `make demo` and `make test`.
 # Each target installs the Debian packages of its own need when they are
-# missing (scripts/install-deps.sh: build, test, bench, ardour).
+# missing (scripts/install-deps.sh: build, test, bench, ardour, dist, validate).
 
 PRESETS := linux win32 win64
 WINE32 := /usr/lib/wine/wine
@@ -8,8 +8,11 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps deps-build deps-test deps-bench deps-ardour deps-dist $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins ardour-test \
-        install uninstall dist dist-test
+.PHONY: all deps deps-build deps-test deps-bench deps-ardour deps-dist deps-validate $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins ardour-test \
+        install uninstall dist dist-test validate
+
+# The third-party plug-in validators (prebuilt, not part of the project): `make validate`.
+VALIDATORS ?= ../shared/validators
 
 # How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
 FUZZ_SECONDS ?= 600
@@ -23,7 +26,7 @@ deps-build:
 	@bash scripts/install-deps.sh build
 
 # After the build need, so that two package installs never run at once (make -j).
-deps-test deps-bench deps-ardour deps-dist: deps-build
+deps-test deps-bench deps-ardour deps-dist deps-validate: deps-build
 	@bash scripts/install-deps.sh $(@:deps-%=%)
 
 $(PRESETS) asan fuzz-build: deps-build
@@ -59,6 +62,11 @@ extremes: linux
 # even with three attempts a run, 2 of 20 runs failed on a busy machine (README).
 ardour-test: deps-ardour linux
 	@ctest --test-dir build/linux -L ardour --output-on-failure
+
+# The validators in $(VALIDATORS) (see their README) on every Linux plug-in; not in `make test`,
+# which passes without them. CI runs it after `make test` where the folder is.
+validate: deps-validate linux
+	@bash scripts/validate-plugins.sh $(VALIDATORS)
 
 demo: all
 	@bash tools/demo.sh

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages one need of the project lists, those that are missing.
 #
-#   scripts/install-deps.sh build|test|bench|ardour|dist
+#   scripts/install-deps.sh build|test|bench|ardour|dist|validate
 #
 #   build   compilers, libraries, plotting, DPF and the LV2/JACK hosts: `make`,
 #           every build and `make demo` (no Wine)
@@ -12,6 +12,8 @@
 #   ardour  build + Ardour: `make ardour-test`
 #   dist    build + the packaging tools: `make dist` (the .deb, lintian, the
 #           Windows installer, the zip)
+#   validate build + a virtual display + what the prebuilt plug-in validators
+#           load (../shared/validators): `make validate`
 #
 # A failing package index update (a mirror in mid-sync) is only a warning: it
 # is retried, then the install goes on with the index there is. The script
@@ -40,12 +42,17 @@ build_packages=(
 wine_packages=(wine wine64 qemu-user-static)
 # The 32-bit loader, for the product's own build: the win32 suites and timings.
 wine32_packages=(wine32:i386)
-# Tools only the test suites use: third-party LV2 hosts, a virtual display and screenshots.
+# A virtual display, for the editors: the test suites and the validators.
+display_packages=(xvfb)
+# Tools only the test suites use: third-party LV2 hosts and screenshots.
 test_packages=(ecasound gstreamer1.0-tools gstreamer1.0-plugins-bad gstreamer1.0-plugins-good
-  xvfb x11-utils xdotool imagemagick)
+  x11-utils xdotool imagemagick)
 ardour_packages=(ardour)
 # The release files: the Debian package and its check, the Windows installer, the archives.
 dist_packages=(dpkg-dev lintian nsis zip unzip)
+# The libraries the prebuilt validators load: pluginval, then lv2lint.
+validate_packages=(libflac12 libvorbis0a libvorbisenc2 libvorbisfile3 libogg0 libpng16-16 libjpeg62-turbo zlib1g
+  libasound2 libfreetype6 liblilv-0-0 libelf1 libx11-6)
 
 # What each need requires, and what it only wants (installed when it can be,
 # reported when it cannot: the suites that need it do not run).
@@ -53,12 +60,15 @@ need=${1:-}
 wanted=()
 case "$need" in
   build)  required=("${build_packages[@]}"); targets="\`make\`, the builds and \`make demo\`" ;;
-  test)   required=("${build_packages[@]}" "${wine_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}")
+  test)   required=("${build_packages[@]}" "${wine_packages[@]}" "${display_packages[@]}" "${test_packages[@]}"
+                    "${dist_packages[@]}")
           wanted=("${wine32_packages[@]}"); targets="\`make test\`" ;;
   bench)  required=("${build_packages[@]}" "${wine_packages[@]}" "${wine32_packages[@]}"); targets="\`make bench\`" ;;
   ardour) required=("${build_packages[@]}" "${ardour_packages[@]}"); targets="\`make ardour-test\`" ;;
   dist)   required=("${build_packages[@]}" "${dist_packages[@]}"); targets="\`make dist\`" ;;
-  *) echo "usage: $0 build|test|bench|ardour|dist" >&2; exit 2 ;;
+  validate) required=("${build_packages[@]}" "${display_packages[@]}" "${validate_packages[@]}")
+          targets="\`make validate\`" ;;
+  *) echo "usage: $0 build|test|bench|ardour|dist|validate" >&2; exit 2 ;;
 esac
 
 update_tries=${INSTALL_DEPS_UPDATE_TRIES:-3}

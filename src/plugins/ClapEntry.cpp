@@ -8,10 +8,9 @@
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
 // gives its audio ports the mono or stereo type DPF means them to have, names the
 // product's version in the plug-in's descriptor (DPF leaves it empty), and offers the factory presets (preset discovery and preset load), which it
-// loads through DPF's own program path in the plug-in state. DPF's entry is
-// compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
+// loads through DPF's own program path in the plug-in state (DpfAdapter.cpp). Every function
 // of DPF's is called with a plug-in whose plugin_data is DPF's own.
-#undef clap_entry
+#undef clap_entry  // DPF's entry is compiled under another name (DpfAdapter.cmake); this is ours.
 
 #include <algorithm>
 #include <cmath>
@@ -19,10 +18,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
 
 #include "ClapPresetAbi.h"
 #include "DistrhoPluginInfo.h"
+#include "DpfAdapter.h"
 #include "FactoryPresets.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
@@ -33,8 +32,6 @@
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
-
-extern "C" const clap_plugin_entry_t dpf_clap_entry;
 
 namespace {
 
@@ -171,29 +168,7 @@ bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, con
     }
     const unsigned long index = std::strtoul(loadKey, nullptr, 10);
     if (index >= factoryPresets.size()) return false;
-    const clap_plugin_t* dpf = dpfOf(plugin);
-    const auto* state = static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
-    if (state == nullptr) return false;
-
-    // DPF's state format: key and value as zero-terminated strings, then its end mark.
-    std::string blob = "__dpf_program__";
-    blob += '\0';
-    blob += std::to_string(index);
-    blob += '\0';
-    blob += '\xfe';
-    struct Reader {
-        const std::string* bytes;
-        std::size_t position;
-    } reader{&blob, 0};
-    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
-                                    auto* r = static_cast<Reader*>(s->ctx);
-                                    const std::size_t count =
-                                        std::min<std::size_t>(size, r->bytes->size() - r->position);
-                                    std::memcpy(data, r->bytes->data() + r->position, count);
-                                    r->position += count;
-                                    return static_cast<int64_t>(count);
-                                }};
-    return state->load(dpf, &stream);
+    return dpfadapter::loadClapProgram(dpfOf(plugin), static_cast<uint32_t>(index));
 }
 
 const clap_plugin_preset_load_t presetLoad{presetFromLocation};
@@ -236,13 +211,30 @@ const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
 bool CLAP_ABI activate(const clap_plugin_t* plugin, double sampleRate, uint32_t minFrames, uint32_t maxFrames) {
     const clap_plugin_t* dpf = dpfOf(plugin);
     if (!dpf->activate(dpf, sampleRate, minFrames, maxFrames)) return false;
-    if (lastActivationSucceeded()) return true;
+    if (dpfadapter::lastActivationSucceeded()) return true;
     dpf->deactivate(dpf);
     return false;
 }
 
+/// Whether `count` buses hold `channels` channels in all, each bus some and its channel list.
+/// DPF refuses a call whose buses don't, but prints assertions from the audio thread
+/// as it does, and reads a missing channel list.
+bool carries(const clap_audio_buffer_t* buses, uint32_t count, uint32_t channels) {
+    if (count > 0 && buses == nullptr) return false;
+    uint32_t found = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (buses[i].channel_count == 0 || buses[i].data32 == nullptr) return false;
+        found += buses[i].channel_count;
+    }
+    return found == channels;
+}
+
 clap_process_status CLAP_ABI process(const clap_plugin_t* plugin, const clap_process_t* call) {
     if (call == nullptr) return CLAP_PROCESS_ERROR;
+    if (call->frames_count > 0 && (!carries(call->audio_inputs, call->audio_inputs_count, DISTRHO_PLUGIN_NUM_INPUTS) ||
+                                   !carries(call->audio_outputs, call->audio_outputs_count, DISTRHO_PLUGIN_NUM_OUTPUTS))) {
+        return CLAP_PROCESS_ERROR;
+    }
     CheckedEvents checked(call->in_events);
     clap_process_t checkedCall = *call;
     checkedCall.in_events = checked.list();

@@ -2,20 +2,11 @@
 #include <cmath>
 
 #include "DistrhoPlugin.hpp"
+#include "DpfAdapter.h"
 #include "FactoryPresets.h"
 #include "FilterEngine.h"
 #include "PluginParameters.h"
 #include "VexaVersion.h"
-
-namespace vexaplugin {
-
-namespace {
-thread_local bool activationSucceeded = true;
-}
-
-bool lastActivationSucceeded() { return activationSucceeded; }
-
-}  // namespace vexaplugin
 
 START_NAMESPACE_DISTRHO
 
@@ -53,7 +44,8 @@ protected:
                "resonance follows the cutoff).";
     }
     const char* getMaker() const override { return "Vexa audio team"; }
-    const char* getLicense() const override { return "Free to use in any work, commercial or not"; }
+    // The LICENSE file's; DPF turns the SPDX name into the licence's URI in the LV2 description.
+    const char* getLicense() const override { return "ISC"; }
     uint32_t getVersion() const override { return pluginVersion; }
     int64_t getUniqueId() const override { return d_cconst(VEXA_PLUGIN_UNIQUE_ID); }
 
@@ -148,7 +140,7 @@ protected:
     }
 #endif
 
-    void activate() override { activationSucceeded = engine.prepare(getSampleRate(), getBufferSize()); }
+    void activate() override { dpfadapter::reportActivation(engine.prepare(getSampleRate(), getBufferSize())); }
 
     void run(const float** inputs, float** outputs, uint32_t frames) override {
         std::array<const float*, controlCount> cv{};

@@ -10,7 +10,8 @@
 # DPF offers its programs (the factory presets) to Carla through KXStudio's
 # programs interfaces (the plug-in's and the interface's), which no vocabulary
 # declares: the descriptions say what they are.
-# Run with -DSOURCE=folder -DDESTINATION=folder -DBUNDLES=name|name|...
+# An LV2 bundle's plug-in binary is the one built to be shipped (DpfAdapter.cmake says why).
+# Run with -DSOURCE=folder -DSHIPPED_LV2=folder -DDESTINATION=folder -DBUNDLES=name|name|...
 string(REPLACE "|" ";" BUNDLES "${BUNDLES}")
 set(required "    lv2:requiredFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
 set(optional "    lv2:optionalFeature opts:options ,\n                        <http://lv2plug.in/ns/ext/urid#map> ;")
@@ -25,6 +26,8 @@ foreach(bundle IN LISTS BUNDLES)
   file(REMOVE_RECURSE ${folder}/${bundle})
   file(COPY ${SOURCE}/${bundle} DESTINATION ${folder})
   if(format STREQUAL "lv2")
+    get_filename_component(name ${bundle} NAME_WLE)
+    file(COPY ${SHIPPED_LV2}/${name}_dsp.so DESTINATION ${folder}/${bundle})
     file(GLOB descriptions ${folder}/${bundle}/*.ttl)
     foreach(description IN LISTS descriptions)
       file(READ ${description} text)

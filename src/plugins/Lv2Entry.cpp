@@ -4,7 +4,9 @@
 // simple hosts (lv2apply, lv2proc) offer neither. The filter needs nothing from
 // them but the largest block, so this entry supplies both when they are missing
 // and the description lists them as optional. DPF's own entry is compiled
-// under the name dpf_lv2_descriptor (see CMakeLists.txt).
+// under another name (DpfAdapter.h).
+#include "DpfAdapter.h"
+
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
@@ -15,8 +17,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-#undef lv2_descriptor
 
 namespace {
 

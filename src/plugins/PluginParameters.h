@@ -20,9 +20,4 @@ enum ParameterIndex : uint32_t {
 };
 #endif
 
-/// Whether the plug-in's last activation on this thread prepared its filter. DPF's
-/// activation returns nothing, so the CLAP and VST3 entries ask here right after it
-/// and refuse an activation that failed instead of playing silence.
-bool lastActivationSucceeded();
-
 }  // namespace vexaplugin

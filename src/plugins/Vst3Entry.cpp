@@ -1,37 +1,31 @@
-// VST3 entry point around DPF's: checks parameter changes before DPF sees them, shows Pitch in Hz, refuses a failed activation.
+// VST3 entry point around DPF's: checks parameter changes before DPF sees them, shows Pitch in Hz, refuses a failed activation, lists the factory presets.
 //
-// DPF's VST3 objects keep their function tables inside each object, so this
-// entry puts its own functions in front of a few of DPF's in every object a
-// host reaches (the component, the audio processor and the edit controller),
-// calling DPF's afterwards. In process, DPF stops reading the host's parameter
-// changes at the first unknown id and turns a NaN for Poles into an int (an
-// undefined conversion); here it gets only the queues of parameters that exist
-// and only their points that are numbers (infinities DPF clamps to the range).
-// The controller refuses unknown ids, which DPF reports as set. DPF's factory
-// is compiled under the name dpf_GetPluginFactory (see CMakeLists.txt).
-#undef GetPluginFactory
-
+// Our functions stand in front of a few of DPF's in every object a host
+// reaches (DpfAdapter.cpp puts them there), calling DPF's afterwards. In
+// process, DPF stops reading the host's parameter changes at the first unknown
+// id and turns a NaN for Poles into an int (an undefined conversion); here it
+// gets only the queues of parameters that exist and only their points that are
+// numbers (infinities DPF clamps to the range). The controller refuses unknown
+// ids, which DPF reports as set, and offers the program list DPF lacks.
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "DistrhoPluginInfo.h"
+#include "DpfAdapter.h"
+#include "FactoryPresets.h"
 #include "FilterEngine.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
-#include "src/DistrhoPluginVST.hpp"
-#include "travesty/audio_processor.h"
-#include "travesty/component.h"
-#include "travesty/edit_controller.h"
-#include "travesty/factory.h"
-
-extern "C" const void* dpf_GetPluginFactory(void);
+#include "travesty/unit.h"
 
 namespace {
 
 using namespace vexaplugin;
+using dpfadapter::dpf;
 
-/// DPF numbers the plug-in's parameters after its own (the program list comes first).
-constexpr v3_param_id firstPluginParameter = DISTRHO_NAMESPACE::kVst3InternalParameterCount;
+constexpr v3_param_id firstPluginParameter = dpfadapter::vst3FirstPluginParameter;
 constexpr v3_param_id parameterIdEnd = firstPluginParameter + parameterCount;
 #if !VEXA_PLUGIN_CONTROLS_AS_CV
 constexpr v3_param_id pitchId = firstPluginParameter + pitchParameter;
@@ -40,28 +34,6 @@ constexpr v3_param_id pitchId = firstPluginParameter + pitchParameter;
 constexpr int32_t checkedQueueCapacity = 64;
 /// VST3's text fields hold 128 UTF-16 units.
 constexpr std::size_t textUnits = 128;
-
-/// DPF's functions, taken from the first object of each kind (DPF gives all the same ones).
-struct DpfFunctions {
-    decltype(v3_plugin_factory::create_instance) createInstance = nullptr;
-    decltype(v3_funknown::query_interface) componentQuery = nullptr;
-    decltype(v3_funknown::query_interface) processorQuery = nullptr;
-    decltype(v3_funknown::query_interface) controllerQuery = nullptr;
-    decltype(v3_component::set_active) setActive = nullptr;
-    decltype(v3_audio_processor::process) process = nullptr;
-    decltype(v3_edit_controller::get_parameter_string_for_value) stringForValue = nullptr;
-    decltype(v3_edit_controller::get_parameter_value_for_string) valueForString = nullptr;
-    decltype(v3_edit_controller::plain_parameter_to_normalised) plainToNormalised = nullptr;
-    decltype(v3_edit_controller::get_parameter_normalised) getNormalised = nullptr;
-    decltype(v3_edit_controller::set_parameter_normalised) setNormalised = nullptr;
-} dpf;
-
-template <class Object>
-Object& objectOf(void* self) {
-    return **static_cast<Object**>(self);
-}
-
-void guardInterface(void* object, const v3_tuid iid);
 
 // ---------------------------------------------------------------------------------------------
 // Parameter changes as DPF gets them
@@ -142,21 +114,61 @@ CheckedChanges::CheckedChanges(v3_param_changes** host) : functions(&checkedChan
     }
 }
 
+/// Takes the changes a host refuses or has no room for (the output-parameter list is
+/// optional): DPF prints an assertion from the audio thread on every block without it.
+v3_param_value_queue** droppedChanges();
+
+/// The host's output-parameter changes, with a queue that takes what the host does not.
+/// Lives on the stack of the process call it is made for; allocates nothing.
+struct OutputChanges {
+    const v3_param_changes_cpp* functions;
+    v3_param_changes** host;
+
+    v3_param_changes** list() { return reinterpret_cast<v3_param_changes**>(this); }
+    static int32_t V3_API queueCount(void*) { return 0; }
+    static v3_param_value_queue** V3_API queue(void*, int32_t) { return nullptr; }
+    static v3_param_value_queue** V3_API addQueue(void* self, v3_param_id* id, int32_t* index) {
+        v3_param_changes** host = static_cast<OutputChanges*>(self)->host;
+        v3_param_value_queue** added = host != nullptr ? v3_cpp_obj(host)->add_param_data(host, id, index) : nullptr;
+        return added != nullptr ? added : droppedChanges();
+    }
+};
+
+const v3_param_changes_cpp outputChangesFunctions{{noInterface, staticRef, staticUnref},
+                                                  {OutputChanges::queueCount, OutputChanges::queue,
+                                                   OutputChanges::addQueue}};
+
+v3_param_value_queue** droppedChanges() {
+    static const v3_param_value_queue_cpp functions{
+        {noInterface, staticRef, staticUnref},
+        {[](void*) -> v3_param_id { return 0; }, [](void*) -> int32_t { return 0; },
+         [](void*, int32_t, int32_t*, double*) -> v3_result { return V3_INVALID_ARG; },
+         [](void*, int32_t, double, int32_t* index) -> v3_result {
+             if (index != nullptr) *index = 0;
+             return V3_OK;
+         }}};
+    static const v3_param_value_queue_cpp* queue = &functions;
+    return reinterpret_cast<v3_param_value_queue**>(const_cast<v3_param_value_queue_cpp**>(&queue));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
 
 v3_result V3_API process(void* self, v3_process_data* data) {
-    if (data == nullptr) return V3_INVALID_ARG;
-    if (data->input_params == nullptr) return dpf.process(self, data);
-    CheckedChanges checked(data->input_params);
+    // DPF prints an assertion for any sample size but 32-bit, which it declines in can_process_sample_size.
+    if (data == nullptr || data->symbolic_sample_size != V3_SAMPLE_32) return V3_INVALID_ARG;
     v3_process_data checkedData = *data;
+    OutputChanges output{&outputChangesFunctions, data->output_params};
+    checkedData.output_params = output.list();
+    if (data->input_params == nullptr) return dpf.process(self, &checkedData);
+    CheckedChanges checked(data->input_params);
     checkedData.input_params = checked.list();
     return dpf.process(self, &checkedData);
 }
 
 v3_result V3_API setActive(void* self, v3_bool state) {
     const v3_result result = dpf.setActive(self, state);
-    if (state == 0 || result != V3_OK || lastActivationSucceeded()) return result;
+    if (state == 0 || result != V3_OK || dpfadapter::lastActivationSucceeded()) return result;
     dpf.setActive(self, 0);
     return V3_NOMEM;
 }
@@ -210,59 +222,93 @@ v3_result V3_API setNormalised(void* self, v3_param_id id, double normalized) {
     return dpf.setNormalised(self, id, normalized);
 }
 
-template <decltype(v3_funknown::query_interface) DpfFunctions::*original>
-v3_result V3_API query(void* self, const v3_tuid iid, void** object) {
-    const v3_result result = (dpf.*original)(self, iid, object);
-    if (result == V3_OK && object != nullptr && *object != nullptr) guardInterface(*object, iid);
-    return result;
-}
+// ---------------------------------------------------------------------------------------------
+// The factory presets as the controller's program list (IUnitInfo), which DPF's lacks
 
-/// Puts `ours` in front of the function in `slot`, keeping DPF's in `saved`; idempotent.
-template <class Function>
-void guard(Function& slot, Function ours, Function& saved) {
-    if (slot == ours) return;
-    if (saved == nullptr) saved = slot;
-    slot = ours;
-}
+/// The one unit (the root) and its program list, the factory presets by number as DPF's program parameter takes them.
+constexpr int32_t rootUnit = 0;
+constexpr int32_t noParentUnit = -1;
+constexpr int32_t factoryProgramList = 1;
+constexpr int32_t programCount = static_cast<int32_t>(factoryPresets.size());
 
-void guardInterface(void* object, const v3_tuid iid) {
-    if (v3_tuid_match(iid, v3_component_iid)) {
-        auto& component = objectOf<v3_component_cpp>(object);
-        guard(component.query_interface, query<&DpfFunctions::componentQuery>, dpf.componentQuery);
-        guard(component.comp.set_active, setActive, dpf.setActive);
-    } else if (v3_tuid_match(iid, v3_audio_processor_iid)) {
-        auto& processor = objectOf<v3_audio_processor_cpp>(object);
-        guard(processor.query_interface, query<&DpfFunctions::processorQuery>, dpf.processorQuery);
-        guard(processor.proc.process, process, dpf.process);
-    } else if (v3_tuid_match(iid, v3_edit_controller_iid)) {
-        auto& controller = objectOf<v3_edit_controller_cpp>(object);
-        guard(controller.query_interface, query<&DpfFunctions::controllerQuery>, dpf.controllerQuery);
-        if (dpf.getNormalised == nullptr) dpf.getNormalised = controller.ctrl.get_parameter_normalised;
-        guard(controller.ctrl.get_parameter_string_for_value, stringForValue, dpf.stringForValue);
-        guard(controller.ctrl.get_parameter_value_for_string, valueForString, dpf.valueForString);
-        guard(controller.ctrl.plain_parameter_to_normalised, plainToNormalised, dpf.plainToNormalised);
-        guard(controller.ctrl.set_parameter_normalised, setNormalised, dpf.setNormalised);
+/// The program list of one controller; holds a reference to it and answers its other interfaces through it.
+struct ProgramUnits {
+    const v3_unit_information_cpp* functions;
+    v3_funknown** controller;
+    std::atomic<uint32_t> references{1};
+
+    static ProgramUnits& of(void* self) { return *static_cast<ProgramUnits*>(self); }
+
+    static v3_result V3_API query(void* self, const v3_tuid iid, void** object) {
+        if (v3_tuid_match(iid, v3_unit_information_iid) || v3_tuid_match(iid, v3_funknown_iid)) {
+            ref(self);
+            *object = self;
+            return V3_OK;
+        }
+        return v3_cpp_obj_query_interface(of(self).controller, iid, reinterpret_cast<void***>(object));
     }
-}
-
-v3_result V3_API createInstance(void* self, const v3_tuid classId, const v3_tuid iid, void** instance) {
-    const v3_result result = dpf.createInstance(self, classId, iid, instance);
-    // DPF makes the component (asked for as itself or as FUnknown) and, for a plug-in
-    // with an editor, the controller apart from it, asked for as a controller.
-    if (result == V3_OK && instance != nullptr && *instance != nullptr) {
-        guardInterface(*instance, v3_tuid_match(iid, v3_edit_controller_iid) ? v3_edit_controller_iid : v3_component_iid);
+    static uint32_t V3_API ref(void* self) { return ++of(self).references; }
+    static uint32_t V3_API unref(void* self) {
+        const uint32_t left = --of(self).references;
+        if (left == 0) {
+            v3_cpp_obj_unref(of(self).controller);
+            delete &of(self);
+        }
+        return left;
     }
-    return result;
-}
 
+    static int32_t V3_API unitCount(void*) { return 1; }
+    static v3_result V3_API unitInfo(void*, int32_t index, v3_unit_info* info) {
+        if (index != 0 || info == nullptr) return V3_INVALID_ARG;
+        *info = {rootUnit, noParentUnit, {}, factoryProgramList};
+        DISTRHO_NAMESPACE::strncpy_utf16(info->name, "Root", 128);
+        return V3_OK;
+    }
+    static int32_t V3_API programListCount(void*) { return 1; }
+    static v3_result V3_API programListInfo(void*, int32_t index, v3_program_list_info* info) {
+        if (index != 0 || info == nullptr) return V3_INVALID_ARG;
+        *info = {factoryProgramList, {}, programCount};
+        DISTRHO_NAMESPACE::strncpy_utf16(info->name, "Factory presets", 128);
+        return V3_OK;
+    }
+    static v3_result V3_API programName(void*, int32_t list, int32_t program, v3_str_128 name) {
+        if (list != factoryProgramList || program < 0 || program >= programCount || name == nullptr) {
+            return V3_INVALID_ARG;
+        }
+        DISTRHO_NAMESPACE::strncpy_utf16(name, factoryPresets[static_cast<std::size_t>(program)].name, 128);
+        return V3_OK;
+    }
+    static v3_result V3_API programInfo(void*, int32_t, int32_t, const char*, v3_str_128) { return V3_FALSE; }
+    static v3_result V3_API hasPitchNames(void*, int32_t, int32_t) { return V3_FALSE; }
+    static v3_result V3_API pitchName(void*, int32_t, int32_t, int16_t, v3_str_128) { return V3_FALSE; }
+    static int32_t V3_API selectedUnit(void*) { return rootUnit; }
+    static v3_result V3_API selectUnit(void*, int32_t unit) { return unit == rootUnit ? V3_OK : V3_INVALID_ARG; }
+    static v3_result V3_API unitByBus(void*, int32_t, int32_t, int32_t, int32_t, int32_t* unit) {
+        if (unit == nullptr) return V3_INVALID_ARG;
+        *unit = rootUnit;
+        return V3_OK;
+    }
+    static v3_result V3_API programData(void*, int32_t, int32_t, v3_bstream**) { return V3_NOT_IMPLEMENTED; }
+};
+
+const v3_unit_information_cpp programUnitsFunctions{
+    {ProgramUnits::query, ProgramUnits::ref, ProgramUnits::unref},
+    {ProgramUnits::unitCount, ProgramUnits::unitInfo, ProgramUnits::programListCount, ProgramUnits::programListInfo,
+     ProgramUnits::programName, ProgramUnits::programInfo, ProgramUnits::hasPitchNames, ProgramUnits::pitchName,
+     ProgramUnits::selectedUnit, ProgramUnits::selectUnit, ProgramUnits::unitByBus, ProgramUnits::programData}};
+
+/// The controller's interfaces DPF's lacks.
+v3_result V3_API controllerInterface(void* controller, const v3_tuid iid, void** object) {
+    if (object == nullptr) return V3_INVALID_ARG;
+    *object = nullptr;
+    if (!v3_tuid_match(iid, v3_unit_information_iid)) return V3_NO_INTERFACE;
+    auto* units = new (std::nothrow) ProgramUnits{&programUnitsFunctions, static_cast<v3_funknown**>(controller)};
+    if (units == nullptr) return V3_NOMEM;
+    v3_cpp_obj_ref(units->controller);
+    *object = units;
+    return V3_OK;
+}
 }  // namespace
 
-DISTRHO_PLUGIN_EXPORT const void* GetPluginFactory(void);
-
-const void* GetPluginFactory(void) {
-    const void* factory = dpf_GetPluginFactory();
-    if (factory == nullptr) return nullptr;
-    auto& functions = objectOf<v3_plugin_factory_cpp>(const_cast<void*>(factory));
-    guard(functions.v1.create_instance, createInstance, dpf.createInstance);
-    return factory;
-}
+const vexaplugin::dpfadapter::Vst3Hooks vexaplugin::dpfadapter::vst3Hooks{
+    setActive, process, stringForValue, valueForString, plainToNormalised, setNormalised, controllerInterface};

@@ -559,7 +559,12 @@ TEST(ClapBadInput, MissingBuffersZeroFramesInPlaceAndOversizedBlocks) {
         call.audio_outputs = &empty;
         call.in_events = none.list();
         call.out_events = &noOutput;
-        instance.plugin->process(instance.plugin, &call);  // no channels at all: refused, nothing touched
+        PrintedToStderr printed;
+        for (const uint32_t buses : {0u, 1u}) {  // no buses, or buses without channels: refused, nothing touched
+            call.audio_inputs_count = call.audio_outputs_count = buses;
+            EXPECT_EQ(instance.plugin->process(instance.plugin, &call), CLAP_PROCESS_ERROR);
+        }
+        EXPECT_EQ(printed.text(), "");
     }
     // In place: the host's input buffer is also its output.
     std::vector<HostBlock> blocks(8, HostBlock{512, {}});
@@ -971,11 +976,11 @@ TEST(ClapEditor, PointerInputReachesTheDspAndAutomationMovesTheEditor) {
     const clap_window_t window = host.clapWindow();
     ASSERT_TRUE(gui->set_parent(instance.plugin, &window));
     ASSERT_TRUE(gui->show(instance.plugin));
-    // Resizable in its own aspect ratio (DPF makes the editor at set_parent).
+    // Resizable to any shape, not held to one aspect ratio (DPF makes the editor at set_parent).
     clap_gui_resize_hints_t hints{};
     EXPECT_TRUE(gui->get_resize_hints(instance.plugin, &hints));
-    EXPECT_TRUE(hints.preserve_aspect_ratio);
-    EXPECT_EQ(hints.aspect_ratio_width * height, hints.aspect_ratio_height * width);
+    EXPECT_TRUE(hints.can_resize_horizontally && hints.can_resize_vertically);
+    EXPECT_FALSE(hints.preserve_aspect_ratio);
 #if !defined(_WIN32)
     ASSERT_NE(editorHostState.timer, CLAP_INVALID_ID);  // on Windows the editor keeps its own timer
 #endif

@@ -4,9 +4,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "filter/Exports.h"
 #include "hostlib/FilterChannel.h"
@@ -30,6 +38,29 @@ inline std::vector<float> stimulus(std::size_t frames) {
     }
     return samples;
 }
+
+/// What the process writes to stderr while this lives (a plug-in must print nothing from the audio thread).
+class PrintedToStderr {
+public:
+    PrintedToStderr() : file(std::tmpfile()), saved(dup(2)) {
+        std::fflush(stderr);
+        dup2(fileno(file), 2);
+    }
+    ~PrintedToStderr() { std::fclose(file); }
+    std::string text() {
+        std::fflush(stderr);
+        dup2(saved, 2);
+        close(saved);
+        std::string printed;
+        std::rewind(file);
+        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) printed += static_cast<char>(c);
+        return printed;
+    }
+
+private:
+    std::FILE* file;
+    int saved;
+};
 
 /// What the module itself does with the same blocks, pins fed as `vexa-host render` feeds them.
 class ModuleReference {

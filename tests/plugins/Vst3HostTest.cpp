@@ -23,6 +23,7 @@
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
 #include "travesty/factory.h"
+#include "travesty/unit.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -55,6 +56,12 @@ double normalized(Id id, double plain) { return (plain - ranges[id].minimum) / (
 /// The plain value DPF makes of a normalized one (in double, kept as a float).
 float plainOf(Id id, double norm) {
     return static_cast<float>(norm * (ranges[id].maximum - ranges[id].minimum) + ranges[id].minimum);
+}
+
+std::string ascii(const int16_t* text) {
+    std::string result;
+    for (std::size_t i = 0; i < 128 && text[i] != 0; ++i) result += static_cast<char>(text[i]);
+    return result;
 }
 
 /// The bundle's library, loaded once; its factory.
@@ -234,7 +241,7 @@ public:
         data.inputs = &inputs;
         data.outputs = &outputs;
         data.input_params = parameterChanges.list();
-        data.output_params = outputChanges.list();
+        data.output_params = withOutputChanges ? outputChanges.list() : nullptr;
         EXPECT_EQ(v3_cpp_obj(processor)->process(processor, &data), V3_OK);
     }
 
@@ -250,15 +257,15 @@ public:
     std::string text(v3_param_id id, double norm) {
         v3_str_128 text{};
         if (v3_cpp_obj(controller)->get_parameter_string_for_value(controller, vst3Id(id), norm, text) != V3_OK) return "(refused)";
-        std::string ascii;
-        for (std::size_t i = 0; i < 128 && text[i] != 0; ++i) ascii += static_cast<char>(text[i]);
-        return ascii;
+        return ascii(text);
     }
 
     v3_class_info info{};
     v3_component** component = nullptr;
     v3_audio_processor** processor = nullptr;
     v3_edit_controller** controller = nullptr;
+    /// The output-parameter list is optional: a host may pass none.
+    bool withOutputChanges = true;
 
 private:
     bool active = false;
@@ -372,7 +379,7 @@ TEST(Vst3BadInput, UnknownIdsAndNaNAreIgnoredAndTheChangesAfterThemStillApply) {
     EXPECT_TRUE(std::isfinite(ctrl->plain_parameter_to_normalised(instance.controller, vst3Id(pitch), NAN)));
 }
 
-TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsPrograms) {
+TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsAProgramList) {
     Vst3Instance instance;
     EXPECT_EQ(instance.text(pitch, normalized(pitch, 6.0)), "6.00 V (880 Hz)");
     EXPECT_EQ(instance.text(poles, normalized(poles, 18)), "4:4");
@@ -389,17 +396,46 @@ TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsPrograms) {
     EXPECT_NE(info.flags & V3_PARAM_PROGRAM_CHANGE, 0);
     const auto count = vexaplugin::factoryPresets.size();
     ASSERT_EQ(info.step_count, static_cast<int32_t>(count - 1));
+    // The list a host shows: the program parameter's unit names it.
+    v3_unit_information** units = nullptr;
+    ASSERT_EQ(v3_cpp_obj_query_interface(instance.controller, v3_unit_information_iid, &units), V3_OK);
+    auto* unitInfo = v3_cpp_obj(units);
+    v3_unit_info unit{};
+    ASSERT_EQ(unitInfo->get_unit_count(units), 1);
+    ASSERT_EQ(unitInfo->get_unit_info(units, 0, &unit), V3_OK);
+    EXPECT_EQ(unit.id, info.unit_id);
+    ASSERT_EQ(unitInfo->get_program_list_count(units), 1);
+    v3_program_list_info list{};
+    ASSERT_EQ(unitInfo->get_program_list_info(units, 0, &list), V3_OK);
+    EXPECT_EQ(list.id, unit.program_list_id);
+    EXPECT_EQ(list.programCount, static_cast<int32_t>(count));
     const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
     for (std::size_t i = 0; i < count; ++i) {
         const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[i];
         const double programValue = static_cast<double>(i) / static_cast<double>(count - 1);
         EXPECT_EQ(instance.text(program, programValue), preset.name);
+        v3_str_128 name{};
+        ASSERT_EQ(unitInfo->get_program_name(units, list.id, static_cast<int32_t>(i), name), V3_OK);
+        EXPECT_EQ(ascii(name), preset.name);
         ASSERT_EQ(ctrl->set_parameter_normalised(instance.controller, vst3Id(program), programValue), V3_OK);
         EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(pitch)), normalized(pitch, preset.pitchVolts), 1e-6);
         EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(zing)), normalized(zing, preset.zingVolts), 1e-6);
         const double position = std::round(ctrl->get_parameter_normalised(instance.controller, vst3Id(poles)) * 29);
         EXPECT_EQ(pins.poleChoices.entries().at(static_cast<std::size_t>(position)).label, preset.poles) << preset.name;
     }
+    v3_cpp_obj_unref(units);
+}
+
+TEST(Vst3BadInput, AHostWithoutAnOutputParameterListHearsTheSameAndNothingIsPrinted) {
+    const std::vector<float> in = stimulus(256 * 16);
+    Vst3Instance instance;
+    instance.withOutputChanges = false;
+    ASSERT_EQ(instance.activate(256), V3_OK);
+    PrintedToStderr printed;
+    const std::vector<float> out = instance.run(in, 256, {setTo(resonance, 8.5), setTo(poles, 18)});
+    EXPECT_EQ(printed.text(), "");
+    EXPECT_EQ(firstDifference(moduleRun(in, 256, 5.0f, plainOf(resonance, normalized(resonance, 8.5)), 10.0f, 18, 0), out),
+              out.size());
 }
 
 TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {

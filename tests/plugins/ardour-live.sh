@@ -27,8 +27,8 @@ export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$wo
 mkdir -p "$HOME/.vst3"
 ln -s "$plugins/vst3/VexaLPFilter2.vst3" "$HOME/.vst3/VexaLPFilter2.vst3"
 export VEXA_SESSION_DIR=$work/session VEXA_DONE_FLAG=$work/done
-# Pitch, Resonance, Zing, Poles position 18 (4:4), Type HP.
-export VEXA_VALUES="6.5 7.25 20 18 1"
+# Poles by its list position: 18 is 4:4; Type 1 is HP.
+export VEXA_VALUES="Pitch=6.5 Resonance=7.25 Zing=20 Poles=18 Type=1"
 
 jackd_pid=
 ardour_pid=

@@ -339,13 +339,14 @@ private:
         return {(static_cast<float>(x) - place.left) / place.scale, (static_cast<float>(y) - place.top) / place.scale};
     }
 
-    /// The window at the design size times the host's or desktop's scale factor, resizable in the design's aspect.
+    /// The window at the design size times the host's or desktop's scale factor, resizable to any shape: the
+    /// design keeps its aspect, centred (a window held to one aspect fights tiling window managers).
     void fitToScale(double scaleFactor) {
         const auto size = [scaleFactor](float designPixels) {
             return static_cast<uint>(std::lround(designPixels * scaleFactor));
         };
         setGeometryConstraints(size(layout::width * layout::smallestScale), size(layout::height * layout::smallestScale),
-                               true, false);
+                               false, false);
         setSize(size(layout::width), size(layout::height));
     }
 

@@ -17,7 +17,7 @@ namespace layout {
 
 inline constexpr float width = 720.0f;
 inline constexpr float height = 400.0f;
-/// The smallest window, as a fraction of the design size (the aspect ratio is kept).
+/// The smallest window, as a fraction of the design size each way.
 inline constexpr float smallestScale = 0.75f;
 
 inline constexpr Box header{0, 0, width, 36};
