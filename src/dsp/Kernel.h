@@ -96,33 +96,60 @@ template <std::size_t Poles>
 }
 
 /// What the sample loop carries from one sample to the next, copied out of the
-/// filter's state at the start of a block and back at its end (where it lives in
-/// between: see BlockKernel::run). The coefficients are kept apart: the update
+/// filters' states at the start of a block and back at its end (where it lives in
+/// between: see BlockKernel::run): each channel's chain, and the inputs of the
+/// update all of them share. The coefficients are kept apart: the update
 /// writes them through a reference, and what it can see cannot stay in registers.
+template <std::size_t Channels>
 struct LoopState {
-    std::array<float, maxPoles> s;
-    float fb;
+    struct Chain {
+        std::array<float, maxPoles> s;
+        float fb;
+    };
+    std::array<Chain, Channels> chains;
     float lastPitch, lastResonance, lastZing;  ///< inputs of the last coefficient update
     bool resetPending;
 
-    explicit LoopState(const LadderState& f)
-        : s{f.s[0], f.s[1], f.s[2], f.s[3], f.s[4]},
-          fb(f.fb),
-          lastPitch(f.lastPitch),
-          lastResonance(f.lastResonance),
-          lastZing(f.lastZing),
-          resetPending(f.resetPending) {}
+    explicit LoopState(const std::array<LadderState*, Channels>& f)
+        : lastPitch(f[0]->lastPitch),
+          lastResonance(f[0]->lastResonance),
+          lastZing(f[0]->lastZing),
+          resetPending(f[0]->resetPending) {
+        for (std::size_t ch = 0; ch < Channels; ++ch) {
+            const LadderState& from = *f[ch];
+            chains[ch] = {{from.s[0], from.s[1], from.s[2], from.s[3], from.s[4]}, from.fb};
+        }
+    }
 
-    void storeInto(LadderState& f) const {
-        f.s[0] = s[0], f.s[1] = s[1], f.s[2] = s[2], f.s[3] = s[3], f.s[4] = s[4];
-        f.fb = fb;
-        f.lastPitch = lastPitch, f.lastResonance = lastResonance, f.lastZing = lastZing;
-        f.resetPending = resetPending;
+    void storeInto(const std::array<LadderState*, Channels>& f) const {
+        for (std::size_t ch = 0; ch < Channels; ++ch) {
+            LadderState& to = *f[ch];
+            const Chain& chain = chains[ch];
+            to.s[0] = chain.s[0], to.s[1] = chain.s[1], to.s[2] = chain.s[2], to.s[3] = chain.s[3],
+            to.s[4] = chain.s[4];
+            to.fb = chain.fb;
+            to.lastPitch = lastPitch, to.lastResonance = lastResonance, to.lastZing = lastZing;
+            to.resetPending = resetPending;
+        }
     }
 };
 
-/// The block routine of configuration `Poles` and output type `HighPass`.
-template <std::size_t Poles, bool HighPass>
+/// One block's buffers for `Channels` channels that share their controls: each
+/// channel's signal and output, and the controls (see BlockIo).
+template <std::size_t Channels>
+struct ChannelBuffers {
+    std::array<const float*, Channels> signal;
+    std::array<float*, Channels> output;
+    const float* pitch;
+    const float* resonance;
+    const float* zing;
+    int32_t count;
+};
+
+/// The block routine of configuration `Poles` and output type `HighPass`, for
+/// `Channels` channels that share their controls: one coefficient update for
+/// all, and their chains, independent of each other, side by side in one loop.
+template <std::size_t Poles, bool HighPass, std::size_t Channels = 1>
 class BlockKernel {
     static constexpr const PoleConfig& config = poleConfigs[Poles];
     static constexpr std::size_t poleCount = config.poleCount();
@@ -133,16 +160,21 @@ class BlockKernel {
     // one multiplication less between one sample and the next.
     static constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
+    using States = std::array<LadderState*, Channels>;
+    using Loop = LoopState<Channels>;
+
 public:
-    BlockKernel(LadderState& f, const BlockIo& io, Coefficients& coefficients)
-        : state(f),
-          signal(io.signal.data()),
-          pitch(io.pitch.data()),
-          resonance(io.resonance.data()),
-          out(io.output.data()),
-          count(static_cast<int32_t>(io.output.size())),
+    /// The states must agree on everything the update reads and writes (see
+    /// sharesUpdate); the first one's is used.
+    BlockKernel(const States& f, const ChannelBuffers<Channels>& io, Coefficients& coefficients)
+        : states(f),
+          signal(io.signal),
+          pitch(io.pitch),
+          resonance(io.resonance),
+          out(io.output),
+          count(io.count),
           zing(zingRange.hold(controlValue(io.zing[0], zingRange))),
-          freqScale(f.freqScale),
+          freqScale(f[0]->freqScale),
           outGain(config.outGain),
           c(coefficients),
           kept(f) {}
@@ -164,7 +196,7 @@ public:
     /// chains with sixteen of them, the states are copied into locals instead.
     [[gnu::noinline]] void run() {
         if constexpr (statesInLocals) {
-            LoopState st = kept;
+            Loop st = kept;
             walk(st);
         } else {
             walk(kept);
@@ -180,7 +212,7 @@ private:
         return true;
     }();
 
-    [[gnu::always_inline]] void walk(LoopState& st) {
+    [[gnu::always_inline]] void walk(Loop& st) {
         int32_t i = 0;
         int32_t candidate = (count - 1) % updateInterval;
         if (st.resetPending) {
@@ -190,7 +222,7 @@ private:
             prepareAt(st, 0, true, now);
             takeOver(st, now);
             st.resetPending = false;
-            runSample(st, 0, 0.5f * finiteOrZero(signal[0]));
+            runSample<true>(st, 0);
             i = 1;
         }
         Update ahead[2];
@@ -199,12 +231,12 @@ private:
         for (; candidate < count; candidate += updateInterval) {
             const int32_t next = candidate + updateInterval;
             if (next < count) prepareAt(st, next, false, ahead[1 - current]);
-            for (; i < candidate; ++i) runSample(st, i, finiteOrZero(signal[i]));
+            for (; i < candidate; ++i) runSample<false>(st, i);
             takeOver(st, ahead[current]);
             current = 1 - current;
         }
-        for (; i < count; ++i) runSample(st, i, finiteOrZero(signal[i]));
-        st.storeInto(state);
+        for (; i < count; ++i) runSample<false>(st, i);
+        st.storeInto(states);
     }
 
     /// The update at one position, worked out before the samples that precede it.
@@ -217,7 +249,7 @@ private:
     /// Decides the update at position `i` (always after a reset; otherwise
     /// when Pitch or Resonance changed since the last update, or when the
     /// configuration forces one here) and computes its coefficients.
-    [[gnu::always_inline]] void prepareAt(LoopState& st, int32_t i, bool reset, Update& update) {
+    [[gnu::always_inline]] void prepareAt(Loop& st, int32_t i, bool reset, Update& update) {
         const float p = controlValue(pitch[i], pitchRange);
         const float r = controlValue(resonance[i], resonanceRange);
         const bool changed = p != st.lastPitch || r != st.lastResonance;
@@ -235,34 +267,49 @@ private:
     }
 
     /// At the update's position: its coefficients take over and a vanishing feedback is flushed.
-    [[gnu::always_inline]] void takeOver(LoopState& st, const Update& update) {
+    [[gnu::always_inline]] void takeOver(Loop& st, const Update& update) {
         if (!update.runs) return;
         if (update.newCoefficients) c = update.coefficients;
-        if (shouldFlushFeedback(st.fb)) st.fb = 0.0f;
+        for (auto& chain : st.chains) {
+            if (shouldFlushFeedback(chain.fb)) chain.fb = 0.0f;
+        }
     }
 
-    /// One sample: the chain of poles, the tap with its boost, the output and
-    /// the value fed back to the next sample.
-    [[gnu::always_inline]] void runSample(LoopState& st, int32_t i, float x) {
+    /// One sample of every channel: the boost (shared), then each channel's
+    /// chain of poles, the tap with the boost, the output and the value fed
+    /// back to the next sample. The first sample after a reset enters at half level.
+    template <bool HalfLevel>
+    [[gnu::always_inline]] void runSample(Loop& st, int32_t i) {
+        std::array<float, Channels> x;
+        for (std::size_t ch = 0; ch < Channels; ++ch) {
+            x[ch] = HalfLevel ? 0.5f * finiteOrZero(signal[ch][i]) : finiteOrZero(signal[ch][i]);
+        }
         const float p = controlValue(pitch[i], pitchRange);
         const float below = heldBetween(boostPitch - p, 0.0f, boostDepthLimit);
         const float boost = below * config.boostSlope + 1.0f;
+        [&]<std::size_t... Ch>(std::index_sequence<Ch...>) {
+            (runChain<Ch>(st.chains[Ch], i, x[Ch], boost), ...);
+        }(std::make_index_sequence<Channels>{});
+    }
 
+    template <std::size_t Ch>
+    [[gnu::always_inline]] void runChain(typename Loop::Chain& chain, int32_t i, float x, float boost) {
         float signalOut = 0.0f;
         float fedBack = 0.0f;
         float y = x;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((y = atPole<I>(st, runPole<Poles, I>(y, st.fb, c, st.s[I]), x, boost, signalOut, fedBack)), ...);
+            ((y = atPole<I>(chain, runPole<Poles, I>(y, chain.fb, c, chain.s[I]), x, boost, signalOut, fedBack)),
+             ...);
         }(std::make_index_sequence<poleCount>{});
-        out[i] = signalOut;
-        st.fb = feedbackFrom(fedBack, boost);
+        out[Ch][i] = signalOut;
+        chain.fb = feedbackFrom(fedBack, boost);
     }
 
     /// What leaves the chain after pole `I` (from 0): the boosted tap and the
     /// output formed from it, and the value to feed back. Returns the input of
     /// the next pole.
     template <std::size_t I>
-    float atPole(const LoopState& st, float y, float x, float boost, float& signalOut,
+    float atPole(const typename Loop::Chain& st, float y, float x, float boost, float& signalOut,
                  float& fedBack) const {
         constexpr std::size_t pole = I + 1;
         if constexpr (pole == tap) {
@@ -291,24 +338,26 @@ private:
         }
     }
 
-    LadderState& state;
-    const float* const signal;
+    const States states;
+    const std::array<const float*, Channels> signal;
     const float* const pitch;
     const float* const resonance;
-    float* const out;
+    const std::array<float*, Channels> out;
     const int32_t count;
     const float zing;
     const float freqScale;
     const float outGain;
     Coefficients& c;
-    LoopState kept;
+    Loop kept;
 };
 
 /// Runs one block of configuration `Poles` through the chain (the block tail not included).
 template <std::size_t Poles, bool HighPass>
 void runKernel(LadderState& state, const BlockIo& io) {
     Coefficients c = state.coefficients;
-    BlockKernel<Poles, HighPass>(state, io, c).run();
+    const ChannelBuffers<1> buffers{{io.signal.data()}, {io.output.data()}, io.pitch.data(), io.resonance.data(),
+                                    io.zing.data(), static_cast<int32_t>(io.output.size())};
+    BlockKernel<Poles, HighPass>({&state}, buffers, c).run();
     state.coefficients = c;
 }
 
@@ -320,6 +369,24 @@ void runBlock(LadderState& state, const BlockIo& io) {
     const DenormalGuard guard;
     runKernel<Poles, HighPass>(state, io);
     finishBlock(state, io.output.data(), static_cast<int32_t>(io.output.size()));
+}
+
+/// The block function of configuration `Poles` and output type `HighPass` for
+/// `Channels` channels whose states share their update (sharesUpdate): one
+/// sample loop for all of them, then each channel's overload envelope and
+/// runaway guard.
+template <std::size_t Poles, bool HighPass, std::size_t Channels>
+void runChannels(LadderState* states, const ChannelBuffers<Channels>& io) {
+    if (io.count <= 0) return;
+    const DenormalGuard guard;
+    Coefficients c = states[0].coefficients;
+    std::array<LadderState*, Channels> each;
+    for (std::size_t ch = 0; ch < Channels; ++ch) each[ch] = &states[ch];
+    BlockKernel<Poles, HighPass, Channels>(each, io, c).run();
+    for (std::size_t ch = 0; ch < Channels; ++ch) {
+        states[ch].coefficients = c;
+        finishBlock(states[ch], io.output[ch], io.count);
+    }
 }
 
 }  // namespace vexa
