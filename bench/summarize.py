@@ -2,11 +2,14 @@
 """Turns a benchmark run into the README's performance section.
 
 Usage: summarize.py BENCHMARK_JSON TIMINGS_REPORT... --readme README.md
+                    [--channels CHANNELS_REPORT...] [--before TIMINGS_REPORT...]
 
 Reads Google Benchmark's JSON output of module_benchmarks and the reports of
-build_timings (timings-BUILD-ROUND.txt, several rounds of each build), checks
-the performance targets, and rewrites the part of the README between the
-performance markers.
+build_timings (timings-BUILD-ROUND.txt, several rounds of each build), the
+reports of channel_timings (channels-BUILD-ROUND.txt: one, two and four
+channels per frame) and, where given, build_timings of the native build before
+a change (before-ROUND.txt, taken in the same rounds), checks the performance
+targets, and rewrites the part of the README between the performance markers.
 """
 import argparse
 import json
@@ -112,11 +115,119 @@ def spread(table):
     return statistics.median(values), max(values)
 
 
+CHANNEL_COLUMNS = ("mono-constant", "stereo-constant", "4ch-constant", "mono-pitch-mod", "stereo-pitch-mod",
+                   "4ch-pitch-mod")
+CHANNEL_BUILDS = ("linux", "win64")
+CHANNEL_TARGETS = {
+    "stereo / mono per frame, median": 1.15,
+    "stereo / mono per frame, worst": 1.35,
+    "4 channels / mono per frame, median": 2.0,
+}
+
+
+def load_channels(paths):
+    """{build: {poles: {column: median ns per frame over the rounds}}}."""
+    rounds = {b: {p: {c: [] for c in CHANNEL_COLUMNS} for p in range(30)} for b in CHANNEL_BUILDS}
+    for path in paths:
+        match = re.search(r"channels-(\w+)-\d+\.txt$", path)
+        if not match or match.group(1) not in CHANNEL_BUILDS:
+            sys.exit(f"summarize: {path} is not named channels-BUILD-ROUND.txt")
+        with open(path) as f:
+            for line in f:
+                fields = line.split()
+                if len(fields) == 7 and fields[0].isdigit():
+                    for column, value in zip(CHANNEL_COLUMNS, fields[1:]):
+                        rounds[match.group(1)][int(fields[0])][column].append(float(value))
+    return {b: {p: {c: statistics.median(v) for c, v in rounds[b][p].items()} for p in range(30)}
+            for b in CHANNEL_BUILDS if rounds[b][0]["mono-constant"]}
+
+
+def channel_section(paths, names):
+    """The README lines on several channels in one loop, and the targets they miss."""
+    if not paths:
+        return [], []
+    ns = load_channels(paths)
+    if "linux" not in ns:
+        sys.exit("summarize: no channel timings of the linux build")
+
+    def r(build, p, channels, scenario):
+        return ns[build][p][f"{channels}-{scenario}"] / ns[build][p][f"mono-{scenario}"]
+    builds = [b for b in CHANNEL_BUILDS if b in ns]
+    lines = ["### Several channels in one loop", "",
+             "The stereo plug-ins and `vexa-host render` of a multi-channel file run their channels through "
+             "`processChannels` (src/dsp/ProcessChannels.h): one coefficient update for all, the chains as the "
+             "lanes of one SSE chain. bench/ChannelTimings.cpp times one channel (`processBlock`), two and four "
+             "in 512-frame blocks at 48 kHz, a saw with noise per channel, Pitch held (constant) or moving every "
+             "sample (Pitch-mod); medians over the rounds, each the fastest of 15 runs, low-pass.", "",
+             "| Poles | name | mono ns/frame | stereo / mono, constant, Pitch-mod | 4 ch / mono, constant, Pitch-mod "
+             + "".join(f"| {b}: stereo / mono, 4 ch / mono " for b in builds[1:]) + "|",
+             "|---:|---|---:|---|---|" + "---|" * (len(builds) - 1)]
+    for p in range(30):
+        lines.append(f"| {p} | {names[p]} | {ns['linux'][p]['mono-constant']:.1f} "
+                     f"| {r('linux', p, 'stereo', 'constant'):.2f}, {r('linux', p, 'stereo', 'pitch-mod'):.2f} "
+                     f"| {r('linux', p, '4ch', 'constant'):.2f}, {r('linux', p, '4ch', 'pitch-mod'):.2f} "
+                     + "".join(f"| {r(b, p, 'stereo', 'constant'):.2f}, {r(b, p, '4ch', 'constant'):.2f} "
+                               for b in builds[1:]) + "|")
+    stereo = [(r("linux", p, "stereo", s), f"{names[p]}, {s}") for p in range(30) for s in ("constant", "pitch-mod")]
+    measured = {
+        "stereo / mono per frame, median": (max(statistics.median(r("linux", p, "stereo", s) for p in range(30))
+                                                for s in ("constant", "pitch-mod")),
+                                            "native, the larger of the two scenarios' medians"),
+        "stereo / mono per frame, worst": (*max(stereo),),
+        "4 channels / mono per frame, median": (max(statistics.median(r("linux", p, "4ch", s) for p in range(30))
+                                                    for s in ("constant", "pitch-mod")),
+                                                "native, the larger of the two scenarios' medians"),
+    }
+    lines += ["", "| ratio | target | measured | worst case |", "|---|---:|---:|---|"]
+    failed = []
+    for label, (value, where) in measured.items():
+        target = CHANNEL_TARGETS[label]
+        if value > target:
+            failed.append(label)
+        lines.append(f"| {label} | {target:.2f} | {value:.3f}{'' if value <= target else ' (missed)'} | {where} |")
+        print(f"bench: {label}: {value:.3f} (target {target:.2f}; {where})")
+    for b in builds[1:]:
+        lines += ["", f"{b}: stereo / mono median {statistics.median(r(b, p, 'stereo', 'constant') for p in range(30)):.3f}, "
+                  f"worst {max(r(b, p, 'stereo', 'constant') for p in range(30)):.3f}; 4 channels / mono median "
+                  f"{statistics.median(r(b, p, '4ch', 'constant') for p in range(30)):.3f} (constant controls)."]
+    return lines + [""], failed
+
+
+def before_section(paths, cycle_rounds, names):
+    """The native build against the build before a change (BENCH_BEFORE), same rounds."""
+    if not paths:
+        return []
+    before = {p: [] for p in range(30)}
+    for path in paths:
+        with open(path) as f:
+            for line in f:
+                fields = line.split()
+                if len(fields) == 8 and fields[0].isdigit():
+                    before[int(fields[0])].append(float(fields[5]))
+    ratio = {p: statistics.median(cycle_rounds["linux"][p]["constant"]) / statistics.median(before[p])
+             for p in range(30)}
+    light = [p for p in range(30) if names[p].endswith("f")]
+    lines = ["### Against the build before", "",
+             "The native build's timing program on this build's library and on the one before the change "
+             "(`BENCH_BEFORE`), in the same rounds: cycles per sample, constant controls, 64-sample blocks, "
+             "this build / before.", "",
+             "| Poles | name | before cycles | this build / before |", "|---:|---|---:|---:|"]
+    for p in range(30):
+        lines.append(f"| {p} | {names[p]} | {statistics.median(before[p]):.1f} | {ratio[p]:.3f} |")
+    lines += ["", f"Median {statistics.median(ratio.values()):.3f}, worst {max(ratio.values()):.3f} "
+              f"({names[max(ratio, key=ratio.get)]}); the light configurations: median "
+              f"{statistics.median(ratio[p] for p in light):.3f}, worst {max(ratio[p] for p in light):.3f}.", ""]
+    print(f"bench: this build / before: median {statistics.median(ratio.values()):.3f}, worst {max(ratio.values()):.3f}")
+    return lines
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("benchmarks")
     parser.add_argument("timings", nargs="+")
     parser.add_argument("--readme", required=True)
+    parser.add_argument("--channels", nargs="*", default=[])
+    parser.add_argument("--before", nargs="*", default=[])
     args = parser.parse_args()
 
     times, context = load_times(args.benchmarks)
@@ -229,7 +340,11 @@ def main():
               "",
               f"At other block sizes the worst is {small_blocks[0]:.3f} ({small_blocks[1]}); "
               "a 16-sample block has two update positions where a 64-sample block has 5.3 per 64 samples.",
-              "", END]
+              ""]
+    channel_lines, channel_failed = channel_section(args.channels, names)
+    before_lines = before_section(args.before, cycle_rounds, names)
+    lines += channel_lines + before_lines + [END]
+    failed += channel_failed
 
     with open(args.readme) as f:
         readme = f.read()

@@ -1,13 +1,16 @@
 // The one generic block kernel: the sample loop of a configuration, instantiated per table row.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <type_traits>
 #include <utility>
 
 #include "BlockTail.h"
 #include "CoefficientUpdate.h"
 #include "DenormalGuard.h"
+#include "Lanes.h"
 #include "LadderState.h"
 #include "PoleConfigs.h"
 #include "ProcessBlock.h"
@@ -43,18 +46,26 @@ inline constexpr float softFeedbackCeiling = 25.0f;
 /// coefficients jump every sample (at one-sample blocks an audio-rate Pitch
 /// pairs the large feedback of a low cutoff with the open chain of a high one).
 inline constexpr float loopLimit = 300.0f;
-inline float heldInLoop(float v) { return heldBetween(v, -loopLimit, loopLimit); }
+template <class T>
+inline T heldInLoop(T v) {
+    return heldBetween(v, -loopLimit, loopLimit);
+}
 
 /// Scale of the entry step u = (x - fb) * 0.5 (a design value), applied inside the first pole.
 inline constexpr float entryScale = 0.5f;
 
 /// The recursion of a pole, evaluated as (1 + q) * in - q * s so that q * s
-/// stays off the sample-to-sample path.
-inline float poleRecursion(float in, float q, float state) { return (1.0f + q) * in - q * state; }
+/// stays off the sample-to-sample path. `T` is a float, or Lanes for
+/// several channels at once (so are the functions below).
+template <class T>
+inline T poleRecursion(T in, float q, T state) {
+    return (1.0f + q) * in - q * state;
+}
 
 /// The first pole's recursion on the entry value u = (x - fb) * 0.5, with the
 /// halving and the input sample folded into terms known before fb is.
-inline float entryRecursion(float x, float fb, float q, float state) {
+template <class T>
+inline T entryRecursion(T x, T fb, float q, T state) {
     const float inputGain = (1.0f + q) * entryScale;
     return (inputGain * x - q * state) - inputGain * fb;
 }
@@ -63,24 +74,24 @@ inline float entryRecursion(float x, float fb, float q, float state) {
 /// output and advances its state. Pole 0 takes the input sample and the
 /// feedback instead. A linear pole's output s + v is formed as
 /// (1 + q) * in + (1 - q) * s, one step shorter.
-template <std::size_t Poles, std::size_t I>
-inline float runPole(float in, float fb, const Coefficients& c, float& state) {
+template <std::size_t Poles, std::size_t I, class T>
+inline T runPole(T in, T fb, const Coefficients& c, T& state) {
     constexpr PoleStage stage = poleConfigs[Poles].chain.stages[I];
     static_assert(I != 0 || stage.form != StageForm::linear, "the first pole saturates");
     const float q = c.q[static_cast<std::size_t>(stage.coefficient)];
-    const float v = I == 0 ? entryRecursion(in, fb, q, state) : poleRecursion(in, q, state);
+    const T v = I == 0 ? entryRecursion(in, fb, q, state) : poleRecursion(in, q, state);
     if constexpr (stage.form == StageForm::saturating) {
-        const float a = sat(v, stage.inKnee);
-        float y = state + a;
+        const T a = sat(v, stage.inKnee);
+        T y = state + a;
         if constexpr (stage.outKnee != noKnee) y = sat(y, stage.outKnee);
         state = a;
         return y;
     } else if constexpr (stage.form == StageForm::outputKneeOnly) {
-        const float y = sat(state + v, stage.outKnee);
+        const T y = sat(state + v, stage.outKnee);
         state = v;
         return y;
     } else {
-        const float y = (1.0f + q) * in + (1.0f - q) * state;
+        const T y = (1.0f + q) * in + (1.0f - q) * state;
         state = heldInLoop(v);  // off the chain: the next sample's y needs it only after its input
         return y;
     }
@@ -96,33 +107,84 @@ template <std::size_t Poles>
 }
 
 /// What the sample loop carries from one sample to the next, copied out of the
-/// filter's state at the start of a block and back at its end (where it lives in
-/// between: see BlockKernel::run). The coefficients are kept apart: the update
-/// writes them through a reference, and what it can see cannot stay in registers.
+/// filters' states at the start of a block and back at its end (where it lives in
+/// between: see BlockKernel::run): the chain's states and feedback, one float
+/// each, or for several channels one lane of each per channel; and the inputs
+/// of the update all channels share. The coefficients are kept apart: the
+/// update writes them through a reference, and what it can see cannot stay in
+/// registers.
+template <std::size_t Channels>
 struct LoopState {
-    std::array<float, maxPoles> s;
-    float fb;
+    static_assert(Channels >= 1 && Channels <= Lanes::count);
+    using Value = std::conditional_t<Channels == 1, float, Lanes>;
+    struct Chain {
+        std::array<Value, maxPoles> s;
+        Value fb;
+    };
+    Chain chain;
     float lastPitch, lastResonance, lastZing;  ///< inputs of the last coefficient update
     bool resetPending;
 
-    explicit LoopState(const LadderState& f)
-        : s{f.s[0], f.s[1], f.s[2], f.s[3], f.s[4]},
-          fb(f.fb),
-          lastPitch(f.lastPitch),
-          lastResonance(f.lastResonance),
-          lastZing(f.lastZing),
-          resetPending(f.resetPending) {}
+    explicit LoopState(const std::array<LadderState*, Channels>& f)
+        : chain{{packed(f, [](const LadderState& g) { return g.s[0]; }),
+                 packed(f, [](const LadderState& g) { return g.s[1]; }),
+                 packed(f, [](const LadderState& g) { return g.s[2]; }),
+                 packed(f, [](const LadderState& g) { return g.s[3]; }),
+                 packed(f, [](const LadderState& g) { return g.s[4]; })},
+                packed(f, [](const LadderState& g) { return g.fb; })},
+          lastPitch(f[0]->lastPitch),
+          lastResonance(f[0]->lastResonance),
+          lastZing(f[0]->lastZing),
+          resetPending(f[0]->resetPending) {}
 
-    void storeInto(LadderState& f) const {
-        f.s[0] = s[0], f.s[1] = s[1], f.s[2] = s[2], f.s[3] = s[3], f.s[4] = s[4];
-        f.fb = fb;
-        f.lastPitch = lastPitch, f.lastResonance = lastResonance, f.lastZing = lastZing;
-        f.resetPending = resetPending;
+    void storeInto(const std::array<LadderState*, Channels>& f) const {
+        for (std::size_t ch = 0; ch < Channels; ++ch) {
+            LadderState& to = *f[ch];
+            to.s[0] = lane(chain.s[0], ch), to.s[1] = lane(chain.s[1], ch), to.s[2] = lane(chain.s[2], ch),
+            to.s[3] = lane(chain.s[3], ch), to.s[4] = lane(chain.s[4], ch);
+            to.fb = lane(chain.fb, ch);
+            to.lastPitch = lastPitch, to.lastResonance = lastResonance, to.lastZing = lastZing;
+            to.resetPending = resetPending;
+        }
+    }
+
+    /// One value per channel, read from each state (the lanes of no channel hold 0).
+    template <class Read>
+    static Value packed(const std::array<LadderState*, Channels>& f, Read read) {
+        if constexpr (Channels == 1) {
+            return read(*f[0]);
+        } else {
+            std::array<float, Lanes::count> values{};
+            for (std::size_t ch = 0; ch < Channels; ++ch) values[ch] = read(*f[ch]);
+            return Lanes::load(values);
+        }
+    }
+
+    static float lane(Value v, std::size_t ch) {
+        if constexpr (Channels == 1) {
+            return v;
+        } else {
+            return v.lanes()[ch];
+        }
     }
 };
 
-/// The block routine of configuration `Poles` and output type `HighPass`.
-template <std::size_t Poles, bool HighPass>
+/// One block's buffers for `Channels` channels that share their controls: each
+/// channel's signal and output, and the controls (see BlockIo).
+template <std::size_t Channels>
+struct ChannelBuffers {
+    std::array<const float*, Channels> signal;
+    std::array<float*, Channels> output;
+    const float* pitch;
+    const float* resonance;
+    const float* zing;
+    int32_t count;
+};
+
+/// The block routine of configuration `Poles` and output type `HighPass`, for
+/// `Channels` channels that share their controls: one coefficient update for
+/// all, and their chains, independent of each other, side by side in one loop.
+template <std::size_t Poles, bool HighPass, std::size_t Channels = 1>
 class BlockKernel {
     static constexpr const PoleConfig& config = poleConfigs[Poles];
     static constexpr std::size_t poleCount = config.poleCount();
@@ -133,16 +195,22 @@ class BlockKernel {
     // one multiplication less between one sample and the next.
     static constexpr bool linearFeedbackFromTap = config.feedback == FeedbackForm::linear && feedbackPole == tap;
 
+    using States = std::array<LadderState*, Channels>;
+    using Loop = LoopState<Channels>;
+    using Value = typename Loop::Value;
+
 public:
-    BlockKernel(LadderState& f, const BlockIo& io, Coefficients& coefficients)
-        : state(f),
-          signal(io.signal.data()),
-          pitch(io.pitch.data()),
-          resonance(io.resonance.data()),
-          out(io.output.data()),
-          count(static_cast<int32_t>(io.output.size())),
+    /// The states must agree on everything the update reads and writes (see
+    /// sharesUpdate); the first one's is used.
+    BlockKernel(const States& f, const ChannelBuffers<Channels>& io, Coefficients& coefficients)
+        : states(f),
+          signal(io.signal),
+          pitch(io.pitch),
+          resonance(io.resonance),
+          out(io.output),
+          count(io.count),
           zing(zingRange.hold(controlValue(io.zing[0], zingRange))),
-          freqScale(f.freqScale),
+          freqScale(f[0]->freqScale),
           outGain(config.outGain),
           c(coefficients),
           kept(f) {}
@@ -164,7 +232,7 @@ public:
     /// chains with sixteen of them, the states are copied into locals instead.
     [[gnu::noinline]] void run() {
         if constexpr (statesInLocals) {
-            LoopState st = kept;
+            Loop st = kept;
             walk(st);
         } else {
             walk(kept);
@@ -173,14 +241,14 @@ public:
 
 private:
     /// Light chains (every pole after the first linear) on 64-bit x86.
-    static constexpr bool statesInLocals = sizeof(void*) == 8 && [] {
+    static constexpr bool statesInLocals = Channels > 1 || sizeof(void*) == 8 && [] {
         for (std::size_t i = 1; i < poleCount; ++i) {
             if (config.chain.stages[i].form != StageForm::linear) return false;
         }
         return true;
     }();
 
-    [[gnu::always_inline]] void walk(LoopState& st) {
+    [[gnu::always_inline]] void walk(Loop& st) {
         int32_t i = 0;
         int32_t candidate = (count - 1) % updateInterval;
         if (st.resetPending) {
@@ -190,7 +258,7 @@ private:
             prepareAt(st, 0, true, now);
             takeOver(st, now);
             st.resetPending = false;
-            runSample(st, 0, 0.5f * finiteOrZero(signal[0]));
+            runSample<true>(st, 0);
             i = 1;
         }
         Update ahead[2];
@@ -199,12 +267,12 @@ private:
         for (; candidate < count; candidate += updateInterval) {
             const int32_t next = candidate + updateInterval;
             if (next < count) prepareAt(st, next, false, ahead[1 - current]);
-            for (; i < candidate; ++i) runSample(st, i, finiteOrZero(signal[i]));
+            for (; i < candidate; ++i) runSample<false>(st, i);
             takeOver(st, ahead[current]);
             current = 1 - current;
         }
-        for (; i < count; ++i) runSample(st, i, finiteOrZero(signal[i]));
-        st.storeInto(state);
+        for (; i < count; ++i) runSample<false>(st, i);
+        st.storeInto(states);
     }
 
     /// The update at one position, worked out before the samples that precede it.
@@ -217,7 +285,7 @@ private:
     /// Decides the update at position `i` (always after a reset; otherwise
     /// when Pitch or Resonance changed since the last update, or when the
     /// configuration forces one here) and computes its coefficients.
-    [[gnu::always_inline]] void prepareAt(LoopState& st, int32_t i, bool reset, Update& update) {
+    [[gnu::always_inline]] void prepareAt(Loop& st, int32_t i, bool reset, Update& update) {
         const float p = controlValue(pitch[i], pitchRange);
         const float r = controlValue(resonance[i], resonanceRange);
         const bool changed = p != st.lastPitch || r != st.lastResonance;
@@ -235,35 +303,69 @@ private:
     }
 
     /// At the update's position: its coefficients take over and a vanishing feedback is flushed.
-    [[gnu::always_inline]] void takeOver(LoopState& st, const Update& update) {
+    [[gnu::always_inline]] void takeOver(Loop& st, const Update& update) {
         if (!update.runs) return;
         if (update.newCoefficients) c = update.coefficients;
-        if (shouldFlushFeedback(st.fb)) st.fb = 0.0f;
+        if constexpr (Channels == 1) {
+            if (shouldFlushFeedback(st.chain.fb)) st.chain.fb = 0.0f;
+        } else {
+            auto each = st.chain.fb.lanes();
+            for (float& fb : each) {
+                if (shouldFlushFeedback(fb)) fb = 0.0f;
+            }
+            st.chain.fb = Lanes::load(each);
+        }
     }
 
-    /// One sample: the chain of poles, the tap with its boost, the output and
-    /// the value fed back to the next sample.
-    [[gnu::always_inline]] void runSample(LoopState& st, int32_t i, float x) {
+    /// One sample of every channel: the boost (shared), then the chain of
+    /// poles, the tap with the boost, the output and the value fed back to the
+    /// next sample, in every channel's lane at once. The first sample after a
+    /// reset enters at half level.
+    template <bool HalfLevel>
+    [[gnu::always_inline]] void runSample(Loop& st, int32_t i) {
+        const Value x = HalfLevel ? 0.5f * finiteOrZero(input(i)) : finiteOrZero(input(i));
         const float p = controlValue(pitch[i], pitchRange);
         const float below = heldBetween(boostPitch - p, 0.0f, boostDepthLimit);
         const float boost = below * config.boostSlope + 1.0f;
 
-        float signalOut = 0.0f;
-        float fedBack = 0.0f;
-        float y = x;
+        auto& chain = st.chain;
+        Value signalOut{};
+        Value fedBack{};
+        Value y = x;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((y = atPole<I>(st, runPole<Poles, I>(y, st.fb, c, st.s[I]), x, boost, signalOut, fedBack)), ...);
+            ((y = atPole<I>(chain, runPole<Poles, I>(y, chain.fb, c, chain.s[I]), x, boost, signalOut, fedBack)),
+             ...);
         }(std::make_index_sequence<poleCount>{});
-        out[i] = signalOut;
-        st.fb = feedbackFrom(fedBack, boost);
+        output(i, signalOut);
+        chain.fb = feedbackFrom(fedBack, boost);
+    }
+
+    /// Sample `i` of every channel's signal.
+    Value input(int32_t i) const {
+        if constexpr (Channels == 1) {
+            return signal[0][i];
+        } else {
+            // Put together in registers: four lanes loaded from separate stores would wait for them.
+            const auto at = [&](std::size_t ch) { return ch < Channels ? signal[std::min(ch, Channels - 1)][i] : 0.0f; };
+            return Lanes(_mm_setr_ps(at(0), at(1), at(2), at(3)));
+        }
+    }
+
+    void output(int32_t i, Value v) const {
+        if constexpr (Channels == 1) {
+            out[0][i] = v;
+        } else {
+            const auto values = v.lanes();
+            for (std::size_t ch = 0; ch < Channels; ++ch) out[ch][i] = values[ch];
+        }
     }
 
     /// What leaves the chain after pole `I` (from 0): the boosted tap and the
     /// output formed from it, and the value to feed back. Returns the input of
     /// the next pole.
     template <std::size_t I>
-    float atPole(const LoopState& st, float y, float x, float boost, float& signalOut,
-                 float& fedBack) const {
+    Value atPole(const typename Loop::Chain& st, Value y, Value x, float boost, Value& signalOut,
+                 Value& fedBack) const {
         constexpr std::size_t pole = I + 1;
         if constexpr (pole == tap) {
             if constexpr (linearFeedbackFromTap) fedBack = y;  // boosted with the feedback gain
@@ -280,9 +382,9 @@ private:
         return y;
     }
 
-    float feedbackFrom(float fedBack, float boost) const {
+    Value feedbackFrom(Value fedBack, float boost) const {
         if constexpr (config.feedback == FeedbackForm::soft) {
-            const float held = heldBetween(fedBack, softFeedbackTurn, softFeedbackCeiling);
+            const Value held = heldBetween(fedBack, softFeedbackTurn, softFeedbackCeiling);
             return held * (held * softFeedbackCurve + 1.0f) * c.resFeedback;
         } else if constexpr (linearFeedbackFromTap) {
             return heldInLoop(fedBack) * (boost * c.resFeedback);
@@ -291,24 +393,26 @@ private:
         }
     }
 
-    LadderState& state;
-    const float* const signal;
+    const States states;
+    const std::array<const float*, Channels> signal;
     const float* const pitch;
     const float* const resonance;
-    float* const out;
+    const std::array<float*, Channels> out;
     const int32_t count;
     const float zing;
     const float freqScale;
     const float outGain;
     Coefficients& c;
-    LoopState kept;
+    Loop kept;
 };
 
 /// Runs one block of configuration `Poles` through the chain (the block tail not included).
 template <std::size_t Poles, bool HighPass>
 void runKernel(LadderState& state, const BlockIo& io) {
     Coefficients c = state.coefficients;
-    BlockKernel<Poles, HighPass>(state, io, c).run();
+    const ChannelBuffers<1> buffers{{io.signal.data()}, {io.output.data()}, io.pitch.data(), io.resonance.data(),
+                                    io.zing.data(), static_cast<int32_t>(io.output.size())};
+    BlockKernel<Poles, HighPass>({&state}, buffers, c).run();
     state.coefficients = c;
 }
 
@@ -320,6 +424,24 @@ void runBlock(LadderState& state, const BlockIo& io) {
     const DenormalGuard guard;
     runKernel<Poles, HighPass>(state, io);
     finishBlock(state, io.output.data(), static_cast<int32_t>(io.output.size()));
+}
+
+/// The block function of configuration `Poles` and output type `HighPass` for
+/// `Channels` channels whose states share their update (sharesUpdate): one
+/// sample loop for all of them, then each channel's overload envelope and
+/// runaway guard.
+template <std::size_t Poles, bool HighPass, std::size_t Channels>
+void runChannels(LadderState* states, const ChannelBuffers<Channels>& io) {
+    if (io.count <= 0) return;
+    const DenormalGuard guard;
+    Coefficients c = states[0].coefficients;
+    std::array<LadderState*, Channels> each;
+    for (std::size_t ch = 0; ch < Channels; ++ch) each[ch] = &states[ch];
+    BlockKernel<Poles, HighPass, Channels>(each, io, c).run();
+    for (std::size_t ch = 0; ch < Channels; ++ch) {
+        states[ch].coefficients = c;
+        finishBlock(states[ch], io.output[ch], io.count);
+    }
 }
 
 }  // namespace vexa

@@ -49,7 +49,10 @@ const ControlRange& rangeOf(Control control) { return controlRanges[static_cast<
 const vexahost::ModuleEntryPoints& linkedModule() { return moduleEntries; }
 
 FilterEngine::FilterEngine(uint32_t channels)
-    : pins(vexahost::FilterPins::describe(moduleEntries)), states(std::max<uint32_t>(channels, 1)) {
+    : pins(vexahost::FilterPins::describe(moduleEntries)),
+      states(std::max<uint32_t>(channels, 1)),
+      channelSignals(states.size()),
+      channelOutputs(states.size()) {
     poles = choicesOf(pins.poleChoices);
     types = choicesOf(pins.typeChoices);
     polesDefaultPosition = positionOf(poles, pins.polesDefault.value);
@@ -167,10 +170,10 @@ void FilterEngine::runBlock(const float* const* signals, float* const* outputs, 
     const std::span<const float> resonance(controlBuffers[index(Control::resonance)].data(), frames);
     const std::span<const float> zing(controlBuffers[index(Control::zing)].data(), frames);
     for (uint32_t c = 0; c < channelCount(); ++c) {
-        const float* signal = signals != nullptr && signals[c] != nullptr ? signals[c] + done : silence.data();
-        float* output = outputs != nullptr && outputs[c] != nullptr ? outputs[c] + done : discard.data();
-        vexa::processBlock(states[c], config, {{signal, frames}, pitch, resonance, zing, {output, frames}});
+        channelSignals[c] = signals != nullptr && signals[c] != nullptr ? signals[c] + done : silence.data();
+        channelOutputs[c] = outputs != nullptr && outputs[c] != nullptr ? outputs[c] + done : discard.data();
     }
+    vexa::processChannels(states, config, {channelSignals, channelOutputs, pitch, resonance, zing});
 }
 
 }  // namespace vexaplugin

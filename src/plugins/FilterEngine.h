@@ -8,6 +8,7 @@
 
 #include "dsp/LadderState.h"
 #include "dsp/ProcessBlock.h"
+#include "dsp/ProcessChannels.h"
 #include "hostlib/FilterChannel.h"
 
 namespace vexaplugin {
@@ -112,6 +113,9 @@ private:
     std::array<float, controlCount> defaults{};
 
     std::vector<vexa::LadderState> states;
+    /// Each channel's signal and output for the block being run.
+    std::vector<const float*> channelSignals;
+    std::vector<float*> channelOutputs;
     vexa::BlockConfig config;
     /// Pitch, Resonance and Zing for the block, in the module's convention.
     std::array<std::vector<float>, controlCount> controlBuffers;

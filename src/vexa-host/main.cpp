@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
 #if defined(VEXA_HAS_AUDIO_TOOLS)
     vexahost::RenderRequest renderRequest;
     renderRequest.modulePath = defaultModule;
+    renderRequest.builtInModulePath = defaultModule;
     CLI::App* render = vexahost::addRenderCommand(app, renderRequest);
     vexahost::ResponseRequest responseRequest;
     responseRequest.modulePath = defaultModule;

@@ -35,6 +35,8 @@ public:
 
     /// Whether the value changes over the render (the pin then streams).
     bool varies() const { return kind != ControlSetting::Kind::constant; }
+    /// Whether every channel receives the same values (all but a control file with a channel each).
+    bool sameForEveryChannel() const { return fileChannels.size() <= 1; }
     /// Writes the host values of frames [position, position + count) for one channel.
     void fill(float* destination, int64_t position, int32_t count, int channel) const;
 

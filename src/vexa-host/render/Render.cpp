@@ -14,6 +14,7 @@
 #include "hostlib/ModuleLibrary.h"
 #include "vexa-host/audio/Signals.h"
 #include "hostlib/Errors.h"
+#include "dsp/ProcessChannels.h"
 
 namespace vexahost {
 
@@ -122,6 +123,46 @@ struct ControlFeed {
     float* (FilterChannel::*buffer)();
 };
 
+/// Every channel of a render through the core linked into this program, all
+/// of them in one call per block: as the module's instances filter them one
+/// by one (opened at the render's rate, Signal streaming, one Poles and Type
+/// for the whole render), with one coefficient update for all.
+class ChannelsTogether {
+public:
+    ChannelsTogether(int channels, int16_t poles, int16_t type, float rate, int32_t blockSize)
+        : states(static_cast<std::size_t>(channels)),
+          signals(states.size(), std::vector<float>(static_cast<std::size_t>(blockSize))),
+          outputs(signals),
+          controls(3, std::vector<float>(static_cast<std::size_t>(blockSize))),
+          config{poles, type != 0} {
+        for (std::size_t c = 0; c < states.size(); ++c) {
+            states[c].setSampleRate(rate);
+            states[c].start();
+            signalStarts.push_back(signals[c].data());
+            outputStarts.push_back(outputs[c].data());
+        }
+    }
+
+    float* signal(int channel) { return signals[static_cast<std::size_t>(channel)].data(); }
+    const float* output(int channel) const { return outputs[static_cast<std::size_t>(channel)].data(); }
+    /// Pitch, Resonance and Zing, in this order.
+    float* control(std::size_t index) { return controls[index].data(); }
+
+    void process(int32_t count) {
+        const auto n = static_cast<std::size_t>(count);
+        vexa::processChannels(states, config,
+                              {signalStarts, outputStarts, {controls[0].data(), n}, {controls[1].data(), n},
+                               {controls[2].data(), n}});
+    }
+
+private:
+    std::vector<vexa::LadderState> states;
+    std::vector<std::vector<float>> signals, outputs, controls;
+    std::vector<const float*> signalStarts;
+    std::vector<float*> outputStarts;
+    vexa::BlockConfig config;
+};
+
 }  // namespace
 
 bool configurationIgnoresType(const std::string& polesLabel) { return polesLabel.find('-') != std::string::npos; }
@@ -174,17 +215,28 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
     setup.pitchStreams = pitch.varies();
     setup.resonanceStreams = resonance.varies();
     setup.zingStreams = zing.varies();
-    std::vector<FilterChannel> channels;
-    channels.reserve(static_cast<std::size_t>(channelCount));
-    for (int channel = 0; channel < channelCount; ++channel) channels.emplace_back(library.entryPoints(), pins, setup);
-
     const std::vector<ControlFeed> feeds = {
         {&pitch, &FilterChannel::pitch}, {&resonance, &FilterChannel::resonance}, {&zing, &FilterChannel::zing}};
+    const bool sharedControls = std::all_of(feeds.begin(), feeds.end(),
+                                            [](const ControlFeed& feed) { return feed.stream->sameForEveryChannel(); });
+    std::unique_ptr<ChannelsTogether> together;
+    if (channelCount > 1 && sharedControls && !request.builtInModulePath.empty() &&
+        sameFile(request.modulePath, request.builtInModulePath)) {
+        together = std::make_unique<ChannelsTogether>(channelCount, setup.poles, setup.type, setup.sampleRate,
+                                                      request.blockSize);
+    }
+    std::vector<FilterChannel> channels;
+    channels.reserve(static_cast<std::size_t>(channelCount));
+    for (int channel = 0; channel < channelCount && !together; ++channel) {
+        channels.emplace_back(library.entryPoints(), pins, setup);
+    }
     // Constant pins are written once; the module never writes its inputs.
-    for (int channel = 0; channel < channelCount; ++channel) {
-        FilterChannel& filter = channels[static_cast<std::size_t>(channel)];
-        for (const ControlFeed& feed : feeds) {
-            if (!feed.stream->varies()) feed.stream->fill((filter.*feed.buffer)(), 0, request.blockSize, channel);
+    for (std::size_t index = 0; index < feeds.size(); ++index) {
+        const ControlFeed& feed = feeds[index];
+        if (feed.stream->varies()) continue;
+        if (together) feed.stream->fill(together->control(index), 0, request.blockSize, 0);
+        for (int channel = 0; channel < static_cast<int>(channels.size()); ++channel) {
+            feed.stream->fill((channels[static_cast<std::size_t>(channel)].*feed.buffer)(), 0, request.blockSize, channel);
         }
     }
 
@@ -199,21 +251,28 @@ RenderReport render(const RenderRequest& request, const RenderProgress& progress
         if (stopRequested != nullptr && stopRequested->load()) throw RenderStopped();
         const int64_t got = source->read(input.data(), chunkFrames);
         if (got == 0) break;
-        for (int channel = 0; channel < channelCount; ++channel) {
-            FilterChannel& filter = channels[static_cast<std::size_t>(channel)];
-            for (int64_t blockStart = 0; blockStart < got; blockStart += request.blockSize) {
-                const auto count = static_cast<int32_t>(std::min<int64_t>(request.blockSize, got - blockStart));
-                float* signal = filter.signal();
+        for (int64_t blockStart = 0; blockStart < got; blockStart += request.blockSize) {
+            const auto count = static_cast<int32_t>(std::min<int64_t>(request.blockSize, got - blockStart));
+            for (int channel = 0; channel < channelCount; ++channel) {
+                float* signal = together ? together->signal(channel) : channels[static_cast<std::size_t>(channel)].signal();
                 for (int32_t i = 0; i < count; ++i) {
                     signal[i] = input[static_cast<std::size_t>((blockStart + i) * channelCount + channel)];
                 }
-                for (const ControlFeed& feed : feeds) {
-                    if (feed.stream->varies()) {
-                        feed.stream->fill((filter.*feed.buffer)(), done + blockStart, count, channel);
-                    }
+            }
+            for (std::size_t index = 0; index < feeds.size(); ++index) {
+                const ControlFeed& feed = feeds[index];
+                if (!feed.stream->varies()) continue;
+                if (together) feed.stream->fill(together->control(index), done + blockStart, count, 0);
+                for (int channel = 0; channel < static_cast<int>(channels.size()); ++channel) {
+                    feed.stream->fill((channels[static_cast<std::size_t>(channel)].*feed.buffer)(), done + blockStart,
+                                      count, channel);
                 }
-                filter.process(count);
-                const float* filtered = filter.output();
+            }
+            if (together) together->process(count);
+            for (FilterChannel& filter : channels) filter.process(count);
+            for (int channel = 0; channel < channelCount; ++channel) {
+                const float* filtered =
+                    together ? together->output(channel) : channels[static_cast<std::size_t>(channel)].output();
                 for (int32_t i = 0; i < count; ++i) {
                     const double value = filtered[i];
                     report.peak = std::max(report.peak, std::abs(value));

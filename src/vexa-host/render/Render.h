@@ -23,6 +23,11 @@ struct RenderRequest : FilterSettings {
     double durationSeconds = 4.0;
     double levelVolts = 5.0;
 
+    /// This program's own build of the module, whose core it links in: when
+    /// the module is that file, several channels with the same controls run
+    /// through the core together (bit for bit what the module's instances give).
+    std::string builtInModulePath;
+
     std::string outputPath;
     /// "16", "24" or "32" (float); empty: the container's default.
     std::string bits;
@@ -31,6 +36,11 @@ struct RenderRequest : FilterSettings {
 
 /// What a finished render wrote.
 struct RenderReport {
+    /// This program's own build of the module, whose core it links in: when
+    /// the module is that file, several channels with the same controls run
+    /// through the core together (bit for bit what the module's instances give).
+    std::string builtInModulePath;
+
     std::string outputPath;
     std::string configuration;  ///< "2:4f LP"
     int channels = 0;
