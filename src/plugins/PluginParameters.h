@@ -4,11 +4,23 @@
 #include <cstdint>
 
 #include "DistrhoPluginInfo.h"
+#include "ParameterTable.h"
 
 namespace vexaplugin {
 
+// New parameters go at the end: hosts keep automation and saved values by these numbers.
 #if VEXA_PLUGIN_CONTROLS_AS_CV
-enum ParameterIndex : uint32_t { polesParameter, typeParameter, parameterCount };
+enum ParameterIndex : uint32_t {
+    polesParameter,
+    typeParameter,
+    driveParameter,
+    outputParameter,
+    mixParameter,
+    bypassParameter,
+    parameterCount
+};
+inline constexpr ParameterId parameterIds[parameterCount] = {ParameterId::poles, ParameterId::type, ParameterId::drive,
+                                                             ParameterId::output, ParameterId::mix, ParameterId::bypass};
 #else
 enum ParameterIndex : uint32_t {
     pitchParameter,
@@ -16,9 +28,28 @@ enum ParameterIndex : uint32_t {
     zingParameter,
     polesParameter,
     typeParameter,
+    driveParameter,
+    outputParameter,
+    mixParameter,
+    keyTrackParameter,
+    bypassParameter,
     parameterCount
 };
+inline constexpr ParameterId parameterIds[parameterCount] = {
+    ParameterId::pitch, ParameterId::resonance, ParameterId::zing,     ParameterId::poles,  ParameterId::type,
+    ParameterId::drive, ParameterId::output,    ParameterId::mix,      ParameterId::keyTrack, ParameterId::bypass};
 #endif
+
+/// The table entry of the plug-in's parameter `index` (< parameterCount).
+constexpr const ParameterSpec& specAt(uint32_t index) { return specOf(parameterIds[index]); }
+
+class FilterEngine;
+
+/// The engine of the plug-in last made on this thread. DPF's wrappers give a
+/// format entry no way to reach its plug-in, so the CLAP and VST3 entries take
+/// it here right after DPF made one, to hand it what DPF does not pass on
+/// (modulation, notes, and changes at their sample).
+FilterEngine* lastMadeEngine();
 
 /// Whether the plug-in's last activation on this thread prepared its filter. DPF's
 /// activation returns nothing, so the CLAP and VST3 entries ask here right after it

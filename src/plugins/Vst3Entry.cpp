@@ -18,6 +18,7 @@
 #include "FilterEngine.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "Vst3TimedChanges.h"
 #include "src/DistrhoPluginVST.hpp"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
@@ -48,6 +49,11 @@ struct DpfFunctions {
     decltype(v3_funknown::query_interface) processorQuery = nullptr;
     decltype(v3_funknown::query_interface) controllerQuery = nullptr;
     decltype(v3_component::set_active) setActive = nullptr;
+    decltype(v3_plugin_base::initialize) initialize = nullptr;
+    decltype(v3_plugin_base::terminate) terminate = nullptr;
+    decltype(v3_component::get_bus_count) busCount = nullptr;
+    decltype(v3_component::get_bus_info) busInfo = nullptr;
+    decltype(v3_component::activate_bus) activateBus = nullptr;
     decltype(v3_audio_processor::process) process = nullptr;
     decltype(v3_edit_controller::get_parameter_string_for_value) stringForValue = nullptr;
     decltype(v3_edit_controller::get_parameter_value_for_string) valueForString = nullptr;
@@ -143,15 +149,63 @@ CheckedChanges::CheckedChanges(v3_param_changes** host) : functions(&checkedChan
 }
 
 // ---------------------------------------------------------------------------------------------
+// Notes: an event bus of our own, played through the engine of the component's plug-in
+
+/// The component each processor belongs to, and the engine of each component's plug-in.
+vst3changes::EngineLinks owners;
+vst3changes::EngineLinks engines;
+
+FilterEngine* engineOfProcessor(void* processor) {
+    return static_cast<FilterEngine*>(const_cast<void*>(engines.linked(owners.linked(processor))));
+}
+
+bool isNoteBus(int32_t mediaType, int32_t direction) { return mediaType == V3_EVENT && direction == V3_INPUT; }
+
+v3_result V3_API initialize(void* self, v3_funknown** context) {
+    const v3_result result = dpf.initialize(self, context);
+    // DPF made the component's plug-in in this call, on this thread.
+    if (result == V3_OK) engines.link(self, lastMadeEngine());
+    return result;
+}
+
+v3_result V3_API terminate(void* self) {
+    engines.unlink(self);
+    return dpf.terminate(self);
+}
+
+int32_t V3_API busCount(void* self, int32_t mediaType, int32_t direction) {
+    return isNoteBus(mediaType, direction) ? 1 : dpf.busCount(self, mediaType, direction);
+}
+
+v3_result V3_API busInfo(void* self, int32_t mediaType, int32_t direction, int32_t index, v3_bus_info* info) {
+    if (!isNoteBus(mediaType, direction)) return dpf.busInfo(self, mediaType, direction, index, info);
+    if (index != 0 || info == nullptr) return V3_INVALID_ARG;
+    *info = {};
+    info->media_type = V3_EVENT;
+    info->direction = V3_INPUT;
+    info->channel_count = 16;
+    DISTRHO_NAMESPACE::strncpy_utf16(info->bus_name, "Key track", textUnits);
+    info->bus_type = V3_MAIN;
+    info->flags = V3_DEFAULT_ACTIVE;
+    return V3_OK;
+}
+
+v3_result V3_API activateBus(void* self, int32_t mediaType, int32_t direction, int32_t index, v3_bool state) {
+    if (!isNoteBus(mediaType, direction)) return dpf.activateBus(self, mediaType, direction, index, state);
+    return index == 0 ? V3_OK : V3_INVALID_ARG;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
 
 v3_result V3_API process(void* self, v3_process_data* data) {
     if (data == nullptr) return V3_INVALID_ARG;
-    if (data->input_params == nullptr) return dpf.process(self, data);
+    const auto run = [self](v3_process_data& piece) { return dpf.process(self, &piece); };
+    if (data->input_params == nullptr) return vst3changes::runInPieces(*data, engineOfProcessor(self), run);
     CheckedChanges checked(data->input_params);
     v3_process_data checkedData = *data;
     checkedData.input_params = checked.list();
-    return dpf.process(self, &checkedData);
+    return vst3changes::runInPieces(checkedData, engineOfProcessor(self), run);
 }
 
 v3_result V3_API setActive(void* self, v3_bool state) {
@@ -164,9 +218,9 @@ v3_result V3_API setActive(void* self, v3_bool state) {
 v3_result V3_API stringForValue(void* self, v3_param_id id, double normalized, v3_str_128 output) {
 #if !VEXA_PLUGIN_CONTROLS_AS_CV
     if (id == pitchId && output != nullptr && normalized >= 0.0 && normalized <= 1.0) {
-        const ControlRange& range = rangeOf(Control::pitch);
+        const ParameterSpec& range = specOf(Control::pitch);
         char text[textUnits];
-        if (!pitchToText(range.minimumVolts + normalized * (range.maximumVolts - range.minimumVolts), text,
+        if (!pitchToText(range.minimum + normalized * (range.maximum - range.minimum), text,
                          sizeof text)) {
             return V3_INVALID_ARG;
         }
@@ -189,9 +243,9 @@ v3_result V3_API valueForString(void* self, v3_param_id id, int16_t* input, doub
         text[n] = '\0';
         const auto volts = pitchFromText(text);
         if (!volts) return V3_INVALID_ARG;
-        const ControlRange& range = rangeOf(Control::pitch);
-        const double held = std::fmin(std::fmax(*volts, range.minimumVolts), range.maximumVolts);
-        *output = (held - range.minimumVolts) / (range.maximumVolts - range.minimumVolts);
+        const ParameterSpec& range = specOf(Control::pitch);
+        const double held = std::fmin(std::fmax(*volts, range.minimum), range.maximum);
+        *output = (held - range.minimum) / (range.maximum - range.minimum);
         return V3_OK;
     }
 #endif
@@ -213,7 +267,11 @@ v3_result V3_API setNormalised(void* self, v3_param_id id, double normalized) {
 template <decltype(v3_funknown::query_interface) DpfFunctions::*original>
 v3_result V3_API query(void* self, const v3_tuid iid, void** object) {
     const v3_result result = (dpf.*original)(self, iid, object);
-    if (result == V3_OK && object != nullptr && *object != nullptr) guardInterface(*object, iid);
+    if (result == V3_OK && object != nullptr && *object != nullptr) {
+        guardInterface(*object, iid);
+        // A processor plays through its component's plug-in.
+        if (v3_tuid_match(iid, v3_audio_processor_iid)) owners.link(*object, owners.linked(self) != nullptr ? owners.linked(self) : self);
+    }
     return result;
 }
 
@@ -230,6 +288,11 @@ void guardInterface(void* object, const v3_tuid iid) {
         auto& component = objectOf<v3_component_cpp>(object);
         guard(component.query_interface, query<&DpfFunctions::componentQuery>, dpf.componentQuery);
         guard(component.comp.set_active, setActive, dpf.setActive);
+        guard(component.base.initialize, initialize, dpf.initialize);
+        guard(component.base.terminate, terminate, dpf.terminate);
+        guard(component.comp.get_bus_count, busCount, dpf.busCount);
+        guard(component.comp.get_bus_info, busInfo, dpf.busInfo);
+        guard(component.comp.activate_bus, activateBus, dpf.activateBus);
     } else if (v3_tuid_match(iid, v3_audio_processor_iid)) {
         auto& processor = objectOf<v3_audio_processor_cpp>(object);
         guard(processor.query_interface, query<&DpfFunctions::processorQuery>, dpf.processorQuery);

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "FactoryPresets.h"
+#include "ParameterTable.h"
 #include "PluginReference.h"
+#include "Smoothing.h"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
@@ -36,8 +38,8 @@ using namespace pluginreference;
 std::string bundlePath;
 std::string stereoBundlePath;
 
-/// The parameters in the order the plug-in lists them: the program list first, then the plug-in's five.
-enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, idCount };
+/// The parameters in the order the plug-in lists them: the program list first, then the plug-in's own.
+enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, bypass, idCount };
 
 /// The VST3 id of the program list: DPF numbers its own parameters first, and a
 /// plug-in with an editor has two more of them (its controller lives apart).
@@ -48,7 +50,15 @@ v3_param_id vst3Id(v3_param_id id) { return id <= idCount ? programListId + id :
 struct Range {
     double minimum, maximum;
 };
-const Range ranges[idCount] = {{0, 9}, {0, 10.5}, {0, 10}, {0.1, 50}, {0, 29}, {0, 1}};
+/// The program list's, then the parameter table's.
+Range rangeOf(Id id) {
+    if (id == program) return {0.0, static_cast<double>(vexaplugin::factoryPresets.size() - 1)};
+    const vexaplugin::ParameterSpec& spec = vexaplugin::parameterTable[id - 1];
+    return {spec.minimum, spec.maximum};
+}
+const Range ranges[idCount] = {rangeOf(program), rangeOf(pitch), rangeOf(resonance), rangeOf(zing),
+                               rangeOf(poles),   rangeOf(type),  rangeOf(drive),     rangeOf(output),
+                               rangeOf(mix),     rangeOf(keyTrack), rangeOf(bypass)};
 
 double normalized(Id id, double plain) { return (plain - ranges[id].minimum) / (ranges[id].maximum - ranges[id].minimum); }
 /// The plain value DPF makes of a normalized one (in double, kept as a float).
@@ -384,6 +394,51 @@ TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsPrograms) {
         const double position = std::round(ctrl->get_parameter_normalised(instance.controller, vst3Id(poles)) * 29);
         EXPECT_EQ(pins.poleChoices.entries().at(static_cast<std::size_t>(position)).label, preset.poles) << preset.name;
     }
+}
+
+// A change at sample 300 of a 512-sample block is heard from sample 300 on: the samples
+// before it are those of a run without it.
+TEST(Vst3Timing, AChangeIsHeardFromItsOwnSample) {
+    constexpr int32_t frames = 512;
+    const std::vector<float> in = stimulus(frames * 8);
+    const auto runWith = [&](const std::vector<Change>& atBlockTwo) {
+        Vst3Instance instance;
+        EXPECT_EQ(instance.activate(frames), V3_OK);
+        std::vector<float> out(in.size(), NAN);
+        for (std::size_t done = 0, block = 0; done < in.size(); done += frames, ++block) {
+            instance.process(in.data() + done, out.data() + done, frames, block == 2 ? atBlockTwo : std::vector<Change>{});
+        }
+        return out;
+    };
+    const std::vector<float> unchanged = runWith({});
+    // Pitch there and back within the block: each point at its own sample.
+    const std::vector<float> changed =
+        runWith({{pitch, {{300, normalized(pitch, 8.0)}, {450, normalized(pitch, 5.0)}}}});
+    // The filter takes a new Pitch at its next coefficient update, at most 12 samples on.
+    constexpr std::size_t changeAt = 2 * frames + 300;
+    constexpr std::size_t controlRate = 12;
+    EXPECT_GE(firstDifference(unchanged, changed), changeAt);
+    EXPECT_LT(firstDifference(unchanged, changed), changeAt + controlRate);
+}
+
+// The bypass parameter VST3 hosts look for: the input passes through, bit for bit once
+// the crossfade is over, with no latency.
+TEST(Vst3Bypass, TheBypassParameterPassesTheInputThrough) {
+    Vst3Instance instance;
+    v3_param_info info{};
+    ASSERT_EQ(v3_cpp_obj(instance.controller)->get_parameter_info(instance.controller, static_cast<int32_t>(vst3Id(bypass)), &info),
+              V3_OK);
+    EXPECT_NE(info.flags & V3_PARAM_IS_BYPASS, 0);
+    ASSERT_EQ(instance.activate(512), V3_OK);
+    const std::vector<float> in = stimulus(512 * 8);
+    std::vector<float> out(in.size(), NAN);
+    for (std::size_t done = 0; done < in.size(); done += 512) {
+        instance.process(in.data() + done, out.data() + done, 512, done == 512 ? std::vector<Change>{setTo(bypass, 1)} : std::vector<Change>{});
+    }
+    const std::size_t settled = 1024 + vexaplugin::framesOf(vexaplugin::smoothingSeconds, sampleRate);
+    EXPECT_EQ(firstDifference(std::vector<float>(in.begin() + settled, in.end()), std::vector<float>(out.begin() + settled, out.end())),
+              in.size() - settled);
+    EXPECT_NE(firstDifference(std::vector<float>(in.begin(), in.begin() + 512), std::vector<float>(out.begin(), out.begin() + 512)), 512u);
 }
 
 TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {

@@ -99,11 +99,11 @@ public:
     VexaFilterUI()
         : UI(static_cast<uint>(layout::width), static_cast<uint>(layout::height)),
           knobs{knobFor(Control::pitch), knobFor(Control::resonance), knobFor(Control::zing)},
-          menuColumns(vexaui::arrangePolesMenu(description.poleChoices())),
+          menuColumns(vexaui::arrangePolesMenu(vexaplugin::poleChoices())),
           curves(curvePoints) {
         loadSharedResources();
-        polesPosition = description.defaultPolesPosition();
-        typePosition = description.defaultTypePosition();
+        polesPosition = static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::poles).defaultValue);
+        typePosition = static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::type).defaultValue);
         fitToScale(getScaleFactor());
         curveWanted = true;
     }
@@ -116,9 +116,9 @@ protected:
         if (index < knobCount) {
             knobs[index].set(value);
         } else if (index == polesParameter) {
-            polesPosition = nearestPosition(value, description.poleChoices().size());
+            polesPosition = nearestPosition(value, vexaplugin::poleChoices().size());
         } else if (index == typeParameter) {
-            typePosition = nearestPosition(value, description.typeChoices().size());
+            typePosition = nearestPosition(value, vexaplugin::typeChoices().size());
         } else {
             return;
         }
@@ -134,8 +134,8 @@ protected:
         parameterChanged(pitchParameter, preset.pitchVolts);
         parameterChanged(resonanceParameter, preset.resonanceVolts);
         parameterChanged(zingParameter, preset.zingVolts);
-        parameterChanged(polesParameter, static_cast<float>(vexaplugin::positionOf(description.poleChoices(), preset.poles)));
-        parameterChanged(typeParameter, static_cast<float>(vexaplugin::positionOf(description.typeChoices(), preset.type)));
+        parameterChanged(polesParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::poleChoices(), preset.poles)));
+        parameterChanged(typeParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::typeChoices(), preset.type)));
     }
 #endif
 
@@ -275,7 +275,7 @@ protected:
         }
         if (layout::poles.contains(x, y)) {
             // Up is towards the start of the list, as in a menu.
-            const auto last = static_cast<int64_t>(description.poleChoices().size()) - 1;
+            const auto last = static_cast<int64_t>(vexaplugin::poleChoices().size()) - 1;
             const int64_t next = static_cast<int64_t>(polesPosition) + (notches > 0 ? -1 : 1);
             if (next >= 0 && next <= last) choosePoles(static_cast<uint32_t>(next));
             return true;
@@ -350,8 +350,8 @@ private:
     }
 
     KnobMotion knobFor(Control control) const {
-        const vexaplugin::ControlRange& range = vexaplugin::rangeOf(control);
-        return KnobMotion(range.minimumVolts, range.maximumVolts, description.defaultVolts(control));
+        const vexaplugin::ParameterSpec& spec = vexaplugin::specOf(control);
+        return KnobMotion(spec.minimum, spec.maximum, spec.defaultValue);
     }
 
     static uint32_t nearestPosition(float value, std::size_t count) {
@@ -359,13 +359,13 @@ private:
         return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0f, highest)));
     }
 
-    int16_t polesValue() const { return description.poleChoices()[polesPosition].moduleValue; }
+    int16_t polesValue() const { return vexaplugin::poleChoices()[polesPosition].moduleValue; }
     bool typeIgnored() const { return vexaui::ignoresType(polesValue()); }
 
     vexaplugin::CurveSettings settings() const {
         vexaplugin::CurveSettings now;
         now.poles = polesValue();
-        now.type = description.typeChoices()[typePosition].moduleValue;
+        now.type = vexaplugin::typeChoices()[typePosition].moduleValue;
         now.pitchVolts = knobs[pitchParameter].value();
         now.resonanceVolts = knobs[resonanceParameter].value();
         now.zingVolts = knobs[zingParameter].value();
@@ -436,8 +436,8 @@ private:
         textLetterSpacing(2.0f);
         label(20, 24, 14, colour::text, ALIGN_LEFT | ALIGN_BASELINE, "VEXA LP FILTER 2");
         textLetterSpacing(0.0f);
-        std::string setting = description.poleChoices()[polesPosition].label;
-        if (!typeIgnored()) setting += " " + description.typeChoices()[typePosition].label;
+        std::string setting = vexaplugin::poleChoices()[polesPosition].label;
+        if (!typeIgnored()) setting += " " + vexaplugin::typeChoices()[typePosition].label;
         char rate[32];
         std::snprintf(rate, sizeof rate, " \xC2\xB7 %.1f kHz", getSampleRate() / 1000.0);
         label(layout::width - 20, 24, 12, colour::dimText, ALIGN_RIGHT | ALIGN_BASELINE, setting + rate);
@@ -586,7 +586,7 @@ private:
         const Box area = layout::knobArea(knob);
 
         label(cx, area.y + 10, 12, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE,
-              vexaplugin::rangeOf(controls[knob]).name);
+              vexaplugin::specOf(controls[knob]).name);
 
         const float valueAngle = knobStartAngle + knobSweep * motion.position();
         beginPath();
@@ -642,7 +642,7 @@ private:
         panelBox(box);
         label(box.x + 12, box.y + 16, 12, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, "Poles");
         label(box.centreX(), box.y + 46, 26, menuOpen ? colour::accent : colour::text, ALIGN_CENTER | ALIGN_MIDDLE,
-              description.poleChoices()[polesPosition].label);
+              vexaplugin::poleChoices()[polesPosition].label);
         // The menu's arrow.
         beginPath();
         moveTo(box.right() - 22, box.y + 12);
@@ -673,11 +673,11 @@ private:
         const bool ignored = typeIgnored();
         label(box.x + 12, box.y + 16, 12, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, "Type");
         const float alpha = ignored ? 0.35f : 1.0f;
-        segment(layout::typeLow, description.typeChoices()[0].label, typePosition == 0, alpha);
-        segment(layout::typeHigh, description.typeChoices()[1].label, typePosition == 1, alpha);
+        segment(layout::typeLow, vexaplugin::typeChoices()[0].label, typePosition == 0, alpha);
+        segment(layout::typeHigh, vexaplugin::typeChoices()[1].label, typePosition == 1, alpha);
         if (ignored) {
             label(box.centreX(), box.bottom() - 14, 10.5f, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE,
-                  "not used by " + description.poleChoices()[polesPosition].label);
+                  "not used by " + vexaplugin::poleChoices()[polesPosition].label);
         }
     }
 
@@ -724,7 +724,7 @@ private:
         strokeColor(colour::accent);
         strokeWidth(1.0f);
         stroke();
-        const auto& choices = description.poleChoices();
+        const auto& choices = vexaplugin::poleChoices();
         for (std::size_t column = 0; column < menuColumns.size(); ++column) {
             const float centre = layout::menu.x + layout::menuColumnWidth * (static_cast<float>(column) + 0.5f);
             label(centre, layout::menu.y + 17, 11.5f, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE,
@@ -740,7 +740,6 @@ private:
     }
 
     /// The module's lists and defaults, as the DSP describes its parameters.
-    const vexaplugin::FilterEngine description;
     KnobMotion knobs[knobCount];
     const std::array<vexaui::PolesMenuColumn, vexaui::polesMenuColumns> menuColumns;
     uint32_t polesPosition = 0;
