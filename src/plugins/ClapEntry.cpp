@@ -7,7 +7,10 @@
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
 // gives its audio ports the mono or stereo type DPF means them to have, and offers the factory presets (preset discovery and preset load), which it
-// loads through DPF's own program path in the plug-in state. DPF's entry is
+// loads through DPF's own program path in the plug-in state. Each process call
+// reaches DPF cut at its events, with modulation and notes going to the engine
+// at the same cuts (ClapTimedEvents.h); the parameters DPF lists are marked
+// modulatable from the parameter table. DPF's entry is
 // compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
 // of DPF's is called with a plug-in whose plugin_data is DPF's own.
 #undef clap_entry

@@ -105,6 +105,26 @@ void FilterEngine::retarget() {
     bypassShare.moveTo(bypassOn ? 1.0 : 0.0, frames);
 }
 
+void FilterEngine::setParameter(ParameterId id, float value) {
+    switch (id) {
+    case ParameterId::poles: setPolesPosition(value); return;
+    case ParameterId::type: setTypePosition(value); return;
+    case ParameterId::bypass:
+        if (!std::isnan(value)) setBypass(value > 0.5f);
+        return;
+    default: setControl(controlOf(id), value); return;
+    }
+}
+
+float FilterEngine::parameter(ParameterId id) const {
+    switch (id) {
+    case ParameterId::poles: return static_cast<float>(polesCurrent);
+    case ParameterId::type: return static_cast<float>(typeCurrent);
+    case ParameterId::bypass: return bypassOn ? 1.0f : 0.0f;
+    default: return values[index(controlOf(id))];
+    }
+}
+
 void FilterEngine::setControl(Control control, float value) {
     if (std::isnan(value)) return;
     values[index(control)] = heldToRange(control, value);

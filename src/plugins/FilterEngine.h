@@ -49,6 +49,9 @@ public:
     /// Whether the last prepare() made the filter.
     bool prepared() const { return capacity != 0; }
 
+    /// Sets any parameter in its unit (lists by position, Bypass on above 0.5); as the calls below.
+    void setParameter(ParameterId id, float value);
+    float parameter(ParameterId id) const;
     /// Sets a control in its unit. Out of range values are clamped, NaN is ignored.
     void setControl(Control control, float value);
     float control(Control control) const { return values[index(control)]; }

@@ -110,25 +110,11 @@ protected:
     }
 
     float getParameterValue(uint32_t index) const override {
-        if (index >= parameterCount) return 0.0f;
-        switch (const ParameterId id = parameterIds[index]) {
-        case ParameterId::poles: return static_cast<float>(engine.polesPosition());
-        case ParameterId::type: return static_cast<float>(engine.typePosition());
-        case ParameterId::bypass: return engine.bypassed() ? 1.0f : 0.0f;
-        default: return engine.control(controlOf(id));
-        }
+        return index < parameterCount ? engine.parameter(parameterIds[index]) : 0.0f;
     }
 
     void setParameterValue(uint32_t index, float value) override {
-        if (index >= parameterCount) return;
-        switch (const ParameterId id = parameterIds[index]) {
-        case ParameterId::poles: engine.setPolesPosition(value); return;
-        case ParameterId::type: engine.setTypePosition(value); return;
-        case ParameterId::bypass:
-            if (!std::isnan(value)) engine.setBypass(value > 0.5f);
-            return;
-        default: engine.setControl(controlOf(id), value); return;
-        }
+        if (index < parameterCount) engine.setParameter(parameterIds[index], value);
     }
 
 #if DISTRHO_PLUGIN_WANT_PROGRAMS

@@ -1,4 +1,4 @@
-// VST3 entry point around DPF's: checks parameter changes before DPF sees them, shows Pitch in Hz, refuses a failed activation.
+// VST3 entry point around DPF's: checks parameter changes before DPF sees them and hands them over at their sample, takes notes, shows Pitch in Hz, refuses a failed activation.
 //
 // DPF's VST3 objects keep their function tables inside each object, so this
 // entry puts its own functions in front of a few of DPF's in every object a
@@ -7,8 +7,11 @@
 // changes at the first unknown id and turns a NaN for Poles into an int (an
 // undefined conversion); here it gets only the queues of parameters that exist
 // and only their points that are numbers (infinities DPF clamps to the range).
-// The controller refuses unknown ids, which DPF reports as set. DPF's factory
-// is compiled under the name dpf_GetPluginFactory (see CMakeLists.txt).
+// The controller refuses unknown ids, which DPF reports as set. Each process
+// call reaches DPF cut at its points and note-ons (Vst3TimedChanges.h), and
+// the component offers a note bus of its own, whose note-ons go to the
+// engine of the component's plug-in. DPF's factory is compiled under the name
+// dpf_GetPluginFactory (see CMakeLists.txt).
 #undef GetPluginFactory
 
 #include <cmath>
@@ -198,6 +201,19 @@ v3_result V3_API activateBus(void* self, int32_t mediaType, int32_t direction, i
 // ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
 
+/// DPF 1.6 drops the parameter changes of a call without samples (a host's flush, or how
+/// a host sets Bypass before saving the state): they go to the plug-in's engine here.
+void applyWithoutSamples(v3_param_changes** changes, FilterEngine* engine) {
+    if (engine == nullptr) return;
+    vst3changes::forEachPoint(changes, 1, [engine](v3_param_value_queue** queue, int32_t, double normalized) {
+        const v3_param_id id = v3_cpp_obj(queue)->get_param_id(queue);
+        if (id < firstPluginParameter || id >= parameterIdEnd) return;
+        const ParameterSpec& spec = specAt(id - firstPluginParameter);
+        engine->setParameter(parameterIds[id - firstPluginParameter],
+                             static_cast<float>(spec.minimum + normalized * (spec.maximum - spec.minimum)));
+    });
+}
+
 v3_result V3_API process(void* self, v3_process_data* data) {
     if (data == nullptr) return V3_INVALID_ARG;
     const auto run = [self](v3_process_data& piece) { return dpf.process(self, &piece); };
@@ -205,6 +221,7 @@ v3_result V3_API process(void* self, v3_process_data* data) {
     CheckedChanges checked(data->input_params);
     v3_process_data checkedData = *data;
     checkedData.input_params = checked.list();
+    if (data->nframes <= 0) applyWithoutSamples(checkedData.input_params, engineOfProcessor(self));
     return vst3changes::runInPieces(checkedData, engineOfProcessor(self), run);
 }
 

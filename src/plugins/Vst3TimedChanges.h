@@ -30,28 +30,34 @@ constexpr int32_t maxQueues = 64;
 /// A point's offset held inside the call.
 inline int32_t heldOffset(int32_t offset, int32_t frames) { return std::clamp(offset, 0, std::max(frames - 1, 0)); }
 
+/// Calls `each(queue, offset, value)` for every point of every queue in `all`, its offset held inside the call.
+template <class Each>
+void forEachPoint(v3_param_changes** all, int32_t frames, Each&& each) {
+    const int32_t queueCount = all != nullptr ? v3_cpp_obj(all)->get_param_count(all) : 0;
+    for (int32_t i = 0; i < queueCount; ++i) {
+        v3_param_value_queue** queue = v3_cpp_obj(all)->get_param_data(all, i);
+        if (queue == nullptr) continue;
+        for (int32_t p = 0, points = v3_cpp_obj(queue)->get_point_count(queue); p < points; ++p) {
+            int32_t offset = 0;
+            double value = 0.0;
+            if (v3_cpp_obj(queue)->get_point(queue, p, &offset, &value) == V3_OK) each(queue, heldOffset(offset, frames), value);
+        }
+    }
+}
+
 /// The changes of one piece [start, end): each queue's last point inside it, at offset 0.
 /// Lives on the stack of the call it is made for; allocates nothing.
 class PieceChanges {
 public:
     PieceChanges(v3_param_changes** all, int32_t frames, int32_t start, int32_t end) : functions(&changesFunctions) {
-        const int32_t queueCount = all != nullptr ? v3_cpp_obj(all)->get_param_count(all) : 0;
-        for (int32_t i = 0; i < queueCount && count < maxQueues; ++i) {
-            v3_param_value_queue** queue = v3_cpp_obj(all)->get_param_data(all, i);
-            if (queue == nullptr) continue;
-            for (int32_t p = 0, points = v3_cpp_obj(queue)->get_point_count(queue); p < points; ++p) {
-                int32_t offset = 0;
-                double value = 0.0;
-                if (v3_cpp_obj(queue)->get_point(queue, p, &offset, &value) != V3_OK) continue;
-                offset = heldOffset(offset, frames);
-                if (offset < start || offset >= end) continue;
-                if (count == 0 || queues[count - 1].host != queue) {
-                    queues[count++] = {&queueFunctions, queue, value};
-                } else {
-                    queues[count - 1].value = value;
-                }
+        forEachPoint(all, frames, [&](v3_param_value_queue** queue, int32_t offset, double value) {
+            if (offset < start || offset >= end) return;
+            if (count > 0 && queues[count - 1].host == queue) {
+                queues[count - 1].value = value;
+            } else if (count < maxQueues) {
+                queues[count++] = {&queueFunctions, queue, value};
             }
-        }
+        });
     }
     v3_param_changes** list() { return reinterpret_cast<v3_param_changes**>(this); }
 
@@ -172,18 +178,8 @@ inline int32_t cutsOf(const v3_process_data& data, int32_t (&cuts)[maxCuts]) {
             if (event.type == V3_EVENT_NOTE_ON) addCut(heldOffset(event.sample_offset, data.nframes), cuts, count);
         }
     }
-    v3_param_changes** all = data.input_params;
-    const int32_t queueCount = all != nullptr ? v3_cpp_obj(all)->get_param_count(all) : 0;
-    for (int32_t i = 0; i < queueCount; ++i) {
-        v3_param_value_queue** queue = v3_cpp_obj(all)->get_param_data(all, i);
-        if (queue == nullptr) continue;
-        for (int32_t p = 0, points = v3_cpp_obj(queue)->get_point_count(queue); p < points; ++p) {
-            int32_t offset = 0;
-            double value = 0.0;
-            if (v3_cpp_obj(queue)->get_point(queue, p, &offset, &value) != V3_OK) continue;
-            addCut(heldOffset(offset, data.nframes), cuts, count);
-        }
-    }
+    forEachPoint(data.input_params, data.nframes,
+                 [&](v3_param_value_queue**, int32_t offset, double) { addCut(offset, cuts, count); });
     return count;
 }
 

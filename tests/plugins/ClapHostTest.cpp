@@ -293,10 +293,13 @@ struct Controls {
     double zing = 10.0;
     double poles = 5.0;
     double type = 0.0;
+    double drive = 0.0;
+    double output = 0.0;
+    double mix = 100.0;
 
-    /// Only the filter's own controls: the tests that use these leave the others at their defaults.
+    /// All but Key track and Bypass, which the tests that use these leave at their defaults.
     void set(clap_id id, double value) {
-        double* fields[] = {&pitch, &resonance, &zing, &poles, &type};
+        double* fields[] = {&pitch, &resonance, &zing, &poles, &type, &drive, &output, &mix};
         ASSERT_LT(id, std::size(fields));
         *fields[id] = value;
     }
@@ -350,7 +353,8 @@ std::vector<float> runPlugin(ClapInstance& instance, const std::vector<float>& i
 /// The module with the same blocks, cut where the changes come: values set before the
 /// first sample start the filter as they are; a later change moves its control in a
 /// straight line over the plug-in's smoothing time from its own sample; a list change
-/// switches the module at the next cut once the crossfade before it is over.
+/// switches the module at the next cut once the crossfade before it is over. Drive
+/// scales the module's input, Mix blends its output with the input, Output scales both.
 /// `crossfades` gets the samples each switch's crossfade covers, which the module,
 /// with no old configuration beside it, cannot give.
 std::vector<float> runModule(const std::vector<float>& in, const std::vector<HostBlock>& blocks, uint32_t maxFrames,
@@ -361,13 +365,17 @@ std::vector<float> runModule(const std::vector<float>& in, const std::vector<Hos
     std::unique_ptr<ModuleReference> reference;
     Controls target;
     Controls applied;
-    vexaplugin::LinearRamp ramps[3];
+    vexaplugin::LinearRamp ramps[6];
     uint32_t fadeLeft = 0;
     std::size_t done = 0;
+    const auto gain = [](double decibels) { return std::pow(10.0, static_cast<float>(decibels) / 20.0); };
     const auto retarget = [&](uint32_t frames) {
         ramps[0].moveTo(static_cast<float>(target.pitch), frames);
         ramps[1].moveTo(static_cast<float>(target.resonance), frames);
         ramps[2].moveTo(static_cast<float>(target.zing), frames);
+        ramps[3].moveTo(gain(target.drive), frames);
+        ramps[4].moveTo(gain(target.output), frames);
+        ramps[5].moveTo(static_cast<float>(target.mix) / 100.0, frames);
     };
     for (const HostBlock& block : blocks) {
         std::size_t next = 0;
@@ -394,11 +402,23 @@ std::vector<float> runModule(const std::vector<float>& in, const std::vector<Hos
                 if (crossfades != nullptr) crossfades->push_back({done + start, done + start + fadeLength});
             }
             const uint32_t frames = end - start;
-            std::vector<double> volts[3];
-            for (int c = 0; c < 3; ++c) {
-                for (uint32_t n = 0; n < frames; ++n) volts[c].push_back(ramps[c].next());
+            std::vector<double> values[6];
+            for (int c = 0; c < 6; ++c) {
+                for (uint32_t n = 0; n < frames; ++n) values[c].push_back(ramps[c].next());
             }
-            reference->block(in.data() + done + start, out.data() + done + start, frames, volts[0], volts[1], volts[2]);
+            const float* dry = in.data() + done + start;
+            float* wet = out.data() + done + start;
+            std::vector<float> driven(frames);
+            for (uint32_t n = 0; n < frames; ++n) driven[n] = dry[n] * static_cast<float>(values[3][n]);
+            reference->block(driven.data(), wet, frames, values[0], values[1], values[2]);
+            // At unity Output and full Mix the module's output is the output, bit for bit (-0 included).
+            const auto unity = [](const std::vector<double>& v) {
+                return std::all_of(v.begin(), v.end(), [](double x) { return x == 1.0; });
+            };
+            for (uint32_t n = 0; n < frames && !(unity(values[4]) && unity(values[5])); ++n) {
+                const auto mix = static_cast<float>(values[5][n]);
+                wet[n] = static_cast<float>(values[4][n]) * ((1.0f - mix) * dry[n] + mix * wet[n]);
+            }
             fadeLeft -= std::min(fadeLeft, frames);
             start = end;
         }
@@ -697,6 +717,12 @@ TEST(ClapLevels, DriveOutputAndMixAroundTheModule) {
     std::vector<float> expected = runModule(driven, settledBlocks(16, {}), 512);
     for (std::size_t i = 0; i < in.size(); ++i) expected[i] = outputGain * ((1.0f - 0.25f) * in[i] + 0.25f * expected[i]);
     expectSame(expected, out);
+    // Moved while playing, each from its own sample.
+    std::vector<HostBlock> moving = blocksOf(60, {});
+    moving[5].changes = {{drive, 24.0}, {mix, 60.0}};
+    moving[12].changes = {{output, 9.0}, {drive, -6.0}, {pitch, 7.0}};
+    moving[30].changes = {{mix, 0.0}};
+    expectSameAsModule(moving, 512);
 }
 
 TEST(ClapState, SavedParametersComeBackInANewInstance) {
@@ -1221,15 +1247,15 @@ TEST(ClapEditor, PointerInputReachesTheDspAndAutomationMovesTheEditor) {
     ASSERT_TRUE(gui->is_api_supported(instance.plugin, HostWindow::api, false));
     ASSERT_TRUE(gui->create(instance.plugin, HostWindow::api, false));
     uint32_t width = 0, height = 0;
-    // 720 x 400 times the host's scale factor.
+    // 720 x 472 times the host's scale factor.
     ASSERT_TRUE(gui->set_scale(instance.plugin, 2.0));
     ASSERT_TRUE(gui->get_size(instance.plugin, &width, &height));
     EXPECT_EQ(width, 1440u);
-    EXPECT_EQ(height, 800u);
+    EXPECT_EQ(height, 944u);
     ASSERT_TRUE(gui->set_scale(instance.plugin, 1.0));
     ASSERT_TRUE(gui->get_size(instance.plugin, &width, &height));
     EXPECT_EQ(width, 720u);
-    EXPECT_EQ(height, 400u);
+    EXPECT_EQ(height, 472u);
 
     HostWindow host(width, height);
     ASSERT_TRUE(host.opened()) << "no display; tests/plugins/with-xvfb.sh gives one";
@@ -1282,6 +1308,10 @@ TEST(ClapEditor, PointerInputReachesTheDspAndAutomationMovesTheEditor) {
     expectArrival("7.25 typed into Resonance's value", resonance, 7.25);
     host.dragUp(322, 322, 24, true);
     expectArrival("Zing dragged up 24 pixels with Shift: a tenth as far", zing, 10.0 + 0.01 * 49.9);
+    host.wheelUp(46, 432);
+    expectArrival("a wheel notch on Drive: 1% of its 48 dB", drive, 0.48);
+    host.type(270, 441, "6");
+    expectArrival("6 typed into Output's value", output, 6.0);
     host.click(669, 324);
     expectArrival("a click on HP", type, 1.0);
     EXPECT_NE(std::find(gestures.begin(), gestures.end(), std::make_pair<uint16_t, clap_id>(CLAP_EVENT_PARAM_GESTURE_BEGIN, pitch)),

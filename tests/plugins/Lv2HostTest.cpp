@@ -307,8 +307,10 @@ TEST(Lv2Notes, ANoteIsHeardFromItsOwnFrame) {
     };
     const std::vector<float> without = runWith(false);
     const std::vector<float> with = runWith(true);
+    // The filter takes a new Pitch at its next coefficient update, at most 12 samples on.
     const auto first = std::mismatch(without.begin(), without.end(), with.begin()).first - without.begin();
-    EXPECT_EQ(first, 2 * 512 + 300);
+    EXPECT_GE(first, 2 * 512 + 300);
+    EXPECT_LT(first, 2 * 512 + 300 + 12);
 }
 
 TEST(Lv2BadInput, InPlaceBuffersGiveTheSameOutput) {

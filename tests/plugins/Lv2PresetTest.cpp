@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "FactoryPresets.h"
-#include "FilterEngine.h"
+#include "ParameterTable.h"
 #include "UridMap.h"
 
 namespace {
@@ -78,7 +78,6 @@ std::map<std::string, PortValues> loadPresets(const std::string& bundle, const c
 }
 
 TEST(Lv2Presets, EveryFactoryPresetIsListedAndSetsItsRow) {
-    const vexaplugin::FilterEngine engine;
     const struct {
         const char* bundle;
         const char* uri;
@@ -91,13 +90,19 @@ TEST(Lv2Presets, EveryFactoryPresetIsListedAndSetsItsRow) {
             const auto found = presets.find(row.name);
             ASSERT_NE(found, presets.end()) << p.uri << ": " << row.name;
             const PortValues& values = found->second;
-            EXPECT_EQ(values.size(), 5u) << row.name;
+            // Every parameter; DPF writes the bypass (LV2 "enabled") into presets too, as on.
+            EXPECT_EQ(values.size(), vexaplugin::parameterTable.size()) << row.name;
+            EXPECT_EQ(values.at("enabled"), 1.0f) << row.name;
+            EXPECT_EQ(values.at("drive"), row.driveDecibels) << row.name;
+            EXPECT_EQ(values.at("output_gain"), row.outputDecibels) << row.name;
+            EXPECT_EQ(values.at("mix"), row.mixPercent) << row.name;
+            EXPECT_EQ(values.at("key_track"), row.keyTrackPercent) << row.name;
             EXPECT_EQ(values.at("pitch"), row.pitchVolts) << row.name;
             EXPECT_EQ(values.at("resonance"), row.resonanceVolts) << row.name;
             EXPECT_EQ(values.at("zing"), row.zingVolts) << row.name;
-            EXPECT_EQ(values.at("poles"), static_cast<float>(vexaplugin::positionOf(engine.poleChoices(), row.poles)))
+            EXPECT_EQ(values.at("poles"), static_cast<float>(vexaplugin::positionOf(vexaplugin::poleChoices(), row.poles)))
                 << row.name;
-            EXPECT_EQ(values.at("type"), static_cast<float>(vexaplugin::positionOf(engine.typeChoices(), row.type)))
+            EXPECT_EQ(values.at("type"), static_cast<float>(vexaplugin::positionOf(vexaplugin::typeChoices(), row.type)))
                 << row.name;
         }
     }

@@ -23,6 +23,7 @@
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
+#include "travesty/events.h"
 #include "travesty/factory.h"
 
 #if defined(_WIN32)
@@ -162,6 +163,42 @@ const v3_param_changes_cpp ParamChanges::changesFunctions{
      },
      [](void*, v3_param_id*, int32_t*) -> v3_param_value_queue** { return nullptr; }}};
 
+/// The host's note events for one process call.
+class EventList {
+public:
+    explicit EventList(const std::vector<v3_event>& list) : events(list) {}
+    v3_event_list** list() { return reinterpret_cast<v3_event_list**>(this); }
+
+private:
+    static EventList* of(void* self) { return static_cast<EventList*>(self); }
+    static v3_result V3_API query(void*, const v3_tuid, void**) { return V3_NO_INTERFACE; }
+    static uint32_t V3_API ref(void*) { return 1; }
+    static const v3_event_list_cpp functions;
+
+    const v3_event_list_cpp* table = &functions;  // first: the interface points at it
+    std::vector<v3_event> events;
+};
+
+const v3_event_list_cpp EventList::functions{
+    {query, ref, ref},
+    {[](void* l) { return static_cast<uint32_t>(of(l)->events.size()); },
+     [](void* l, int32_t i, v3_event* event) -> v3_result {
+         if (i < 0 || i >= static_cast<int32_t>(of(l)->events.size())) return V3_INVALID_ARG;
+         *event = of(l)->events[static_cast<std::size_t>(i)];
+         return V3_OK;
+     },
+     [](void*, v3_event*) -> v3_result { return V3_NOT_IMPLEMENTED; }}};
+
+v3_event noteOn(int16_t key, int32_t offset) {
+    v3_event event{};
+    event.sample_offset = offset;
+    event.type = V3_EVENT_NOTE_ON;
+    event.note_on.pitch = key;
+    event.note_on.velocity = 0.8f;
+    event.note_on.note_id = -1;
+    return event;
+}
+
 /// One effect instance: component, processor and controller, as a host holds them.
 class Vst3Instance {
 public:
@@ -220,13 +257,15 @@ public:
         return result;
     }
 
-    void process(const float* in, float* out, int32_t frames, const std::vector<Change>& changes) {
+    void process(const float* in, float* out, int32_t frames, const std::vector<Change>& changes,
+                 const std::vector<v3_event>& notes = {}) {
         float* inChannels[] = {const_cast<float*>(in)};
         float* outChannels[] = {out};
-        process(inChannels, outChannels, 1, frames, changes);
+        process(inChannels, outChannels, 1, frames, changes, notes);
     }
     /// One process call on a bus of `channels` channels each way.
-    void process(float** in, float** out, int32_t channels, int32_t frames, const std::vector<Change>& changes) {
+    void process(float** in, float** out, int32_t channels, int32_t frames, const std::vector<Change>& changes,
+                 const std::vector<v3_event>& notes = {}) {
         v3_audio_bus_buffers inputs{};
         inputs.num_channels = channels;
         inputs.channel_buffers_32 = in;
@@ -244,6 +283,8 @@ public:
         data.outputs = &outputs;
         data.input_params = parameterChanges.list();
         data.output_params = outputChanges.list();
+        EventList events(notes);
+        data.input_events = events.list();
         EXPECT_EQ(v3_cpp_obj(processor)->process(processor, &data), V3_OK);
     }
 
@@ -419,6 +460,29 @@ TEST(Vst3Timing, AChangeIsHeardFromItsOwnSample) {
     constexpr std::size_t controlRate = 12;
     EXPECT_GE(firstDifference(unchanged, changed), changeAt);
     EXPECT_LT(firstDifference(unchanged, changed), changeAt + controlRate);
+}
+
+// Notes arrive on the event bus; with Key track at 100 % a note three octaves above
+// middle C at sample 300 sounds as Pitch moved up 3 V at that sample.
+TEST(Vst3Notes, ANoteMovesPitchFromItsOwnSample) {
+    constexpr int32_t frames = 512;
+    Vst3Instance instance;
+    EXPECT_EQ(v3_cpp_obj(instance.component)->get_bus_count(instance.component, V3_EVENT, V3_INPUT), 1);
+    const std::vector<float> in = stimulus(frames * 6);
+    const auto runWith = [&](const std::vector<Change>& changes, const std::vector<v3_event>& notes) {
+        Vst3Instance player;
+        EXPECT_EQ(player.activate(frames), V3_OK);
+        std::vector<float> out(in.size(), NAN);
+        for (std::size_t done = 0, block = 0; done < in.size(); done += frames, ++block) {
+            player.process(in.data() + done, out.data() + done, frames, block == 0 ? std::vector<Change>{setTo(keyTrack, 100)} : block == 2 ? changes : std::vector<Change>{},
+                           block == 2 ? notes : std::vector<v3_event>{});
+        }
+        return out;
+    };
+    const std::vector<float> moved = runWith({{pitch, {{300, normalized(pitch, 8.0)}}}}, {});
+    const std::vector<float> played = runWith({}, {noteOn(96, 300)});
+    EXPECT_EQ(firstDifference(moved, played), moved.size());
+    EXPECT_NE(firstDifference(moved, runWith({}, {})), moved.size());
 }
 
 // The bypass parameter VST3 hosts look for: the input passes through, bit for bit once

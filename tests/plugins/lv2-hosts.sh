@@ -54,9 +54,11 @@ describe() {
   echo "symbols: $symbols"
   [ "$symbols" = "$ports" ]
 }
-check "lv2info: filter ports" describe $standard "signal output pitch resonance zing poles type "
-check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type "
-check "lv2info: stereo ports" describe $stereo "signal_l signal_r output_l output_r pitch resonance zing poles type "
+check "lv2info: filter ports" describe $standard \
+  "signal output events_in pitch resonance zing poles type drive output_gain mix key_track enabled "
+check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type drive output_gain mix enabled "
+check "lv2info: stereo ports" describe $stereo \
+  "signal_l signal_r output_l output_r events_in pitch resonance zing poles type drive output_gain mix key_track enabled "
 cv_optional() {
   [ "$(lv2info $cv | grep -c 'connectionOptional')" -eq 3 ]
 }

@@ -77,10 +77,12 @@ Color withAlpha(Color colour, float alpha) {
     return colour;
 }
 
-/// Values as the hosts show them: two decimals and the unit.
-std::string formatVolts(float volts) {
+/// Values as the hosts show them: volts with two decimals, decibels with one, percent whole, and the unit.
+std::string formatValue(const vexaplugin::ParameterSpec& spec, float value) {
+    const std::string unit = spec.unit;
+    const int decimals = unit == "V" ? 2 : unit == "dB" ? 1 : 0;
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f V", static_cast<double>(volts));
+    std::snprintf(text, sizeof text, "%.*f %s", decimals, static_cast<double>(value), spec.unit);
     return text;
 }
 
@@ -98,7 +100,8 @@ class VexaFilterUI : public UI {
 public:
     VexaFilterUI()
         : UI(static_cast<uint>(layout::width), static_cast<uint>(layout::height)),
-          knobs{knobFor(Control::pitch), knobFor(Control::resonance), knobFor(Control::zing)},
+          knobs{knobFor(Control::pitch), knobFor(Control::resonance), knobFor(Control::zing), knobFor(Control::drive),
+                knobFor(Control::output), knobFor(Control::mix), knobFor(Control::keyTrack)},
           menuColumns(vexaui::arrangePolesMenu(vexaplugin::poleChoices())),
           curves(curvePoints) {
         loadSharedResources();
@@ -113,8 +116,8 @@ protected:
 
     void parameterChanged(uint32_t index, float value) override {
         if (std::isnan(value)) return;
-        if (index < knobCount) {
-            knobs[index].set(value);
+        if (const std::optional<uint32_t> knob = knobOf(index)) {
+            knobs[*knob].set(value);
         } else if (index == polesParameter) {
             polesPosition = nearestPosition(value, vexaplugin::poleChoices().size());
         } else if (index == typeParameter) {
@@ -134,6 +137,10 @@ protected:
         parameterChanged(pitchParameter, preset.pitchVolts);
         parameterChanged(resonanceParameter, preset.resonanceVolts);
         parameterChanged(zingParameter, preset.zingVolts);
+        parameterChanged(keyTrackParameter, preset.keyTrackPercent);
+        parameterChanged(driveParameter, preset.driveDecibels);
+        parameterChanged(outputParameter, preset.outputDecibels);
+        parameterChanged(mixParameter, preset.mixPercent);
         parameterChanged(polesParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::poleChoices(), preset.poles)));
         parameterChanged(typeParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::typeChoices(), preset.type)));
     }
@@ -178,6 +185,7 @@ protected:
 
         drawHeader();
         drawResponse();
+        panelBox(layout::levels);
         for (int knob = 0; knob < static_cast<int>(knobCount); ++knob) drawKnob(knob);
         drawPoles();
         drawType();
@@ -193,7 +201,7 @@ protected:
             for (uint32_t knob = 0; knob < knobCount; ++knob) {
                 if (knobs[knob].dragging()) {
                     knobs[knob].release();
-                    editParameter(knob, false);
+                    editParameter(parameterOf(knob), false);
                 }
             }
             return true;
@@ -208,7 +216,7 @@ protected:
         const bool wasTyping = typing.has_value();
         typing.reset();
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
-            if (layout::valueBox(static_cast<int>(knob)).contains(x, y)) {
+            if (layout::knobPlace(static_cast<int>(knob)).value.contains(x, y)) {
                 typing = knob;
                 typed.clear();
                 // The keys go to the window with the focus, which an embedded editor must take.
@@ -219,11 +227,11 @@ protected:
         }
         if (wasTyping) repaint();
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
-            if (!layout::knobArea(static_cast<int>(knob)).contains(x, y)) continue;
-            editParameter(knob, true);
+            if (!layout::knobPlace(static_cast<int>(knob)).area.contains(x, y)) continue;
+            editParameter(parameterOf(knob), true);
             if (knobs[knob].press(y, event.time)) {
-                setParameterValue(knob, knobs[knob].value());
-                editParameter(knob, false);
+                setParameterValue(parameterOf(knob), knobs[knob].value());
+                editParameter(parameterOf(knob), false);
                 controlsMoved();
             }
             return true;
@@ -245,7 +253,7 @@ protected:
         const bool fine = (event.mod & kModifierShift) != 0;
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
             if (knobs[knob].dragging() && knobs[knob].drag(y, fine)) {
-                setParameterValue(knob, knobs[knob].value());
+                setParameterValue(parameterOf(knob), knobs[knob].value());
                 controlsMoved();
                 return true;
             }
@@ -264,11 +272,11 @@ protected:
         const auto notches = static_cast<float>(event.delta.getY());
         if (menuOpen || notches == 0.0f) return false;
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
-            if (!layout::knobArea(static_cast<int>(knob)).contains(x, y)) continue;
+            if (!layout::knobPlace(static_cast<int>(knob)).area.contains(x, y)) continue;
             if (knobs[knob].wheel(notches, fine)) {
-                editParameter(knob, true);
-                setParameterValue(knob, knobs[knob].value());
-                editParameter(knob, false);
+                editParameter(parameterOf(knob), true);
+                setParameterValue(parameterOf(knob), knobs[knob].value());
+                editParameter(parameterOf(knob), false);
                 controlsMoved();
             }
             return true;
@@ -316,9 +324,21 @@ protected:
     }
 
 private:
-    /// The knobs are the first three parameters, in their order.
-    static constexpr uint32_t knobCount = 3;
+    /// The knobs: Pitch, Resonance and Zing large (the first three parameters, so that a knob's
+    /// number is its parameter's), then Drive, Output, Mix and Key track small.
+    static constexpr uint32_t knobCount = 7;
+    static constexpr uint32_t knobParameters[knobCount] = {pitchParameter, resonanceParameter, zingParameter,
+                                                           driveParameter, outputParameter,    mixParameter,
+                                                           keyTrackParameter};
     static_assert(pitchParameter == 0 && resonanceParameter == 1 && zingParameter == 2);
+
+    static uint32_t parameterOf(uint32_t knob) { return knobParameters[knob]; }
+    static std::optional<uint32_t> knobOf(uint32_t parameter) {
+        for (uint32_t knob = 0; knob < knobCount; ++knob) {
+            if (knobParameters[knob] == parameter) return knob;
+        }
+        return std::nullopt;
+    }
 
     struct Placement {
         float scale;
@@ -380,12 +400,12 @@ private:
         const uint32_t knob = *typing;
         typing.reset();
         char* end = nullptr;
-        const float volts = std::strtof(typed.c_str(), &end);
-        if (!typed.empty() && end == typed.c_str() + typed.size() && std::isfinite(volts)) {
-            knobs[knob].set(volts);
-            editParameter(knob, true);
-            setParameterValue(knob, knobs[knob].value());
-            editParameter(knob, false);
+        const float value = std::strtof(typed.c_str(), &end);
+        if (!typed.empty() && end == typed.c_str() + typed.size() && std::isfinite(value)) {
+            knobs[knob].set(value);
+            editParameter(parameterOf(knob), true);
+            setParameterValue(parameterOf(knob), knobs[knob].value());
+            editParameter(parameterOf(knob), false);
             requestCurve();
         }
         repaint();
@@ -579,57 +599,64 @@ private:
     }
 
     void drawKnob(int knob) {
-        const Control controls[] = {Control::pitch, Control::resonance, Control::zing};
+        const vexaplugin::ParameterSpec& spec = vexaplugin::specAt(parameterOf(static_cast<uint32_t>(knob)));
         const KnobMotion& motion = knobs[static_cast<std::size_t>(knob)];
-        const float cx = layout::knobCentres[knob];
-        const float cy = layout::knobCentreY;
-        const Box area = layout::knobArea(knob);
+        const layout::KnobPlace place = layout::knobPlace(knob);
+        const float cx = place.centreX;
+        const float cy = place.centreY;
+        const float radius = place.radius;
 
-        label(cx, area.y + 10, 12, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE,
-              vexaplugin::specOf(controls[knob]).name);
+        // A large knob has its name above it, a small one beside it, over its value.
+        if (place.small) {
+            label(place.value.x + 2, cy - 10, 11.5f, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, spec.name);
+        } else {
+            label(cx, place.area.y + 10, 12, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE, spec.name);
+        }
 
         const float valueAngle = knobStartAngle + knobSweep * motion.position();
         beginPath();
-        arc(cx, cy, layout::knobTrackRadius, knobStartAngle, knobStartAngle + knobSweep, CW);
+        arc(cx, cy, place.trackRadius, knobStartAngle, knobStartAngle + knobSweep, CW);
         strokeColor(colour::grid);
-        strokeWidth(4.0f);
+        strokeWidth(place.small ? 3.0f : 4.0f);
         lineCap(ROUND);
         stroke();
         beginPath();
-        arc(cx, cy, layout::knobTrackRadius, knobStartAngle, valueAngle, CW);
+        arc(cx, cy, place.trackRadius, knobStartAngle, valueAngle, CW);
         strokeColor(colour::accent);
         stroke();
 
         beginPath();
-        circle(cx, cy, layout::knobRadius);
-        fillPaint(linearGradient(cx, cy - layout::knobRadius, cx, cy + layout::knobRadius, colour::knobTop,
-                                 colour::knobBottom));
+        circle(cx, cy, radius);
+        fillPaint(linearGradient(cx, cy - radius, cx, cy + radius, colour::knobTop, colour::knobBottom));
         fill();
         strokeColor(colour::panelEdge);
         strokeWidth(1.0f);
         stroke();
 
         beginPath();
-        moveTo(cx + std::cos(valueAngle) * layout::knobRadius * 0.35f, cy + std::sin(valueAngle) * layout::knobRadius * 0.35f);
-        lineTo(cx + std::cos(valueAngle) * layout::knobRadius * 0.85f, cy + std::sin(valueAngle) * layout::knobRadius * 0.85f);
+        moveTo(cx + std::cos(valueAngle) * radius * 0.35f, cy + std::sin(valueAngle) * radius * 0.35f);
+        lineTo(cx + std::cos(valueAngle) * radius * 0.85f, cy + std::sin(valueAngle) * radius * 0.85f);
         strokeColor(colour::pointer);
-        strokeWidth(3.0f);
+        strokeWidth(place.small ? 2.0f : 3.0f);
         lineCap(ROUND);
         stroke();
 
-        const float valueY = layout::valueBox(knob).centreY();
+        const Box& box = place.value;
+        const float valueX = place.small ? box.x + 2 : cx;
+        const int align = (place.small ? ALIGN_LEFT : ALIGN_CENTER) | ALIGN_MIDDLE;
+        const float valueY = box.centreY() + (place.small ? 4.0f : 0.0f);
         if (typing == static_cast<uint32_t>(knob)) {
-            const Box box = layout::valueBox(knob);
             beginPath();
-            roundedRect(box.x, box.y, box.width, box.height, 4);
+            roundedRect(box.x, box.y + (place.small ? 4.0f : 0.0f), box.width, box.height, 4);
             fillColor(colour::background);
             fill();
             strokeColor(colour::accent);
             strokeWidth(1.0f);
             stroke();
-            label(cx, valueY, 13, colour::text, ALIGN_CENTER | ALIGN_MIDDLE, typed + "| V");
+            label(valueX + (place.small ? 4.0f : 0.0f), valueY, 13, colour::text, align,
+                  typed + "| " + spec.unit);
         } else {
-            label(cx, valueY, 13, colour::text, ALIGN_CENTER | ALIGN_MIDDLE, formatVolts(motion.value()));
+            label(valueX, valueY, 13, colour::text, align, formatValue(spec, motion.value()));
         }
         if (knob == static_cast<int>(pitchParameter)) {
             label(cx, valueY + 16, 11.5f, colour::cutoff, ALIGN_CENTER | ALIGN_MIDDLE,
