@@ -43,9 +43,9 @@ inline constexpr std::array<FactoryPreset, 11> factoryPresets{{
     {"Thin High-Pass", "The four-pole ladder as a high-pass: takes the body out, keeps the edge", 5.0f, 4.0f, 10.0f,
      "4:4", "HP"},
     {"Dark Rumble", "Four poles closed down low: muffled and round", 4.0f, 3.0f, 10.0f, "4:4", "LP"},
-    {"Keyboard Whistle", "The four-pole ladder singing on its own, played from the keyboard (Key track 100 %): "
-     "middle C whistles at 440 Hz, each octave up doubles it", 5.0f, 10.0f, 10.0f, "4:4", "LP", 100.0f, 12.0f,
-     -12.0f, 100.0f},
+    {"Keyboard Whistle", "Four poles tapped after pole 5, singing on their own at full resonance and played from "
+     "the keyboard (Key track 100 %): the whistle moves an octave with each octave of the keys", 5.0f, 10.0f, 10.0f,
+     "4:5", "LP", 100.0f, 0.0f, -12.0f, 100.0f},
 }};
 
 }  // namespace vexaplugin
