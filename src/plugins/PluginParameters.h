@@ -9,6 +9,8 @@
 namespace vexaplugin {
 
 // New parameters go at the end: hosts keep automation and saved values by these numbers.
+// Bypass comes last, where a format has it (VEXA_PLUGIN_HAS_BYPASS: VST3 and CLAP, whose hosts look
+// for one; LV2 hosts bypass a plug-in themselves, and ecasound holds an lv2:enabled port at 0).
 #if VEXA_PLUGIN_CONTROLS_AS_CV
 enum ParameterIndex : uint32_t {
     polesParameter,
@@ -16,11 +18,10 @@ enum ParameterIndex : uint32_t {
     driveParameter,
     outputParameter,
     mixParameter,
-    bypassParameter,
     parameterCount
 };
 inline constexpr ParameterId parameterIds[parameterCount] = {ParameterId::poles, ParameterId::type, ParameterId::drive,
-                                                             ParameterId::output, ParameterId::mix, ParameterId::bypass};
+                                                             ParameterId::output, ParameterId::mix};
 #else
 enum ParameterIndex : uint32_t {
     pitchParameter,
@@ -32,12 +33,18 @@ enum ParameterIndex : uint32_t {
     outputParameter,
     mixParameter,
     keyTrackParameter,
+#if VEXA_PLUGIN_HAS_BYPASS
     bypassParameter,
+#endif
     parameterCount
 };
 inline constexpr ParameterId parameterIds[parameterCount] = {
-    ParameterId::pitch, ParameterId::resonance, ParameterId::zing,     ParameterId::poles,  ParameterId::type,
-    ParameterId::drive, ParameterId::output,    ParameterId::mix,      ParameterId::keyTrack, ParameterId::bypass};
+    ParameterId::pitch, ParameterId::resonance, ParameterId::zing, ParameterId::poles,   ParameterId::type,
+    ParameterId::drive, ParameterId::output,    ParameterId::mix,  ParameterId::keyTrack,
+#if VEXA_PLUGIN_HAS_BYPASS
+    ParameterId::bypass,
+#endif
+};
 #endif
 
 /// The table entry of the plug-in's parameter `index` (< parameterCount).

@@ -31,15 +31,15 @@ constexpr uint32_t maxBlock = 512;
 // Port indices, in the order lv2info shows them (checked by lv2-hosts.sh).
 namespace standard {
 enum Port : uint32_t {
-    signal, output, notes, pitch, resonance, zing, poles, type, drive, outputGain, mix, keyTrack, enabled, count };
+    signal, output, notes, pitch, resonance, zing, poles, type, drive, outputGain, mix, keyTrack, count };
 }
 namespace cv {
-enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, drive, outputGain, mix, enabled, count };
+enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, drive, outputGain, mix, count };
 }
 namespace stereo {
 enum Port : uint32_t {
     signalLeft, signalRight, outputLeft, outputRight, notes, pitch, resonance, zing, poles, type,
-    drive, outputGain, mix, keyTrack, enabled, count };
+    drive, outputGain, mix, keyTrack, count };
 }
 
 }  // namespace

@@ -14,3 +14,6 @@
 // DPF 1.6's CLAP note port offers only the MIDI dialect; ClapEntry.cpp offers one taking both.
 #undef DISTRHO_PLUGIN_WANT_MIDI_INPUT
 #define DISTRHO_PLUGIN_WANT_MIDI_INPUT 0
+
+/// A bypass parameter, which hosts of this format look for (PluginParameters.h).
+#define VEXA_PLUGIN_HAS_BYPASS 1

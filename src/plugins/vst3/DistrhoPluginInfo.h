@@ -11,3 +11,6 @@
 // renumbers every parameter a host's automation keeps; Vst3Entry.cpp offers an event bus of its own.
 #undef DISTRHO_PLUGIN_WANT_MIDI_INPUT
 #define DISTRHO_PLUGIN_WANT_MIDI_INPUT 0
+
+/// A bypass parameter, which hosts of this format look for (PluginParameters.h).
+#define VEXA_PLUGIN_HAS_BYPASS 1
