@@ -36,7 +36,11 @@ float heldToRange(Control control, double value) {
 
 double gainOfDecibels(double decibels) { return std::pow(10.0, decibels / 20.0); }
 
-float heldDry(float v) { return v >= -dryCeiling && v <= dryCeiling ? v : (v > dryCeiling ? dryCeiling : (v < -dryCeiling ? -dryCeiling : 0.0f)); }
+float heldDry(float v) {
+    if (v >= -dryCeiling && v <= dryCeiling) return v;
+    if (v > dryCeiling) return dryCeiling;
+    return v < -dryCeiling ? -dryCeiling : 0.0f;
+}
 
 /// Whether a ramp stands still at `at` for the whole block.
 bool standsAt(const LinearRamp& ramp, double at) { return !ramp.moving() && ramp.value() == at; }

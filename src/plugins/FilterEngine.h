@@ -18,7 +18,7 @@ const vexahost::ModuleEntryPoints& linkedModule();
 
 /// The module's filter core, one state per channel and one set of controls
 /// for all of them, run as `vexa-host render` runs the module, with the
-/// plug-in host's process calls as its blocks (one call, one block).
+/// plug-in host's process calls (or their pieces between events) as its blocks.
 ///
 /// Around the core: Drive (gain into it), Mix (filtered against dry) and
 /// Output (gain after the mix), then Bypass. Control values are in their
@@ -37,7 +37,7 @@ public:
     uint32_t channelCount() const { return static_cast<uint32_t>(states.size()); }
 
     /// The largest block a host may promise, in samples (about 22 s at 48 kHz):
-    /// the buffers for it take 28 MB a channel. A larger promise is refused.
+    /// its twelve buffers take 48 MB. A larger promise is refused.
     static constexpr uint32_t largestBlockFrames = 1u << 20;
 
     /// Makes a fresh filter of every channel for this sample rate (Hz) and largest block (samples).

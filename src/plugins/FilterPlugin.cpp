@@ -48,6 +48,9 @@ public:
         engine.prepare(getSampleRate(), getBufferSize());
         engineMadeLast = &engine;
     }
+    ~VexaFilterPlugin() override {
+        if (engineMadeLast == &engine) engineMadeLast = nullptr;
+    }
 
 protected:
     const char* getLabel() const override { return VEXA_PLUGIN_LABEL; }
@@ -93,7 +96,7 @@ protected:
         if (index >= parameterCount) return;
         const ParameterSpec& spec = specAt(index);
         if (parameterIds[index] == ParameterId::bypass) {
-            // DPF gives each format its own bypass (VST3's bypass flag, CLAP's, LV2's enabled port).
+            // DPF marks it as the format's own bypass (VST3's and CLAP's bypass flag).
             parameter.initDesignation(kParameterDesignationBypass);
             return;
         }
