@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dsp/CoefficientUpdate.h"
+
 namespace vexahost {
 
 /// One entry of a list pin: the label the user sees and the value the pin carries.
@@ -41,7 +43,7 @@ private:
 };
 
 /// The host carries 1.0 for 10 V; pin defaults and the command line speak volts.
-constexpr double voltsPerHostUnit = 10.0;
+constexpr double voltsPerHostUnit = vexa::detail::voltsPerUnit;
 inline float hostValueFromVolts(double volts) { return static_cast<float>(volts / voltsPerHostUnit); }
 
 /// A whole decimal number, or nothing: "5", "-2.5", "1e-3" (no trailing text, no inf or nan).

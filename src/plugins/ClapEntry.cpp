@@ -8,7 +8,10 @@
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
 // gives its audio ports the mono or stereo type DPF means them to have, names the
 // product's version in the plug-in's descriptor (DPF leaves it empty), and offers the factory presets (preset discovery and preset load), which it
-// loads through DPF's own program path in the plug-in state (DpfAdapter.cpp). Every function
+// loads through DPF's own program path in the plug-in state (DpfAdapter.cpp). Each process call
+// reaches DPF cut at its events, with modulation and notes going to the engine
+// at the same cuts (ClapTimedEvents.h); the parameters DPF lists are marked
+// modulatable from the parameter table. Every function
 // of DPF's is called with a plug-in whose plugin_data is DPF's own.
 #undef clap_entry  // DPF's entry is compiled under another name (DpfAdapter.cmake); this is ours.
 
@@ -20,6 +23,7 @@
 #include <new>
 
 #include "ClapPresetAbi.h"
+#include "ClapTimedEvents.h"
 #include "DistrhoPluginInfo.h"
 #include "DpfAdapter.h"
 #include "FactoryPresets.h"
@@ -59,29 +63,36 @@ bool isUsableEvent(const clap_event_header_t* header) {
     return isKnownParameter(event->param_id) && !std::isnan(event->value);
 }
 
-/// A host's input events as DPF gets them: the same count, each unusable one replaced.
-/// Lives on the stack of the call it is made for; allocates nothing.
+/// A host's input events, or those of one piece of a call, as DPF gets them: the same
+/// count, each unusable one replaced. Lives on the stack of the call it is made for;
+/// allocates nothing.
 class CheckedEvents {
 public:
-    explicit CheckedEvents(const clap_input_events_t* hostEvents) : host(hostEvents) {}
+    explicit CheckedEvents(const clap_input_events_t* hostEvents) : host(hostEvents) {
+        if (usable()) range = {host, 0, host->size(host)};
+    }
+    explicit CheckedEvents(const clapevents::EventRange& piece) : host(piece.events), range(piece) {}
+    bool usable() const { return host != nullptr && host->size != nullptr && host->get != nullptr; }
     const clap_input_events_t* list() {
-        if (host == nullptr || host->size == nullptr || host->get == nullptr) return nullptr;
+        if (!usable()) return nullptr;
         view = {this, &CheckedEvents::size, &CheckedEvents::get};
         return &view;
     }
 
 private:
     static uint32_t CLAP_ABI size(const clap_input_events_t* list) {
-        const clap_input_events_t* host = static_cast<const CheckedEvents*>(list->ctx)->host;
-        return host->size(host);
+        const clapevents::EventRange& range = static_cast<const CheckedEvents*>(list->ctx)->range;
+        return range.end - range.first;
     }
     static const clap_event_header_t* CLAP_ABI get(const clap_input_events_t* list, uint32_t index) {
-        const clap_input_events_t* host = static_cast<const CheckedEvents*>(list->ctx)->host;
-        const clap_event_header_t* event = host->get(host, index);
+        const clapevents::EventRange& range = static_cast<const CheckedEvents*>(list->ctx)->range;
+        if (index >= range.end - range.first) return nullptr;
+        const clap_event_header_t* event = range.events->get(range.events, range.first + index);
         return isUsableEvent(event) ? event : &ignoredEvent.header;
     }
 
     const clap_input_events_t* host;
+    clapevents::EventRange range{};
     clap_input_events_t view{};
 };
 
@@ -92,7 +103,10 @@ private:
 struct GuardedPlugin {
     clap_plugin_t clap;
     const clap_plugin_t* dpf;
+    FilterEngine* engine;  ///< inside DPF's plug-in, for what DPF does not pass on
 };
+
+FilterEngine* engineOf(const clap_plugin_t* plugin) { return reinterpret_cast<const GuardedPlugin*>(plugin)->engine; }
 
 const clap_plugin_t* dpfOf(const clap_plugin_t* plugin) { return reinterpret_cast<const GuardedPlugin*>(plugin)->dpf; }
 
@@ -113,7 +127,9 @@ bool heldInRange(const clap_plugin_t* plugin, clap_id id, double& value) {
 
 bool CLAP_ABI paramsGetInfo(const clap_plugin_t* plugin, uint32_t index, clap_param_info_t* info) {
     if (!isKnownParameter(index) || info == nullptr) return false;
-    return dpfParams(plugin)->get_info(dpfOf(plugin), index, info);
+    if (!dpfParams(plugin)->get_info(dpfOf(plugin), index, info)) return false;
+    if (specAt(index).modulatable) info->flags |= CLAP_PARAM_IS_MODULATABLE;
+    return true;
 }
 
 uint32_t CLAP_ABI paramsCount(const clap_plugin_t* plugin) { return dpfParams(plugin)->count(dpfOf(plugin)); }
@@ -152,6 +168,9 @@ bool CLAP_ABI paramsTextToValue(const clap_plugin_t* plugin, clap_id id, const c
 
 void CLAP_ABI paramsFlush(const clap_plugin_t* plugin, const clap_input_events_t* in, const clap_output_events_t* out) {
     CheckedEvents checked(in);
+    if (checked.usable() && engineOf(plugin) != nullptr) {
+        for (uint32_t i = 0, count = in->size(in); i < count; ++i) clapevents::applyToEngine(*engineOf(plugin), in->get(in, i));
+    }
     dpfParams(plugin)->flush(dpfOf(plugin), checked.list(), out);
 }
 
@@ -199,6 +218,9 @@ const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
     if (id == nullptr) return nullptr;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &guardedParams;
     if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS) == 0) return &typedAudioPorts;
+#if !VEXA_PLUGIN_CONTROLS_AS_CV
+    if (std::strcmp(id, CLAP_EXT_NOTE_PORTS) == 0) return &clapevents::notePorts;
+#endif
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
     if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) {
         return &presetLoad;
@@ -235,11 +257,15 @@ clap_process_status CLAP_ABI process(const clap_plugin_t* plugin, const clap_pro
                                    !carries(call->audio_outputs, call->audio_outputs_count, DISTRHO_PLUGIN_NUM_OUTPUTS))) {
         return CLAP_PROCESS_ERROR;
     }
-    CheckedEvents checked(call->in_events);
-    clap_process_t checkedCall = *call;
-    checkedCall.in_events = checked.list();
     const clap_plugin_t* dpf = dpfOf(plugin);
-    return dpf->process(dpf, &checkedCall);
+    const clap_input_events_t* events = CheckedEvents(call->in_events).usable() ? call->in_events : nullptr;
+    return clapevents::runInPieces(*call, events, engineOf(plugin),
+                                   [dpf, events](const clap_process_t& piece, const clapevents::EventRange& range) {
+                                       CheckedEvents checked(range);
+                                       clap_process_t checkedPiece = piece;
+                                       checkedPiece.in_events = events != nullptr ? checked.list() : nullptr;
+                                       return dpf->process(dpf, &checkedPiece);
+                                   });
 }
 
 void CLAP_ABI destroy(const clap_plugin_t* plugin) {
@@ -279,7 +305,7 @@ const clap_plugin_t* CLAP_ABI createPlugin(const clap_plugin_factory_t*, const c
     }
     const clap_plugin_t* dpf = dpfFactory->create_plugin(dpfFactory, host, id);
     if (dpf == nullptr) return nullptr;
-    auto* guarded = new (std::nothrow) GuardedPlugin{*dpf, dpf};
+    auto* guarded = new (std::nothrow) GuardedPlugin{*dpf, dpf, dpfadapter::lastMadeEngine()};
     if (guarded == nullptr) {
         dpf->destroy(dpf);
         return nullptr;

@@ -41,7 +41,10 @@ void guard(Function& slot, Function ours, Function& saved) {
 template <decltype(v3_funknown::query_interface) Vst3Functions::*original>
 v3_result V3_API query(void* self, const v3_tuid iid, void** object) {
     const v3_result result = (dpf.*original)(self, iid, object);
-    if (result == V3_OK && object != nullptr && *object != nullptr) guardInterface(*object, iid);
+    if (result == V3_OK && object != nullptr && *object != nullptr) {
+        guardInterface(*object, iid);
+        vst3Hooks.handedOut(self, iid, *object);
+    }
     if (result == static_cast<v3_result>(V3_NO_INTERFACE) && original == &Vst3Functions::controllerQuery) {
         return vst3Hooks.controllerInterface(self, iid, object);
     }
@@ -53,6 +56,13 @@ void guardInterface(void* object, const v3_tuid iid) {
         auto& component = objectOf<v3_component_cpp>(object);
         guard(component.query_interface, query<&Vst3Functions::componentQuery>, dpf.componentQuery);
         guard(component.comp.set_active, vst3Hooks.setActive, dpf.setActive);
+        // DPF's component has no note input of its own (its VST3 MIDI input would put
+        // thousands of hidden parameters before ours): the entry adds an event bus.
+        guard(component.base.initialize, vst3Hooks.initialize, dpf.initialize);
+        guard(component.base.terminate, vst3Hooks.terminate, dpf.terminate);
+        guard(component.comp.get_bus_count, vst3Hooks.busCount, dpf.busCount);
+        guard(component.comp.get_bus_info, vst3Hooks.busInfo, dpf.busInfo);
+        guard(component.comp.activate_bus, vst3Hooks.activateBus, dpf.activateBus);
     } else if (v3_tuid_match(iid, v3_audio_processor_iid)) {
         auto& processor = objectOf<v3_audio_processor_cpp>(object);
         guard(processor.query_interface, query<&Vst3Functions::processorQuery>, dpf.processorQuery);

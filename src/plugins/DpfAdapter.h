@@ -28,6 +28,29 @@ inline bool lastActivationSucceeded() { return activationSucceeded; }
 
 }  // namespace vexaplugin::dpfadapter
 
+namespace vexaplugin {
+class FilterEngine;
+}
+
+namespace vexaplugin::dpfadapter {
+
+/// DPF's wrappers give a format entry no way to reach the plug-in they made, so
+/// the plug-in reports its engine here when it is made, and the CLAP and VST3
+/// entries take it right after DPF made one, on the same thread, to hand it what
+/// DPF does not pass on (modulation, notes, and changes at their sample).
+#if defined(__ELF__)
+inline thread_local FilterEngine* engineMadeLast __attribute__((tls_model("initial-exec"))) = nullptr;
+#else
+inline thread_local FilterEngine* engineMadeLast = nullptr;
+#endif
+inline void reportEngineMade(FilterEngine* engine) { engineMadeLast = engine; }
+inline void reportEngineGone(FilterEngine* engine) {
+    if (engineMadeLast == engine) engineMadeLast = nullptr;
+}
+inline FilterEngine* lastMadeEngine() { return engineMadeLast; }
+
+}  // namespace vexaplugin::dpfadapter
+
 #if defined(VEXA_DPF_VST3)
 #include "src/DistrhoPluginVST.hpp"
 #include "travesty/audio_processor.h"
@@ -49,6 +72,11 @@ struct Vst3Functions {
     decltype(v3_funknown::query_interface) processorQuery = nullptr;
     decltype(v3_funknown::query_interface) controllerQuery = nullptr;
     decltype(v3_component::set_active) setActive = nullptr;
+    decltype(v3_plugin_base::initialize) initialize = nullptr;
+    decltype(v3_plugin_base::terminate) terminate = nullptr;
+    decltype(v3_component::get_bus_count) busCount = nullptr;
+    decltype(v3_component::get_bus_info) busInfo = nullptr;
+    decltype(v3_component::activate_bus) activateBus = nullptr;
     decltype(v3_audio_processor::process) process = nullptr;
     decltype(v3_edit_controller::get_parameter_string_for_value) stringForValue = nullptr;
     decltype(v3_edit_controller::get_parameter_value_for_string) valueForString = nullptr;
@@ -60,7 +88,8 @@ struct Vst3Functions {
 extern Vst3Functions dpf;
 
 /// Our functions in front of DPF's (the VST3 entry defines them). `controllerInterface`
-/// answers for the controller an interface DPF's does not have (its result as query_interface's).
+/// answers for the controller an interface DPF's does not have (its result as query_interface's);
+/// `handedOut` hears of every interface DPF hands out, `object` asked of `from`.
 struct Vst3Hooks {
     decltype(v3_component::set_active) setActive;
     decltype(v3_audio_processor::process) process;
@@ -69,6 +98,12 @@ struct Vst3Hooks {
     decltype(v3_edit_controller::plain_parameter_to_normalised) plainToNormalised;
     decltype(v3_edit_controller::set_parameter_normalised) setNormalised;
     decltype(v3_funknown::query_interface) controllerInterface;
+    decltype(v3_plugin_base::initialize) initialize;
+    decltype(v3_plugin_base::terminate) terminate;
+    decltype(v3_component::get_bus_count) busCount;
+    decltype(v3_component::get_bus_info) busInfo;
+    decltype(v3_component::activate_bus) activateBus;
+    void (*handedOut)(void* from, const v3_tuid iid, void* object);
 };
 extern const Vst3Hooks vst3Hooks;
 

@@ -6,7 +6,8 @@
 
 namespace vexaplugin {
 
-/// One factory preset: controls in volts, Poles by its label, Type as "LP" or "HP".
+/// One factory preset: controls in volts, Poles by its label, Type as "LP" or "HP", then the
+/// controls around the filter, which a row may leave at their defaults (a preset sets them all).
 /// Values are exact in 32-bit floats, so that a host that stores floats keeps them.
 struct FactoryPreset {
     const char* name;
@@ -16,11 +17,15 @@ struct FactoryPreset {
     float zingVolts;
     const char* poles;
     const char* type;
+    float keyTrackPercent = 0.0f;
+    float driveDecibels = 0.0f;
+    float outputDecibels = 0.0f;
+    float mixPercent = 100.0f;
 };
 
 /// Named for what they sound like; the first is what a fresh instance sounds like.
 /// Hosts keep a preset by its row (CLAP load key, VST3 program number): add rows at the end.
-inline constexpr std::array<FactoryPreset, 10> factoryPresets{{
+inline constexpr std::array<FactoryPreset, 11> factoryPresets{{
     {"Default Light Ladder", "The module's own start: the light four-pole loop, tapped after pole 2", 5.0f, 5.0f,
      10.0f, "2:4f", "LP"},
     {"Gentle Two-Pole", "A soft 12 dB roll-off with little resonance, for taming bright sources", 7.0f, 2.0f, 10.0f,
@@ -38,6 +43,9 @@ inline constexpr std::array<FactoryPreset, 10> factoryPresets{{
     {"Thin High-Pass", "The four-pole ladder as a high-pass: takes the body out, keeps the edge", 5.0f, 4.0f, 10.0f,
      "4:4", "HP"},
     {"Dark Rumble", "Four poles closed down low: muffled and round", 4.0f, 3.0f, 10.0f, "4:4", "LP"},
+    {"Keyboard Whistle", "Four poles tapped after pole 5, singing on their own at full resonance and played from "
+     "the keyboard (Key track 100 %): the whistle moves an octave with each octave of the keys", 5.0f, 10.0f, 10.0f,
+     "4:5", "LP", 100.0f, 0.0f, -12.0f, 100.0f},
 }};
 
 }  // namespace vexaplugin

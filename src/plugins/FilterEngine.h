@@ -3,9 +3,10 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 #include <vector>
 
+#include "ParameterTable.h"
+#include "Smoothing.h"
 #include "dsp/LadderState.h"
 #include "dsp/ProcessBlock.h"
 #include "dsp/ProcessChannels.h"
@@ -13,82 +14,59 @@
 
 namespace vexaplugin {
 
-/// The three controls that feed the module's sample inputs.
-enum class Control { pitch, resonance, zing };
-constexpr std::size_t controlCount = 3;
-
-/// What a plug-in host shows for one control, in volts.
-struct ControlRange {
-    const char* name;
-    const char* symbol;
-    float minimumVolts;
-    float maximumVolts;
-};
-
-/// Pitch 0 to 10.5 V, Resonance 0 to 10 V, Zing 0.1 to 50 V.
-const ControlRange& rangeOf(Control control);
-
 /// The module's two entry points, linked into the plug-in.
 const vexahost::ModuleEntryPoints& linkedModule();
 
-/// One entry of an enumerated parameter: the label shown and the module's list value behind it.
-struct Choice {
-    std::string label;
-    int16_t moduleValue;
-};
-
-/// List position of the entry labelled `label` (the module's own labels), or 0.
-inline uint32_t positionOf(const std::vector<Choice>& choices, const char* label) {
-    for (std::size_t i = 0; i < choices.size(); ++i) {
-        if (choices[i].label == label) return static_cast<uint32_t>(i);
-    }
-    return 0;
-}
-
 /// The module's filter core, one state per channel and one set of controls
 /// for all of them, run as `vexa-host render` runs the module, with the
-/// plug-in host's process calls as its blocks (one call, one block).
+/// plug-in host's process calls (or their pieces between events) as its blocks.
 ///
-/// Control values are volts; a value that changes between two blocks ramps
-/// linearly across the next block, ending on the new value. Poles and Type
-/// are positions in the module's own lists, and a change of Poles restarts
-/// every channel as the module does. Nothing in process() allocates, locks,
-/// calls the system or throws.
+/// Around the core: Drive (gain into it), Mix (filtered against dry) and
+/// Output (gain after the mix), then Bypass. Control values are in their
+/// parameter's unit (ParameterTable.h); a change moves its control in a
+/// straight line over smoothingSeconds from the sample the call comes
+/// before, whatever the blocks. A change of Poles or Type, made at the next
+/// block start, runs the old configuration beside the new (which restarts as
+/// the module does) and crossfades over the same time; bypass crossfades too.
+/// With every control at its default the output is the core's, bit for bit.
+/// Nothing in process() allocates, locks, calls the system or throws.
 class FilterEngine {
 public:
-    /// Reads the module's pin descriptions (defaults, list texts); `channels` is at least 1.
+    /// `channels` is at least 1.
     explicit FilterEngine(uint32_t channels = 1);
 
     uint32_t channelCount() const { return static_cast<uint32_t>(states.size()); }
 
-    /// Poles choices in the order of the module's list text.
-    const std::vector<Choice>& poleChoices() const { return poles; }
-    const std::vector<Choice>& typeChoices() const { return types; }
-    /// List positions of the module's own defaults.
-    uint32_t defaultPolesPosition() const { return polesDefaultPosition; }
-    uint32_t defaultTypePosition() const { return typeDefaultPosition; }
-    /// The module's own default of a control, in volts.
-    float defaultVolts(Control control) const { return defaults[index(control)]; }
-
     /// The largest block a host may promise, in samples (about 22 s at 48 kHz):
-    /// the buffers for it take 16 MB. A larger promise is refused.
+    /// its twelve buffers take 48 MB. A larger promise is refused.
     static constexpr uint32_t largestBlockFrames = 1u << 20;
 
     /// Makes a fresh filter of every channel for this sample rate (Hz) and largest block (samples).
     /// Allocates: call it at activation, never while processing. The current
-    /// control and list values are the filter's starting values. Returns false,
-    /// leaving no filter (process() writes silence), when the block is larger than
-    /// largestBlockFrames or the memory for it cannot be had.
+    /// values are the filter's starting values; modulation is cleared. Returns
+    /// false, leaving no filter (process() writes silence), when the block is
+    /// larger than largestBlockFrames or the memory for it cannot be had.
     bool prepare(double sampleRate, uint32_t maxBlockFrames);
+    /// Whether the last prepare() made the filter.
+    bool prepared() const { return capacity != 0; }
 
-    /// Sets a control in volts. Out of range values are clamped, NaN is ignored.
-    void setControl(Control control, float volts);
-    float control(Control control) const { return targets[index(control)]; }
+    /// Sets any parameter in its unit (lists by position, Bypass on above 0.5); as the calls below.
+    void setParameter(ParameterId id, float value);
+    float parameter(ParameterId id) const;
+    /// Sets a control in its unit. Out of range values are clamped, NaN is ignored.
+    void setControl(Control control, float value);
+    float control(Control control) const { return values[index(control)]; }
+    /// Adds `amount` (the control's unit) on top of the control's value until the next call; NaN is ignored.
+    void setModulation(Control control, float amount);
     /// Sets Poles or Type by list position; rounded to the nearest and clamped, NaN ignored.
     void setPolesPosition(float position);
     void setTypePosition(float position);
     uint32_t polesPosition() const { return polesCurrent; }
     uint32_t typePosition() const { return typeCurrent; }
+    void setBypass(bool on);
+    bool bypassed() const { return bypassOn; }
+    /// A note-on of MIDI key `key` (0 to 127): Pitch follows it by Key track from here on.
+    void noteOn(uint8_t key);
 
     /// Filters one block of every channel: `signals[c]` into `outputs[c]`.
     /// Either array, or an entry of it, may be null (silence in, output
@@ -97,40 +75,51 @@ public:
     /// with samples in the module's own convention (1.0 = 10 V). A block longer
     /// than the prepared largest one is run in pieces of that size.
     void process(const float* const* signals, float* const* outputs, uint32_t frames,
-                 const std::array<const float*, controlCount>& cv = {});
+                 const std::array<const float*, moduleControlCount>& cv = {});
 
 private:
     static std::size_t index(Control control) { return static_cast<std::size_t>(control); }
+    /// What each ramp heads for now: values, modulation and the last note together.
+    void retarget();
     void applyLists();
     void runBlock(const float* const* signals, float* const* outputs, uint32_t done, uint32_t frames,
-                  const std::array<const float*, controlCount>& cv);
-
-    vexahost::FilterPins pins;
-    std::vector<Choice> poles;
-    std::vector<Choice> types;
-    uint32_t polesDefaultPosition = 0;
-    uint32_t typeDefaultPosition = 0;
-    std::array<float, controlCount> defaults{};
+                  const std::array<const float*, moduleControlCount>& cv);
 
     std::vector<vexa::LadderState> states;
     /// Each channel's signal and output for the block being run.
     std::vector<const float*> channelSignals;
     std::vector<float*> channelOutputs;
+    std::vector<float*> fadedOutputs;  ///< each channel's stretch of fadedOut
     vexa::BlockConfig config;
+    /// The configuration being faded out after a switch, one state per channel.
+    std::vector<vexa::LadderState> outgoing;
+    vexa::BlockConfig outgoingConfig;
+    uint32_t fadeLength = 1;  ///< samples of a change's ramp and of a switch's crossfade
+    uint32_t fadeDone = 0;    ///< samples of the current crossfade heard; fadeLength when none runs
+
     /// Pitch, Resonance and Zing for the block, in the module's convention.
-    std::array<std::vector<float>, controlCount> controlBuffers;
-    std::vector<float> silence;  ///< the signal of a channel without one
-    std::vector<float> discard;  ///< the output of a channel without one
+    std::array<std::vector<float>, moduleControlCount> controlBuffers;
+    /// Drive, Output and Mix gains, and the bypass share, per sample of the block.
+    std::vector<float> driveGains, outputGains, mixShares, bypassShares;
+    std::vector<float> input;     ///< each channel's signal as the core gets it, one stretch per channel
+    std::vector<float> dry;       ///< each channel's signal as it came
+    std::vector<float> fadedOut;  ///< the outgoing configuration's output, per channel
+    std::vector<float> silence;   ///< the signal of a channel without one
+    std::vector<float> discard;   ///< the output of a channel without one
     /// Largest block prepared for; 0 when preparing failed and process() writes silence.
     uint32_t capacity = 0;
     /// Until the first block after prepare() has run, changes apply at once: nothing has been heard yet.
     bool started = false;
 
-    std::array<float, controlCount> targets{};
-    /// The value each control had at the end of the last block.
-    std::array<float, controlCount> heard{};
-    /// Whether the control buffer holds `heard` as a constant over the whole capacity.
-    std::array<bool, controlCount> bufferIsConstant{};
+    std::array<float, controlCount> values{};
+    std::array<float, controlCount> modulation{};
+    /// Pitch, Resonance and Zing in volts, Drive and Output as gains, Mix as a share.
+    std::array<LinearRamp, controlCount> ramps{};
+    LinearRamp bypassShare;
+    bool bypassOn = false;
+    uint8_t lastKey = 60;
+    /// Whether the control buffer holds its ramp's value as a constant over the whole capacity.
+    std::array<bool, moduleControlCount> bufferIsConstant{};
     uint32_t polesCurrent = 0;
     uint32_t typeCurrent = 0;
     uint32_t polesApplied = 0;

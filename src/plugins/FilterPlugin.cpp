@@ -1,4 +1,5 @@
 // The filter as a DPF plug-in: parameters, ports and the process call, for every plug-in variant (mono, stereo, CV).
+#include <algorithm>
 #include <cmath>
 
 #include "DistrhoPlugin.hpp"
@@ -34,7 +35,9 @@ class VexaFilterPlugin : public Plugin {
 public:
     VexaFilterPlugin() : Plugin(parameterCount, programCount, 0), engine(channelCount) {
         engine.prepare(getSampleRate(), getBufferSize());
+        dpfadapter::reportEngineMade(&engine);
     }
+    ~VexaFilterPlugin() override { dpfadapter::reportEngineGone(&engine); }
 
 protected:
     const char* getLabel() const override { return VEXA_PLUGIN_LABEL; }
@@ -70,58 +73,39 @@ protected:
             return;
         }
         // CV inputs: samples in the module's convention, 1.0 = 10 V; unconnected reads as the default.
-        const ControlRange& range = rangeOf(cvInputs[index - 1]);
+        const ParameterSpec& spec = specOf(cvInputs[index - 1]);
         port.groupId = kPortGroupNone;
         port.hints = kAudioPortIsCV | kCVPortIsOptional;
-        port.name = range.name;
-        port.symbol = range.symbol;
+        port.name = spec.name;
+        port.symbol = spec.symbol;
     }
 
     void initParameter(uint32_t index, Parameter& parameter) override {
-        parameter.hints = kParameterIsAutomatable;
-        switch (index) {
-#if !VEXA_PLUGIN_CONTROLS_AS_CV
-        case pitchParameter: describeControl(parameter, Control::pitch); return;
-        case resonanceParameter: describeControl(parameter, Control::resonance); return;
-        case zingParameter: describeControl(parameter, Control::zing); return;
-#endif
-        case polesParameter:
-            describeList(parameter, "Poles", "poles", engine.poleChoices(), engine.defaultPolesPosition());
-            // Hosts that show a port's comment (LV2) say which numbering the number is.
-            parameter.description = "The configuration by its position in the list (0 is 2:2, 18 is 4:4, 29 is 5:5f); "
-                                    "vexa-host --poles takes the module's own values, another numbering";
+        if (index >= parameterCount) return;
+        const ParameterSpec& spec = specAt(index);
+        if (parameterIds[index] == ParameterId::bypass) {
+            // DPF marks it as the format's own bypass (VST3's and CLAP's bypass flag).
+            parameter.initDesignation(kParameterDesignationBypass);
             return;
-        case typeParameter:
-            describeList(parameter, "Type", "type", engine.typeChoices(), engine.defaultTypePosition());
-            return;
-        default: return;
         }
+        parameter.hints = kParameterIsAutomatable;
+        parameter.name = spec.name;
+        parameter.symbol = spec.symbol;
+        parameter.unit = spec.unit;
+        parameter.description = spec.description;
+        parameter.ranges.min = spec.minimum;
+        parameter.ranges.max = spec.maximum;
+        parameter.ranges.def = spec.defaultValue;
+        if (parameterIds[index] == ParameterId::poles) describeList(parameter, poleChoices());
+        if (parameterIds[index] == ParameterId::type) describeList(parameter, typeChoices());
     }
 
     float getParameterValue(uint32_t index) const override {
-        switch (index) {
-#if !VEXA_PLUGIN_CONTROLS_AS_CV
-        case pitchParameter: return engine.control(Control::pitch);
-        case resonanceParameter: return engine.control(Control::resonance);
-        case zingParameter: return engine.control(Control::zing);
-#endif
-        case polesParameter: return static_cast<float>(engine.polesPosition());
-        case typeParameter: return static_cast<float>(engine.typePosition());
-        default: return 0.0f;
-        }
+        return index < parameterCount ? engine.parameter(parameterIds[index]) : 0.0f;
     }
 
     void setParameterValue(uint32_t index, float value) override {
-        switch (index) {
-#if !VEXA_PLUGIN_CONTROLS_AS_CV
-        case pitchParameter: engine.setControl(Control::pitch, value); return;
-        case resonanceParameter: engine.setControl(Control::resonance, value); return;
-        case zingParameter: engine.setControl(Control::zing, value); return;
-#endif
-        case polesParameter: engine.setPolesPosition(value); return;
-        case typeParameter: engine.setTypePosition(value); return;
-        default: return;
-        }
+        if (index < parameterCount) engine.setParameter(parameterIds[index], value);
     }
 
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
@@ -135,42 +119,57 @@ protected:
         engine.setControl(Control::pitch, preset.pitchVolts);
         engine.setControl(Control::resonance, preset.resonanceVolts);
         engine.setControl(Control::zing, preset.zingVolts);
-        engine.setPolesPosition(static_cast<float>(positionOf(engine.poleChoices(), preset.poles)));
-        engine.setTypePosition(static_cast<float>(positionOf(engine.typeChoices(), preset.type)));
+        engine.setControl(Control::keyTrack, preset.keyTrackPercent);
+        engine.setControl(Control::drive, preset.driveDecibels);
+        engine.setControl(Control::output, preset.outputDecibels);
+        engine.setControl(Control::mix, preset.mixPercent);
+        engine.setPolesPosition(static_cast<float>(positionOf(poleChoices(), preset.poles)));
+        engine.setTypePosition(static_cast<float>(positionOf(typeChoices(), preset.type)));
     }
 #endif
 
     void activate() override { dpfadapter::reportActivation(engine.prepare(getSampleRate(), getBufferSize())); }
 
+#if DISTRHO_PLUGIN_WANT_MIDI_INPUT
+    /// Each note-on is heard from its own frame: the block runs in pieces between them.
+    void run(const float** inputs, float** outputs, uint32_t frames, const MidiEvent* events, uint32_t eventCount) override {
+        constexpr uint8_t noteOnStatus = 0x90;
+        uint32_t done = 0;
+        for (uint32_t i = 0; i < eventCount; ++i) {
+            const MidiEvent& event = events[i];
+            if (event.size != 3 || (event.data[0] & 0xF0) != noteOnStatus || event.data[2] == 0) continue;
+            const uint32_t at = std::clamp(event.frame, done, frames);
+            runPiece(inputs, outputs, done, at - done);
+            done = at;
+            engine.noteOn(event.data[1]);
+        }
+        runPiece(inputs, outputs, done, frames - done);
+    }
+
+    void runPiece(const float** inputs, float** outputs, uint32_t offset, uint32_t frames) {
+        const float* pieceInputs[channelCount];
+        float* pieceOutputs[channelCount];
+        for (uint32_t c = 0; c < channelCount; ++c) {
+            pieceInputs[c] = inputs != nullptr && inputs[c] != nullptr ? inputs[c] + offset : nullptr;
+            pieceOutputs[c] = outputs != nullptr && outputs[c] != nullptr ? outputs[c] + offset : nullptr;
+        }
+        engine.process(pieceInputs, pieceOutputs, frames);
+    }
+#else
     void run(const float** inputs, float** outputs, uint32_t frames) override {
-        std::array<const float*, controlCount> cv{};
+        std::array<const float*, moduleControlCount> cv{};
 #if VEXA_PLUGIN_CONTROLS_AS_CV
-        for (std::size_t i = 0; i < controlCount; ++i) {
+        for (std::size_t i = 0; i < moduleControlCount; ++i) {
             cv[static_cast<std::size_t>(cvInputs[i])] = inputs != nullptr ? inputs[i + 1] : nullptr;
         }
 #endif
         engine.process(inputs, outputs, frames, cv);
     }
+#endif
 
 private:
-    void describeControl(Parameter& parameter, Control control) {
-        const ControlRange& range = rangeOf(control);
-        parameter.name = range.name;
-        parameter.symbol = range.symbol;
-        parameter.unit = "V";
-        parameter.ranges.min = range.minimumVolts;
-        parameter.ranges.max = range.maximumVolts;
-        parameter.ranges.def = engine.defaultVolts(control);
-    }
-
-    static void describeList(Parameter& parameter, const char* name, const char* symbol,
-                             const std::vector<Choice>& choices, uint32_t defaultPosition) {
+    static void describeList(Parameter& parameter, const std::vector<Choice>& choices) {
         parameter.hints |= kParameterIsInteger;
-        parameter.name = name;
-        parameter.symbol = symbol;
-        parameter.ranges.min = 0.0f;
-        parameter.ranges.max = static_cast<float>(choices.size() - 1);
-        parameter.ranges.def = static_cast<float>(defaultPosition);
         auto* values = new ParameterEnumerationValue[choices.size()];
         for (std::size_t i = 0; i < choices.size(); ++i) {
             values[i].value = static_cast<float>(i);

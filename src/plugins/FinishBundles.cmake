@@ -2,7 +2,7 @@
 # format as in the usual plug-in folders (lv2/, vst3/, clap/). The LV2 audio and
 # CV ports keep the plain symbols the plug-ins give them (DPF writes "lv2_signal"),
 # and the plug-in's options and URID map are optional (src/plugins/Lv2Entry.cpp supplies them;
-# the interface's description keeps its own).
+# the interface's description keeps its own), as is its note input.
 # DPF puts the audio inputs and outputs in one port group (mono, or stereo), which
 # hosts that make a pad or bus of each group (GStreamer's lv2 element) take for an
 # input with no output: the outputs get an output group of their own, derived from
@@ -41,6 +41,10 @@ foreach(bundle IN LISTS BUNDLES)
         string(REPLACE "${port}" "${port}\n        lv2:default ${default} ;\n        lv2:minimum ${minimum} ;\n        lv2:maximum ${maximum} ;" text "${text}")
       endforeach()
       string(REPLACE "lv2:symbol \"lv2_" "lv2:symbol \"" text "${text}")
+      # The note input is optional (Lv2Entry.cpp gives the plug-in an empty one while none is
+      # connected), so that hosts without MIDI (lv2apply, lv2proc, ecasound) still run it.
+      string(REPLACE "lv2:symbol \"events_in\" ;" "lv2:symbol \"events_in\" ;\n        lv2:portProperty lv2:connectionOptional ;"
+             text "${text}")
       foreach(kind Mono Stereo)
         string(TOLOWER ${kind} name)
         set(group_definition "    a pg:Group , pg:${kind}Group ;\n    lv2:name \"${kind}\" ;\n    lv2:symbol \"dpf_${name}\" .")

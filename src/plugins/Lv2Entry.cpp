@@ -1,10 +1,12 @@
-// LV2 entry point around DPF's: gives the plug-in an options list and a URID map when the host offers none.
+// LV2 entry point around DPF's: gives the plug-in an options list and a URID map when the host offers none, and an empty note input while none is connected.
 //
 // DPF refuses to instantiate without the host's options and URID map, and
 // simple hosts (lv2apply, lv2proc) offer neither. The filter needs nothing from
 // them but the largest block, so this entry supplies both when they are missing
-// and the description lists them as optional. DPF's own entry is compiled
-// under another name (DpfAdapter.h).
+// and the description lists them as optional. DPF reads its note input in every
+// run without looking whether a host connected it; until one does, it reads an
+// empty sequence of ours. DPF's own entry is compiled under another name
+// (DpfAdapter.h).
 #include "DpfAdapter.h"
 
 #include <lv2/atom/atom.h>
@@ -15,6 +17,8 @@
 
 #include <cstring>
 #include <mutex>
+
+#include "DistrhoPluginInfo.h"
 #include <string>
 #include <vector>
 
@@ -55,6 +59,26 @@ FallbackUridMap& fallbackMap() {
 const LV2_Descriptor* inner = nullptr;
 LV2_Descriptor outer{};
 
+#if DISTRHO_PLUGIN_WANT_MIDI_INPUT
+/// DPF numbers its note input right after the audio ports.
+constexpr uint32_t notePort = DISTRHO_PLUGIN_NUM_INPUTS + DISTRHO_PLUGIN_NUM_OUTPUTS;
+/// No events: DPF only reads it, so every instance shares it.
+const LV2_Atom_Sequence noNotes{{sizeof(LV2_Atom_Sequence_Body), 0}, {0, 0}};
+
+void connectPort(LV2_Handle handle, uint32_t port, void* data) {
+    if (port == notePort && data == nullptr) data = const_cast<LV2_Atom_Sequence*>(&noNotes);
+    inner->connect_port(handle, port, data);
+}
+#endif
+
+/// DPF's instance, its note input connected to ours until the host connects one.
+LV2_Handle prepared(LV2_Handle handle) {
+#if DISTRHO_PLUGIN_WANT_MIDI_INPUT
+    if (handle != nullptr) connectPort(handle, notePort, nullptr);
+#endif
+    return handle;
+}
+
 LV2_Handle instantiate(const LV2_Descriptor*, double sampleRate, const char* bundlePath,
                        const LV2_Feature* const* hostFeatures) {
     const LV2_Feature* const noFeatures[] = {nullptr};
@@ -70,7 +94,9 @@ LV2_Handle instantiate(const LV2_Descriptor*, double sampleRate, const char* bun
         }
         features.push_back(*f);
     }
-    if (hostOptions != nullptr && hostMap != nullptr) return inner->instantiate(inner, sampleRate, bundlePath, hostFeatures);
+    if (hostOptions != nullptr && hostMap != nullptr) {
+        return prepared(inner->instantiate(inner, sampleRate, bundlePath, hostFeatures));
+    }
 
     LV2_URID_Map* map = hostMap;
     if (map == nullptr) {
@@ -87,7 +113,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double sampleRate, const char* bun
     const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
     if (hostOptions == nullptr) features.push_back(&optionsFeature);
     features.push_back(nullptr);
-    return inner->instantiate(inner, sampleRate, bundlePath, features.data());
+    return prepared(inner->instantiate(inner, sampleRate, bundlePath, features.data()));
 }
 
 }  // namespace
@@ -99,6 +125,9 @@ extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index
         if (inner == nullptr) return nullptr;
         outer = *inner;
         outer.instantiate = instantiate;
+#if DISTRHO_PLUGIN_WANT_MIDI_INPUT
+        outer.connect_port = connectPort;
+#endif
     }
     return &outer;
 }

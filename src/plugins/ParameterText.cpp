@@ -12,7 +12,7 @@ namespace vexaplugin {
 
 namespace {
 
-constexpr double voltsPerUnit = 10.0;  // 1.0 on a module pin is 10 V
+using vexa::detail::voltsPerUnit;  // 1.0 on a module pin is 10 V
 constexpr double hzPerKilohertz = 1000.0;
 
 /// Whether `end` holds only `unit` (lower case, matched in any case) between spaces.

@@ -1,4 +1,4 @@
-// VST3 entry point around DPF's: checks parameter changes before DPF sees them, shows Pitch in Hz, refuses a failed activation, lists the factory presets.
+// VST3 entry point around DPF's: checks parameter changes before DPF sees them and hands them over at their sample, takes notes, shows Pitch in Hz, refuses a failed activation, lists the factory presets.
 //
 // Our functions stand in front of a few of DPF's in every object a host
 // reaches (DpfAdapter.cpp puts them there), calling DPF's afterwards. In
@@ -6,7 +6,10 @@
 // id and turns a NaN for Poles into an int (an undefined conversion); here it
 // gets only the queues of parameters that exist and only their points that are
 // numbers (infinities DPF clamps to the range). The controller refuses unknown
-// ids, which DPF reports as set, and offers the program list DPF lacks.
+// ids, which DPF reports as set, and offers the program list DPF lacks. Each
+// process call reaches DPF cut at its points and note-ons (Vst3TimedChanges.h),
+// and the component offers a note bus of its own, whose note-ons go to the
+// engine of the component's plug-in.
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -18,6 +21,7 @@
 #include "FilterEngine.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "Vst3TimedChanges.h"
 #include "travesty/unit.h"
 
 namespace {
@@ -152,18 +156,80 @@ v3_param_value_queue** droppedChanges() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Notes: an event bus of our own, played through the engine of the component's plug-in
+
+/// The component each processor belongs to, and the engine of each component's plug-in.
+vst3changes::EngineLinks owners;
+vst3changes::EngineLinks engines;
+
+FilterEngine* engineOfProcessor(void* processor) {
+    return static_cast<FilterEngine*>(const_cast<void*>(engines.linked(owners.linked(processor))));
+}
+
+bool isNoteBus(int32_t mediaType, int32_t direction) { return mediaType == V3_EVENT && direction == V3_INPUT; }
+
+v3_result V3_API initialize(void* self, v3_funknown** context) {
+    const v3_result result = dpf.initialize(self, context);
+    // DPF made the component's plug-in in this call, on this thread.
+    if (result == V3_OK) engines.link(self, dpfadapter::lastMadeEngine());
+    return result;
+}
+
+v3_result V3_API terminate(void* self) {
+    engines.unlink(self);
+    return dpf.terminate(self);
+}
+
+int32_t V3_API busCount(void* self, int32_t mediaType, int32_t direction) {
+    return isNoteBus(mediaType, direction) ? 1 : dpf.busCount(self, mediaType, direction);
+}
+
+v3_result V3_API busInfo(void* self, int32_t mediaType, int32_t direction, int32_t index, v3_bus_info* info) {
+    if (!isNoteBus(mediaType, direction)) return dpf.busInfo(self, mediaType, direction, index, info);
+    if (index != 0 || info == nullptr) return V3_INVALID_ARG;
+    *info = {};
+    info->media_type = V3_EVENT;
+    info->direction = V3_INPUT;
+    info->channel_count = 16;
+    DISTRHO_NAMESPACE::strncpy_utf16(info->bus_name, "Key track", textUnits);
+    info->bus_type = V3_MAIN;
+    info->flags = V3_DEFAULT_ACTIVE;
+    return V3_OK;
+}
+
+v3_result V3_API activateBus(void* self, int32_t mediaType, int32_t direction, int32_t index, v3_bool state) {
+    if (!isNoteBus(mediaType, direction)) return dpf.activateBus(self, mediaType, direction, index, state);
+    return index == 0 ? V3_OK : V3_INVALID_ARG;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
+
+/// DPF 1.6 drops the parameter changes of a call without samples (a host's flush, or how
+/// a host sets Bypass before saving the state): they go to the plug-in's engine here.
+void applyWithoutSamples(v3_param_changes** changes, FilterEngine* engine) {
+    if (engine == nullptr) return;
+    vst3changes::forEachPoint(changes, 1, [engine](v3_param_value_queue** queue, int32_t, double normalized) {
+        const v3_param_id id = v3_cpp_obj(queue)->get_param_id(queue);
+        if (id < firstPluginParameter || id >= parameterIdEnd) return;
+        const ParameterSpec& spec = specAt(id - firstPluginParameter);
+        engine->setParameter(parameterIds[id - firstPluginParameter],
+                             static_cast<float>(spec.minimum + normalized * (spec.maximum - spec.minimum)));
+    });
+}
 
 v3_result V3_API process(void* self, v3_process_data* data) {
     // DPF prints an assertion for any sample size but 32-bit, which it declines in can_process_sample_size.
     if (data == nullptr || data->symbolic_sample_size != V3_SAMPLE_32) return V3_INVALID_ARG;
+    const auto run = [self](v3_process_data& piece) { return dpf.process(self, &piece); };
     v3_process_data checkedData = *data;
     OutputChanges output{&outputChangesFunctions, data->output_params};
     checkedData.output_params = output.list();
-    if (data->input_params == nullptr) return dpf.process(self, &checkedData);
+    if (data->input_params == nullptr) return vst3changes::runInPieces(checkedData, engineOfProcessor(self), run);
     CheckedChanges checked(data->input_params);
     checkedData.input_params = checked.list();
-    return dpf.process(self, &checkedData);
+    if (data->nframes <= 0) applyWithoutSamples(checkedData.input_params, engineOfProcessor(self));
+    return vst3changes::runInPieces(checkedData, engineOfProcessor(self), run);
 }
 
 v3_result V3_API setActive(void* self, v3_bool state) {
@@ -176,9 +242,9 @@ v3_result V3_API setActive(void* self, v3_bool state) {
 v3_result V3_API stringForValue(void* self, v3_param_id id, double normalized, v3_str_128 output) {
 #if !VEXA_PLUGIN_CONTROLS_AS_CV
     if (id == pitchId && output != nullptr && normalized >= 0.0 && normalized <= 1.0) {
-        const ControlRange& range = rangeOf(Control::pitch);
+        const ParameterSpec& range = specOf(Control::pitch);
         char text[textUnits];
-        if (!pitchToText(range.minimumVolts + normalized * (range.maximumVolts - range.minimumVolts), text,
+        if (!pitchToText(range.minimum + normalized * (range.maximum - range.minimum), text,
                          sizeof text)) {
             return V3_INVALID_ARG;
         }
@@ -201,9 +267,9 @@ v3_result V3_API valueForString(void* self, v3_param_id id, int16_t* input, doub
         text[n] = '\0';
         const auto volts = pitchFromText(text);
         if (!volts) return V3_INVALID_ARG;
-        const ControlRange& range = rangeOf(Control::pitch);
-        const double held = std::fmin(std::fmax(*volts, range.minimumVolts), range.maximumVolts);
-        *output = (held - range.minimumVolts) / (range.maximumVolts - range.minimumVolts);
+        const ParameterSpec& range = specOf(Control::pitch);
+        const double held = std::fmin(std::fmax(*volts, range.minimum), range.maximum);
+        *output = (held - range.minimum) / (range.maximum - range.minimum);
         return V3_OK;
     }
 #endif
@@ -308,7 +374,15 @@ v3_result V3_API controllerInterface(void* controller, const v3_tuid iid, void**
     *object = units;
     return V3_OK;
 }
+
+/// A processor plays through its component's plug-in: DPF hands it out from the component.
+void handedOut(void* from, const v3_tuid iid, void* object) {
+    if (v3_tuid_match(iid, v3_audio_processor_iid)) owners.link(object, owners.linked(from) != nullptr ? owners.linked(from) : from);
+}
+
 }  // namespace
 
 const vexaplugin::dpfadapter::Vst3Hooks vexaplugin::dpfadapter::vst3Hooks{
-    setActive, process, stringForValue, valueForString, plainToNormalised, setNormalised, controllerInterface};
+    setActive,         process,           stringForValue, valueForString, plainToNormalised, setNormalised,
+    controllerInterface, initialize,      terminate,      busCount,       busInfo,           activateBus,
+    handedOut};

@@ -56,7 +56,6 @@ ToolCurve runResponse(const std::string& arguments) {
 constexpr double plottingToleranceDb = 0.01;
 
 TEST(InterfaceCurve, EqualsVexaHostResponseAtTheSameSettings) {
-    const vexaplugin::FilterEngine lists;
     struct Case {
         uint32_t polesPosition;
         uint32_t typePosition;
@@ -64,15 +63,15 @@ TEST(InterfaceCurve, EqualsVexaHostResponseAtTheSameSettings) {
         int rate;
     };
     const Case cases[] = {
-        {lists.defaultPolesPosition(), 0, 5.0, 5.0, 10.0, 48000},
+        {static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::poles).defaultValue), 0, 5.0, 5.0, 10.0, 48000},
         {18, 1, 6.5, 7.25, 20.0, 44100},  // 4:4 HP
         {8, 0, 3.0, 9.0, 10.0, 48000},    // 4-1:5, a difference output
         {1, 0, 8.5, 0.0, 0.5, 96000},     // 2:2f, no resonance, high up
         {20, 0, 6.0, 10.0, 10.0, 48000},  // 4:5, self-oscillating
     };
     for (const Case& c : cases) {
-        const std::string label = lists.poleChoices()[c.polesPosition].label;
-        const std::string type = lists.typeChoices()[c.typePosition].label;
+        const std::string label = vexaplugin::poleChoices()[c.polesPosition].label;
+        const std::string type = vexaplugin::typeChoices()[c.typePosition].label;
         SCOPED_TRACE(label + " " + type + " at " + std::to_string(c.rate) + " Hz");
         char arguments[256];
         std::snprintf(arguments, sizeof arguments, "--poles %s --type %s --pitch %g --resonance %g --zing %g --rate %d",
@@ -80,8 +79,8 @@ TEST(InterfaceCurve, EqualsVexaHostResponseAtTheSameSettings) {
         const ToolCurve tool = runResponse(arguments);
 
         vexaplugin::CurveSettings settings;
-        settings.poles = lists.poleChoices()[c.polesPosition].moduleValue;
-        settings.type = lists.typeChoices()[c.typePosition].moduleValue;
+        settings.poles = vexaplugin::poleChoices()[c.polesPosition].moduleValue;
+        settings.type = vexaplugin::typeChoices()[c.typePosition].moduleValue;
         settings.pitchVolts = c.pitch;
         settings.resonanceVolts = c.resonance;
         settings.zingVolts = c.zing;
@@ -107,8 +106,7 @@ TEST(InterfaceCurve, EqualsVexaHostResponseAtTheSameSettings) {
 }
 
 TEST(InterfacePolesMenu, EveryConfigurationOnceAndTypeGreyedExactlyWhereItChangesNothing) {
-    const vexaplugin::FilterEngine lists;
-    const auto& choices = lists.poleChoices();
+    const auto& choices = vexaplugin::poleChoices();
     const auto columns = vexaui::arrangePolesMenu(choices);
     std::multiset<uint32_t> listed;
     for (std::size_t column = 0; column < columns.size(); ++column) {
@@ -132,9 +130,9 @@ TEST(InterfacePolesMenu, EveryConfigurationOnceAndTypeGreyedExactlyWhereItChange
         settings.poles = choice.moduleValue;
         settings.pitchVolts = 6.0;
         settings.resonanceVolts = 6.0;
-        settings.type = lists.typeChoices()[0].moduleValue;
+        settings.type = vexaplugin::typeChoices()[0].moduleValue;
         const auto low = vexahost::recordImpulseResponse(vexaplugin::linkedModule(), pins, settings);
-        settings.type = lists.typeChoices()[1].moduleValue;
+        settings.type = vexaplugin::typeChoices()[1].moduleValue;
         const auto high = vexahost::recordImpulseResponse(vexaplugin::linkedModule(), pins, settings);
         EXPECT_EQ(low.samples == high.samples, vexaui::ignoresType(choice.moduleValue)) << choice.label;
     }

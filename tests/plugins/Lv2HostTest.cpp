@@ -6,6 +6,7 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
+#include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
 
@@ -29,13 +30,16 @@ constexpr uint32_t maxBlock = 512;
 
 // Port indices, in the order lv2info shows them (checked by lv2-hosts.sh).
 namespace standard {
-enum Port : uint32_t { signal, output, pitch, resonance, zing, poles, type, count };
+enum Port : uint32_t {
+    signal, output, notes, pitch, resonance, zing, poles, type, drive, outputGain, mix, keyTrack, count };
 }
 namespace cv {
-enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, count };
+enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, drive, outputGain, mix, count };
 }
 namespace stereo {
-enum Port : uint32_t { signalLeft, signalRight, outputLeft, outputRight, pitch, resonance, zing, poles, type, count };
+enum Port : uint32_t {
+    signalLeft, signalRight, outputLeft, outputRight, notes, pitch, resonance, zing, poles, type,
+    drive, outputGain, mix, keyTrack, count };
 }
 
 }  // namespace
@@ -134,9 +138,9 @@ public:
     LV2_Handle handle = nullptr;
     /// Pitch, Resonance, Zing, Poles, Type (the standard plug-in's control ports).
     std::vector<float> controls;
+    UridMap urids;
 
 private:
-    UridMap urids;
     int32_t blockLength;
     LV2_Options_Option options[2]{};
     LV2_Feature mapFeature{};
@@ -254,6 +258,59 @@ TEST(Lv2BadInput, AStereoPluginWithOneSideUnconnectedFiltersTheOtherAsTheMonoOne
     }
     EXPECT_TRUE(identical(expected, left));
     EXPECT_TRUE(allFinite(std::vector<float>(right.begin() + 2048, right.end())));
+}
+
+/// A note input holding one note-on of `key` at frame `frame`, as a host writes it.
+class NoteSequence {
+public:
+    NoteSequence(UridMap& urids, uint8_t key, int64_t frame) {
+        buffer.assign(256, 0);
+        auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(buffer.data());
+        sequence->atom.type = urids.id(LV2_ATOM__Sequence);
+        sequence->body.unit = 0;
+        auto* event = reinterpret_cast<LV2_Atom_Event*>(sequence + 1);
+        event->time.frames = frame;
+        event->body.type = urids.id(LV2_MIDI__MidiEvent);
+        event->body.size = 3;
+        const uint8_t noteOn[] = {0x90, key, 100};
+        std::memcpy(event + 1, noteOn, sizeof noteOn);
+        sequence->atom.size = sizeof(LV2_Atom_Sequence_Body) + sizeof(LV2_Atom_Event) + 8;
+    }
+    void* data() { return buffer.data(); }
+
+private:
+    std::vector<uint64_t> buffer;
+};
+
+// A note-on at frame 300 of a 512-frame run, with Key track at 100 %: the frames before it
+// are those of a run without it, and Pitch follows it from there.
+TEST(Lv2Notes, ANoteIsHeardFromItsOwnFrame) {
+    const std::vector<float> in = stimulus(512 * 6);
+    const auto runWith = [&](bool withNote) {
+        Instance instance(filterPlugin(), sampleRate);
+        EXPECT_TRUE(instance.valid());
+        float keyTrack = 100.0f;
+        for (uint32_t p = 0; p < 5; ++p) instance.connect(standard::pitch + p, &instance.controls[p]);
+        instance.connect(standard::keyTrack, &keyTrack);
+        NoteSequence note(instance.urids, 84, 300);
+        NoteSequence none(instance.urids, 84, 300);
+        reinterpret_cast<LV2_Atom_Sequence*>(none.data())->atom.size = sizeof(LV2_Atom_Sequence_Body);
+        std::vector<float> out(in.size(), NAN);
+        instance.activate();
+        for (std::size_t done = 0, block = 0; done < in.size(); done += 512, ++block) {
+            instance.connect(standard::notes, withNote && block == 2 ? note.data() : none.data());
+            instance.connect(standard::signal, const_cast<float*>(in.data() + done));
+            instance.connect(standard::output, out.data() + done);
+            instance.run(512);
+        }
+        return out;
+    };
+    const std::vector<float> without = runWith(false);
+    const std::vector<float> with = runWith(true);
+    // The filter takes a new Pitch at its next coefficient update, at most 12 samples on.
+    const auto first = std::mismatch(without.begin(), without.end(), with.begin()).first - without.begin();
+    EXPECT_GE(first, 2 * 512 + 300);
+    EXPECT_LT(first, 2 * 512 + 300 + 12);
 }
 
 TEST(Lv2BadInput, InPlaceBuffersGiveTheSameOutput) {

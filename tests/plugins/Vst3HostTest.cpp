@@ -17,11 +17,14 @@
 #include <vector>
 
 #include "FactoryPresets.h"
+#include "ParameterTable.h"
 #include "PluginReference.h"
+#include "Smoothing.h"
 #include "VexaVersion.h"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
+#include "travesty/events.h"
 #include "travesty/factory.h"
 #include "travesty/unit.h"
 
@@ -38,8 +41,8 @@ using namespace pluginreference;
 std::string bundlePath;
 std::string stereoBundlePath;
 
-/// The parameters in the order the plug-in lists them: the program list first, then the plug-in's five.
-enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, idCount };
+/// The parameters in the order the plug-in lists them: the program list first, then the plug-in's own.
+enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, bypass, idCount };
 
 /// The VST3 id of the program list: DPF numbers its own parameters first, and a
 /// plug-in with an editor has two more of them (its controller lives apart).
@@ -50,7 +53,15 @@ v3_param_id vst3Id(v3_param_id id) { return id <= idCount ? programListId + id :
 struct Range {
     double minimum, maximum;
 };
-const Range ranges[idCount] = {{0, 9}, {0, 10.5}, {0, 10}, {0.1, 50}, {0, 29}, {0, 1}};
+/// The program list's, then the parameter table's.
+Range rangeOf(Id id) {
+    if (id == program) return {0.0, static_cast<double>(vexaplugin::factoryPresets.size() - 1)};
+    const vexaplugin::ParameterSpec& spec = vexaplugin::parameterTable[id - 1];
+    return {spec.minimum, spec.maximum};
+}
+const Range ranges[idCount] = {rangeOf(program), rangeOf(pitch), rangeOf(resonance), rangeOf(zing),
+                               rangeOf(poles),   rangeOf(type),  rangeOf(drive),     rangeOf(output),
+                               rangeOf(mix),     rangeOf(keyTrack), rangeOf(bypass)};
 
 double normalized(Id id, double plain) { return (plain - ranges[id].minimum) / (ranges[id].maximum - ranges[id].minimum); }
 /// The plain value DPF makes of a normalized one (in double, kept as a float).
@@ -160,6 +171,42 @@ const v3_param_changes_cpp ParamChanges::changesFunctions{
      },
      [](void*, v3_param_id*, int32_t*) -> v3_param_value_queue** { return nullptr; }}};
 
+/// The host's note events for one process call.
+class EventList {
+public:
+    explicit EventList(const std::vector<v3_event>& list) : events(list) {}
+    v3_event_list** list() { return reinterpret_cast<v3_event_list**>(this); }
+
+private:
+    static EventList* of(void* self) { return static_cast<EventList*>(self); }
+    static v3_result V3_API query(void*, const v3_tuid, void**) { return V3_NO_INTERFACE; }
+    static uint32_t V3_API ref(void*) { return 1; }
+    static const v3_event_list_cpp functions;
+
+    const v3_event_list_cpp* table = &functions;  // first: the interface points at it
+    std::vector<v3_event> events;
+};
+
+const v3_event_list_cpp EventList::functions{
+    {query, ref, ref},
+    {[](void* l) { return static_cast<uint32_t>(of(l)->events.size()); },
+     [](void* l, int32_t i, v3_event* event) -> v3_result {
+         if (i < 0 || i >= static_cast<int32_t>(of(l)->events.size())) return V3_INVALID_ARG;
+         *event = of(l)->events[static_cast<std::size_t>(i)];
+         return V3_OK;
+     },
+     [](void*, v3_event*) -> v3_result { return V3_NOT_IMPLEMENTED; }}};
+
+v3_event noteOn(int16_t key, int32_t offset) {
+    v3_event event{};
+    event.sample_offset = offset;
+    event.type = V3_EVENT_NOTE_ON;
+    event.note_on.pitch = key;
+    event.note_on.velocity = 0.8f;
+    event.note_on.note_id = -1;
+    return event;
+}
+
 /// One effect instance: component, processor and controller, as a host holds them.
 class Vst3Instance {
 public:
@@ -218,13 +265,15 @@ public:
         return result;
     }
 
-    void process(const float* in, float* out, int32_t frames, const std::vector<Change>& changes) {
+    void process(const float* in, float* out, int32_t frames, const std::vector<Change>& changes,
+                 const std::vector<v3_event>& notes = {}) {
         float* inChannels[] = {const_cast<float*>(in)};
         float* outChannels[] = {out};
-        process(inChannels, outChannels, 1, frames, changes);
+        process(inChannels, outChannels, 1, frames, changes, notes);
     }
     /// One process call on a bus of `channels` channels each way.
-    void process(float** in, float** out, int32_t channels, int32_t frames, const std::vector<Change>& changes) {
+    void process(float** in, float** out, int32_t channels, int32_t frames, const std::vector<Change>& changes,
+                 const std::vector<v3_event>& notes = {}) {
         v3_audio_bus_buffers inputs{};
         inputs.num_channels = channels;
         inputs.channel_buffers_32 = in;
@@ -242,6 +291,8 @@ public:
         data.outputs = &outputs;
         data.input_params = parameterChanges.list();
         data.output_params = withOutputChanges ? outputChanges.list() : nullptr;
+        EventList events(notes);
+        data.input_events = events.list();
         EXPECT_EQ(v3_cpp_obj(processor)->process(processor, &data), V3_OK);
     }
 
@@ -436,6 +487,74 @@ TEST(Vst3BadInput, AHostWithoutAnOutputParameterListHearsTheSameAndNothingIsPrin
     EXPECT_EQ(printed.text(), "");
     EXPECT_EQ(firstDifference(moduleRun(in, 256, 5.0f, plainOf(resonance, normalized(resonance, 8.5)), 10.0f, 18, 0), out),
               out.size());
+}
+
+// A change at sample 300 of a 512-sample block is heard from sample 300 on: the samples
+// before it are those of a run without it.
+TEST(Vst3Timing, AChangeIsHeardFromItsOwnSample) {
+    constexpr int32_t frames = 512;
+    const std::vector<float> in = stimulus(frames * 8);
+    const auto runWith = [&](const std::vector<Change>& atBlockTwo) {
+        Vst3Instance instance;
+        EXPECT_EQ(instance.activate(frames), V3_OK);
+        std::vector<float> out(in.size(), NAN);
+        for (std::size_t done = 0, block = 0; done < in.size(); done += frames, ++block) {
+            instance.process(in.data() + done, out.data() + done, frames, block == 2 ? atBlockTwo : std::vector<Change>{});
+        }
+        return out;
+    };
+    const std::vector<float> unchanged = runWith({});
+    // Pitch there and back within the block: each point at its own sample.
+    const std::vector<float> changed =
+        runWith({{pitch, {{300, normalized(pitch, 8.0)}, {450, normalized(pitch, 5.0)}}}});
+    // The filter takes a new Pitch at its next coefficient update, at most 12 samples on.
+    constexpr std::size_t changeAt = 2 * frames + 300;
+    constexpr std::size_t controlRate = 12;
+    EXPECT_GE(firstDifference(unchanged, changed), changeAt);
+    EXPECT_LT(firstDifference(unchanged, changed), changeAt + controlRate);
+}
+
+// Notes arrive on the event bus; with Key track at 100 % a note three octaves above
+// middle C at sample 300 sounds as Pitch moved up 3 V at that sample.
+TEST(Vst3Notes, ANoteMovesPitchFromItsOwnSample) {
+    constexpr int32_t frames = 512;
+    Vst3Instance instance;
+    EXPECT_EQ(v3_cpp_obj(instance.component)->get_bus_count(instance.component, V3_EVENT, V3_INPUT), 1);
+    const std::vector<float> in = stimulus(frames * 6);
+    const auto runWith = [&](const std::vector<Change>& changes, const std::vector<v3_event>& notes) {
+        Vst3Instance player;
+        EXPECT_EQ(player.activate(frames), V3_OK);
+        std::vector<float> out(in.size(), NAN);
+        for (std::size_t done = 0, block = 0; done < in.size(); done += frames, ++block) {
+            player.process(in.data() + done, out.data() + done, frames, block == 0 ? std::vector<Change>{setTo(keyTrack, 100)} : block == 2 ? changes : std::vector<Change>{},
+                           block == 2 ? notes : std::vector<v3_event>{});
+        }
+        return out;
+    };
+    const std::vector<float> moved = runWith({{pitch, {{300, normalized(pitch, 8.0)}}}}, {});
+    const std::vector<float> played = runWith({}, {noteOn(96, 300)});
+    EXPECT_EQ(firstDifference(moved, played), moved.size());
+    EXPECT_NE(firstDifference(moved, runWith({}, {})), moved.size());
+}
+
+// The bypass parameter VST3 hosts look for: the input passes through, bit for bit once
+// the crossfade is over, with no latency.
+TEST(Vst3Bypass, TheBypassParameterPassesTheInputThrough) {
+    Vst3Instance instance;
+    v3_param_info info{};
+    ASSERT_EQ(v3_cpp_obj(instance.controller)->get_parameter_info(instance.controller, static_cast<int32_t>(vst3Id(bypass)), &info),
+              V3_OK);
+    EXPECT_NE(info.flags & V3_PARAM_IS_BYPASS, 0);
+    ASSERT_EQ(instance.activate(512), V3_OK);
+    const std::vector<float> in = stimulus(512 * 8);
+    std::vector<float> out(in.size(), NAN);
+    for (std::size_t done = 0; done < in.size(); done += 512) {
+        instance.process(in.data() + done, out.data() + done, 512, done == 512 ? std::vector<Change>{setTo(bypass, 1)} : std::vector<Change>{});
+    }
+    const std::size_t settled = 1024 + vexaplugin::framesOf(vexaplugin::smoothingSeconds, sampleRate);
+    EXPECT_EQ(firstDifference(std::vector<float>(in.begin() + settled, in.end()), std::vector<float>(out.begin() + settled, out.end())),
+              in.size() - settled);
+    EXPECT_NE(firstDifference(std::vector<float>(in.begin(), in.begin() + 512), std::vector<float>(out.begin(), out.begin() + 512)), 512u);
 }
 
 TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {

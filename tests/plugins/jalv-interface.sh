@@ -23,7 +23,7 @@ export JACK_DEFAULT_SERVER=$server
 # Pixels whose colour differs by more than this fraction count as changed
 # (antialiasing and rounding in the GL rasteriser stay below it).
 fuzz=10%
-# Of the 288000 pixels, at most this many may differ from the reference.
+# Of the 339840 pixels, at most this many may differ from the reference.
 allowed_differences=2000
 
 jackd_pid=
@@ -52,8 +52,8 @@ shoot() {
   rm -f "$work/last.png"
   for _ in $(seq 120); do
     sleep 0.25
-    # The interface's window: the 720 x 400 one inside jalv's.
-    window=$(xwininfo -root -tree 2>/dev/null | awk '/ 720x400\+/ {print $1; exit}')
+    # The interface's window: the 720 x 472 one inside jalv's.
+    window=$(xwininfo -root -tree 2>/dev/null | awk '/ 720x472\+/ {print $1; exit}')
     [ -n "$window" ] || continue
     import -window "$window" "$work/now.png" 2>/dev/null || continue
     if [ -f "$work/last.png" ] && compare -metric AE "$work/now.png" "$work/last.png" null: 2>/dev/null; then
@@ -109,10 +109,10 @@ done
 shoot interface-4-4-pitch-7.5 pitch=7.5 "${settings[@]}" || exit 1
 
 size=$(identify -format '%wx%h' "$before")
-check "the interface opens at 720 x 400 ($size)" "$([ "$size" = 720x400 ] && echo true || echo false)"
+check "the interface opens at 720 x 472 ($size)" "$([ "$size" = 720x472 ] && echo true || echo false)"
 compare -fuzz "$fuzz" "$reference" "$before" "$artifacts/interface-4-4-against-reference.png" 2>/dev/null
 changed=$(differing "$reference" "$before")
-check "matches the reference within $fuzz: $changed of 288000 pixels differ (at most $allowed_differences)" \
+check "matches the reference within $fuzz: $changed of 339840 pixels differ (at most $allowed_differences)" \
   "$([ "$changed" -le $allowed_differences ] 2>/dev/null && echo true || echo false)"
 
 # Pitch 7.5 V: the curve and its cutoff mark move, the Pitch knob turns; the header, Poles and Type stay.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The LV2 plug-ins in third-party hosts: validation, descriptions, presets, exported
-# symbols, and lv2apply, lv2file, lv2proc, ecasound and GStreamer against
+# symbols, and lv2apply, lv2file, ecasound and GStreamer against
 # `vexa-host render`, sample for sample; the stereo plug-in's channels each against
 # `vexa-host render` of that channel alone (lv2apply and ecasound).
 # Usage: lv2-hosts.sh PLUGIN_DIR VEXA_HOST WAV_TOOL   (PLUGIN_DIR holds lv2/, vst3/, clap/)
@@ -40,9 +40,11 @@ describe() {
   echo "symbols: $symbols"
   [ "$symbols" = "$ports" ]
 }
-check "lv2info: filter ports" describe $standard "signal output pitch resonance zing poles type "
-check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type "
-check "lv2info: stereo ports" describe $stereo "signal_l signal_r output_l output_r pitch resonance zing poles type "
+check "lv2info: filter ports" describe $standard \
+  "signal output events_in pitch resonance zing poles type drive output_gain mix key_track "
+check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type drive output_gain mix "
+check "lv2info: stereo ports" describe $stereo \
+  "signal_l signal_r output_l output_r events_in pitch resonance zing poles type drive output_gain mix key_track "
 cv_optional() {
   [ "$(lv2info $cv | grep -c 'connectionOptional')" -eq 3 ]
 }
@@ -91,7 +93,7 @@ done
 rate=48000
 frames=48013
 "$wav_tool" stimulus "$work/in.wav" $frames $rate || exit 1
-# lv2proc clips its output to full scale (10 V): it gets a quieter stimulus.
+# ecasound clips its output to full scale (10 V): it gets a quieter stimulus.
 "$wav_tool" stimulus "$work/quiet.wav" $frames $rate 0.25 || exit 1
 # The stereo plug-in gets another signal on the right (inverted and quieter), so that a
 # channel filtered with the other's state or swapped with it shows.
@@ -110,7 +112,7 @@ settings=(
   "16 4:3 0 8.25 9.75 42"
   "25 2-3:5f 0 3.5 6 15"
 )
-# lv2proc clips at full scale: settings whose output stays below it.
+# ecasound clips at full scale: settings whose output stays below it.
 proc_settings=(
   "5 2:4f 0 5 5 10"
   "18 4:4 1 6.5 4 20"
@@ -178,27 +180,22 @@ done
 for setting in "${proc_settings[@]}"; do
   read -r position label type pitch resonance zing <<<"$setting"
   tag="$label type $type P=$pitch R=$resonance Z=$zing"
-  controls_proc=(-c "poles:$position" -c "type:$type" -c "pitch:$pitch" -c "resonance:$resonance" -c "zing:$zing")
 
-  # lv2proc ends on a short block (48013 = 93 * 512 + 397).
-  proc() {
-    lv2proc -i "$work/quiet.wav" -o "$work/proc.wav" -n 512 "${controls_proc[@]}" $standard &&
-      rendered proc 512 "$label" "$type" "$pitch" "$resonance" "$zing" quiet &&
-      "$wav_tool" compare "$work/proc-render.wav" "$work/proc.wav"
-  }
-  check "lv2proc, 512-sample blocks: $tag" proc
+  # (lv2proc refuses a plug-in with a MIDI input, optional or not: the plug-ins have one for Key track.)
 
-  # ecasound takes the controls in port order and also clips at full scale.
+  # ecasound takes the controls in port order (it holds those it is not given at their lowest,
+  # so Drive 0 dB, Output 0 dB, Mix 100 % and Key track 0 % too) and also clips at full scale.
+  levels="0,0,100,0"
   eca() {
     ecasound -q -b:256 -f:f32_le,1,$rate -i "$work/quiet.wav" -o "$work/eca.wav" \
-      "-elv2:$standard,$pitch,$resonance,$zing,$position,$type" &&
+      "-elv2:$standard,$pitch,$resonance,$zing,$position,$type,$levels" &&
       rendered eca 256 "$label" "$type" "$pitch" "$resonance" "$zing" quiet &&
       "$wav_tool" compare "$work/eca-render.wav" "$work/eca.wav"
   }
   check "ecasound, 256-sample blocks: $tag" eca
   eca_stereo() {
     ecasound -q -b:256 -f:f32_le,2,$rate -i "$work/quiet-stereo.wav" -o "$work/eca-stereo.wav" \
-      "-elv2:$stereo,$pitch,$resonance,$zing,$position,$type" &&
+      "-elv2:$stereo,$pitch,$resonance,$zing,$position,$type,$levels" &&
       each_channel eca-stereo 256 "$label" "$type" "$pitch" "$resonance" "$zing" quiet quiet-right
   }
   check "ecasound, stereo, each channel: $tag" eca_stereo

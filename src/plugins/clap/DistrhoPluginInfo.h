@@ -11,3 +11,9 @@
 #define DISTRHO_PLUGIN_WANT_STATE 1
 // With programs DPF asks for the full state API too; the plug-in keeps no state but its parameters.
 #define DISTRHO_PLUGIN_WANT_FULL_STATE 1
+// DPF 1.6's CLAP note port offers only the MIDI dialect; ClapEntry.cpp offers one taking both.
+#undef DISTRHO_PLUGIN_WANT_MIDI_INPUT
+#define DISTRHO_PLUGIN_WANT_MIDI_INPUT 0
+
+/// A bypass parameter, which hosts of this format look for (PluginParameters.h).
+#define VEXA_PLUGIN_HAS_BYPASS 1

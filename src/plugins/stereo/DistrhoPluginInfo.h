@@ -11,6 +11,8 @@
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
 // The factory presets (FactoryPresets.h) as DPF programs: LV2 presets, VST3 program list, CLAP state.
 #define DISTRHO_PLUGIN_WANT_PROGRAMS 1
+// Notes for key tracking (the LV2 build; the VST3 and CLAP entries take notes themselves).
+#define DISTRHO_PLUGIN_WANT_MIDI_INPUT 1
 
 #define DISTRHO_PLUGIN_LV2_CATEGORY "lv2:FilterPlugin"
 // An interface of its own (src/plugins/ui), drawn with NanoVG, resizable in its aspect ratio.

@@ -77,10 +77,12 @@ Color withAlpha(Color colour, float alpha) {
     return colour;
 }
 
-/// Values as the hosts show them: two decimals and the unit.
-std::string formatVolts(float volts) {
+/// Values as the hosts show them: volts with two decimals, decibels with one, percent whole, and the unit.
+std::string formatValue(const vexaplugin::ParameterSpec& spec, float value) {
+    const std::string unit = spec.unit;
+    const int decimals = unit == "V" ? 2 : unit == "dB" ? 1 : 0;
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f V", static_cast<double>(volts));
+    std::snprintf(text, sizeof text, "%.*f %s", decimals, static_cast<double>(value), spec.unit);
     return text;
 }
 
@@ -98,12 +100,13 @@ class VexaFilterUI : public UI {
 public:
     VexaFilterUI()
         : UI(static_cast<uint>(layout::width), static_cast<uint>(layout::height)),
-          knobs{knobFor(Control::pitch), knobFor(Control::resonance), knobFor(Control::zing)},
-          menuColumns(vexaui::arrangePolesMenu(description.poleChoices())),
+          knobs{knobFor(Control::pitch), knobFor(Control::resonance), knobFor(Control::zing), knobFor(Control::drive),
+                knobFor(Control::output), knobFor(Control::mix), knobFor(Control::keyTrack)},
+          menuColumns(vexaui::arrangePolesMenu(vexaplugin::poleChoices())),
           curves(curvePoints) {
         loadSharedResources();
-        polesPosition = description.defaultPolesPosition();
-        typePosition = description.defaultTypePosition();
+        polesPosition = static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::poles).defaultValue);
+        typePosition = static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::type).defaultValue);
         fitToScale(getScaleFactor());
         curveWanted = true;
     }
@@ -113,12 +116,12 @@ protected:
 
     void parameterChanged(uint32_t index, float value) override {
         if (std::isnan(value)) return;
-        if (index < knobCount) {
-            knobs[index].set(value);
+        if (const std::optional<uint32_t> knob = knobOf(index)) {
+            knobs[*knob].set(value);
         } else if (index == polesParameter) {
-            polesPosition = nearestPosition(value, description.poleChoices().size());
+            polesPosition = nearestPosition(value, vexaplugin::poleChoices().size());
         } else if (index == typeParameter) {
-            typePosition = nearestPosition(value, description.typeChoices().size());
+            typePosition = nearestPosition(value, vexaplugin::typeChoices().size());
         } else {
             return;
         }
@@ -134,8 +137,12 @@ protected:
         parameterChanged(pitchParameter, preset.pitchVolts);
         parameterChanged(resonanceParameter, preset.resonanceVolts);
         parameterChanged(zingParameter, preset.zingVolts);
-        parameterChanged(polesParameter, static_cast<float>(vexaplugin::positionOf(description.poleChoices(), preset.poles)));
-        parameterChanged(typeParameter, static_cast<float>(vexaplugin::positionOf(description.typeChoices(), preset.type)));
+        parameterChanged(keyTrackParameter, preset.keyTrackPercent);
+        parameterChanged(driveParameter, preset.driveDecibels);
+        parameterChanged(outputParameter, preset.outputDecibels);
+        parameterChanged(mixParameter, preset.mixPercent);
+        parameterChanged(polesParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::poleChoices(), preset.poles)));
+        parameterChanged(typeParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::typeChoices(), preset.type)));
     }
 #endif
 
@@ -178,6 +185,7 @@ protected:
 
         drawHeader();
         drawResponse();
+        panelBox(layout::levels);
         for (int knob = 0; knob < static_cast<int>(knobCount); ++knob) drawKnob(knob);
         drawPoles();
         drawType();
@@ -193,7 +201,7 @@ protected:
             for (uint32_t knob = 0; knob < knobCount; ++knob) {
                 if (knobs[knob].dragging()) {
                     knobs[knob].release();
-                    editParameter(knob, false);
+                    editParameter(parameterOf(knob), false);
                 }
             }
             return true;
@@ -208,7 +216,7 @@ protected:
         const bool wasTyping = typing.has_value();
         typing.reset();
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
-            if (layout::valueBox(static_cast<int>(knob)).contains(x, y)) {
+            if (layout::knobPlace(static_cast<int>(knob)).value.contains(x, y)) {
                 typing = knob;
                 typed.clear();
                 // The keys go to the window with the focus, which an embedded editor must take.
@@ -219,11 +227,11 @@ protected:
         }
         if (wasTyping) repaint();
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
-            if (!layout::knobArea(static_cast<int>(knob)).contains(x, y)) continue;
-            editParameter(knob, true);
+            if (!layout::knobPlace(static_cast<int>(knob)).area.contains(x, y)) continue;
+            editParameter(parameterOf(knob), true);
             if (knobs[knob].press(y, event.time)) {
-                setParameterValue(knob, knobs[knob].value());
-                editParameter(knob, false);
+                setParameterValue(parameterOf(knob), knobs[knob].value());
+                editParameter(parameterOf(knob), false);
                 controlsMoved();
             }
             return true;
@@ -245,7 +253,7 @@ protected:
         const bool fine = (event.mod & kModifierShift) != 0;
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
             if (knobs[knob].dragging() && knobs[knob].drag(y, fine)) {
-                setParameterValue(knob, knobs[knob].value());
+                setParameterValue(parameterOf(knob), knobs[knob].value());
                 controlsMoved();
                 return true;
             }
@@ -264,18 +272,18 @@ protected:
         const auto notches = static_cast<float>(event.delta.getY());
         if (menuOpen || notches == 0.0f) return false;
         for (uint32_t knob = 0; knob < knobCount; ++knob) {
-            if (!layout::knobArea(static_cast<int>(knob)).contains(x, y)) continue;
+            if (!layout::knobPlace(static_cast<int>(knob)).area.contains(x, y)) continue;
             if (knobs[knob].wheel(notches, fine)) {
-                editParameter(knob, true);
-                setParameterValue(knob, knobs[knob].value());
-                editParameter(knob, false);
+                editParameter(parameterOf(knob), true);
+                setParameterValue(parameterOf(knob), knobs[knob].value());
+                editParameter(parameterOf(knob), false);
                 controlsMoved();
             }
             return true;
         }
         if (layout::poles.contains(x, y)) {
             // Up is towards the start of the list, as in a menu.
-            const auto last = static_cast<int64_t>(description.poleChoices().size()) - 1;
+            const auto last = static_cast<int64_t>(vexaplugin::poleChoices().size()) - 1;
             const int64_t next = static_cast<int64_t>(polesPosition) + (notches > 0 ? -1 : 1);
             if (next >= 0 && next <= last) choosePoles(static_cast<uint32_t>(next));
             return true;
@@ -316,9 +324,21 @@ protected:
     }
 
 private:
-    /// The knobs are the first three parameters, in their order.
-    static constexpr uint32_t knobCount = 3;
+    /// The knobs: Pitch, Resonance and Zing large (the first three parameters, so that a knob's
+    /// number is its parameter's), then Drive, Output, Mix and Key track small.
+    static constexpr uint32_t knobCount = 7;
+    static constexpr uint32_t knobParameters[knobCount] = {pitchParameter, resonanceParameter, zingParameter,
+                                                           driveParameter, outputParameter,    mixParameter,
+                                                           keyTrackParameter};
     static_assert(pitchParameter == 0 && resonanceParameter == 1 && zingParameter == 2);
+
+    static uint32_t parameterOf(uint32_t knob) { return knobParameters[knob]; }
+    static std::optional<uint32_t> knobOf(uint32_t parameter) {
+        for (uint32_t knob = 0; knob < knobCount; ++knob) {
+            if (knobParameters[knob] == parameter) return knob;
+        }
+        return std::nullopt;
+    }
 
     struct Placement {
         float scale;
@@ -351,8 +371,8 @@ private:
     }
 
     KnobMotion knobFor(Control control) const {
-        const vexaplugin::ControlRange& range = vexaplugin::rangeOf(control);
-        return KnobMotion(range.minimumVolts, range.maximumVolts, description.defaultVolts(control));
+        const vexaplugin::ParameterSpec& spec = vexaplugin::specOf(control);
+        return KnobMotion(spec.minimum, spec.maximum, spec.defaultValue);
     }
 
     static uint32_t nearestPosition(float value, std::size_t count) {
@@ -360,13 +380,13 @@ private:
         return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0f, highest)));
     }
 
-    int16_t polesValue() const { return description.poleChoices()[polesPosition].moduleValue; }
+    int16_t polesValue() const { return vexaplugin::poleChoices()[polesPosition].moduleValue; }
     bool typeIgnored() const { return vexaui::ignoresType(polesValue()); }
 
     vexaplugin::CurveSettings settings() const {
         vexaplugin::CurveSettings now;
         now.poles = polesValue();
-        now.type = description.typeChoices()[typePosition].moduleValue;
+        now.type = vexaplugin::typeChoices()[typePosition].moduleValue;
         now.pitchVolts = knobs[pitchParameter].value();
         now.resonanceVolts = knobs[resonanceParameter].value();
         now.zingVolts = knobs[zingParameter].value();
@@ -381,12 +401,12 @@ private:
         const uint32_t knob = *typing;
         typing.reset();
         char* end = nullptr;
-        const float volts = std::strtof(typed.c_str(), &end);
-        if (!typed.empty() && end == typed.c_str() + typed.size() && std::isfinite(volts)) {
-            knobs[knob].set(volts);
-            editParameter(knob, true);
-            setParameterValue(knob, knobs[knob].value());
-            editParameter(knob, false);
+        const float value = std::strtof(typed.c_str(), &end);
+        if (!typed.empty() && end == typed.c_str() + typed.size() && std::isfinite(value)) {
+            knobs[knob].set(value);
+            editParameter(parameterOf(knob), true);
+            setParameterValue(parameterOf(knob), knobs[knob].value());
+            editParameter(parameterOf(knob), false);
             requestCurve();
         }
         repaint();
@@ -437,8 +457,8 @@ private:
         textLetterSpacing(2.0f);
         label(20, 24, 14, colour::text, ALIGN_LEFT | ALIGN_BASELINE, "VEXA LP FILTER 2");
         textLetterSpacing(0.0f);
-        std::string setting = description.poleChoices()[polesPosition].label;
-        if (!typeIgnored()) setting += " " + description.typeChoices()[typePosition].label;
+        std::string setting = vexaplugin::poleChoices()[polesPosition].label;
+        if (!typeIgnored()) setting += " " + vexaplugin::typeChoices()[typePosition].label;
         char rate[32];
         std::snprintf(rate, sizeof rate, " \xC2\xB7 %.1f kHz", getSampleRate() / 1000.0);
         label(layout::width - 20, 24, 12, colour::dimText, ALIGN_RIGHT | ALIGN_BASELINE, setting + rate);
@@ -580,57 +600,64 @@ private:
     }
 
     void drawKnob(int knob) {
-        const Control controls[] = {Control::pitch, Control::resonance, Control::zing};
+        const vexaplugin::ParameterSpec& spec = vexaplugin::specAt(parameterOf(static_cast<uint32_t>(knob)));
         const KnobMotion& motion = knobs[static_cast<std::size_t>(knob)];
-        const float cx = layout::knobCentres[knob];
-        const float cy = layout::knobCentreY;
-        const Box area = layout::knobArea(knob);
+        const layout::KnobPlace place = layout::knobPlace(knob);
+        const float cx = place.centreX;
+        const float cy = place.centreY;
+        const float radius = place.radius;
 
-        label(cx, area.y + 10, 12, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE,
-              vexaplugin::rangeOf(controls[knob]).name);
+        // A large knob has its name above it, a small one beside it, over its value.
+        if (place.small) {
+            label(place.value.x + 2, cy - 10, 11.5f, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, spec.name);
+        } else {
+            label(cx, place.area.y + 10, 12, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE, spec.name);
+        }
 
         const float valueAngle = knobStartAngle + knobSweep * motion.position();
         beginPath();
-        arc(cx, cy, layout::knobTrackRadius, knobStartAngle, knobStartAngle + knobSweep, CW);
+        arc(cx, cy, place.trackRadius, knobStartAngle, knobStartAngle + knobSweep, CW);
         strokeColor(colour::grid);
-        strokeWidth(4.0f);
+        strokeWidth(place.small ? 3.0f : 4.0f);
         lineCap(ROUND);
         stroke();
         beginPath();
-        arc(cx, cy, layout::knobTrackRadius, knobStartAngle, valueAngle, CW);
+        arc(cx, cy, place.trackRadius, knobStartAngle, valueAngle, CW);
         strokeColor(colour::accent);
         stroke();
 
         beginPath();
-        circle(cx, cy, layout::knobRadius);
-        fillPaint(linearGradient(cx, cy - layout::knobRadius, cx, cy + layout::knobRadius, colour::knobTop,
-                                 colour::knobBottom));
+        circle(cx, cy, radius);
+        fillPaint(linearGradient(cx, cy - radius, cx, cy + radius, colour::knobTop, colour::knobBottom));
         fill();
         strokeColor(colour::panelEdge);
         strokeWidth(1.0f);
         stroke();
 
         beginPath();
-        moveTo(cx + std::cos(valueAngle) * layout::knobRadius * 0.35f, cy + std::sin(valueAngle) * layout::knobRadius * 0.35f);
-        lineTo(cx + std::cos(valueAngle) * layout::knobRadius * 0.85f, cy + std::sin(valueAngle) * layout::knobRadius * 0.85f);
+        moveTo(cx + std::cos(valueAngle) * radius * 0.35f, cy + std::sin(valueAngle) * radius * 0.35f);
+        lineTo(cx + std::cos(valueAngle) * radius * 0.85f, cy + std::sin(valueAngle) * radius * 0.85f);
         strokeColor(colour::pointer);
-        strokeWidth(3.0f);
+        strokeWidth(place.small ? 2.0f : 3.0f);
         lineCap(ROUND);
         stroke();
 
-        const float valueY = layout::valueBox(knob).centreY();
+        const Box& box = place.value;
+        const float valueX = place.small ? box.x + 2 : cx;
+        const int align = (place.small ? ALIGN_LEFT : ALIGN_CENTER) | ALIGN_MIDDLE;
+        const float valueY = box.centreY() + (place.small ? 4.0f : 0.0f);
         if (typing == static_cast<uint32_t>(knob)) {
-            const Box box = layout::valueBox(knob);
             beginPath();
-            roundedRect(box.x, box.y, box.width, box.height, 4);
+            roundedRect(box.x, box.y + (place.small ? 4.0f : 0.0f), box.width, box.height, 4);
             fillColor(colour::background);
             fill();
             strokeColor(colour::accent);
             strokeWidth(1.0f);
             stroke();
-            label(cx, valueY, 13, colour::text, ALIGN_CENTER | ALIGN_MIDDLE, typed + "| V");
+            label(valueX + (place.small ? 4.0f : 0.0f), valueY, 13, colour::text, align,
+                  typed + "| " + spec.unit);
         } else {
-            label(cx, valueY, 13, colour::text, ALIGN_CENTER | ALIGN_MIDDLE, formatVolts(motion.value()));
+            label(valueX, valueY, 13, colour::text, align, formatValue(spec, motion.value()));
         }
         if (knob == static_cast<int>(pitchParameter)) {
             label(cx, valueY + 16, 11.5f, colour::cutoff, ALIGN_CENTER | ALIGN_MIDDLE,
@@ -643,7 +670,7 @@ private:
         panelBox(box);
         label(box.x + 12, box.y + 16, 12, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, "Poles");
         label(box.centreX(), box.y + 46, 26, menuOpen ? colour::accent : colour::text, ALIGN_CENTER | ALIGN_MIDDLE,
-              description.poleChoices()[polesPosition].label);
+              vexaplugin::poleChoices()[polesPosition].label);
         // The menu's arrow.
         beginPath();
         moveTo(box.right() - 22, box.y + 12);
@@ -674,11 +701,11 @@ private:
         const bool ignored = typeIgnored();
         label(box.x + 12, box.y + 16, 12, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, "Type");
         const float alpha = ignored ? 0.35f : 1.0f;
-        segment(layout::typeLow, description.typeChoices()[0].label, typePosition == 0, alpha);
-        segment(layout::typeHigh, description.typeChoices()[1].label, typePosition == 1, alpha);
+        segment(layout::typeLow, vexaplugin::typeChoices()[0].label, typePosition == 0, alpha);
+        segment(layout::typeHigh, vexaplugin::typeChoices()[1].label, typePosition == 1, alpha);
         if (ignored) {
             label(box.centreX(), box.bottom() - 14, 10.5f, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE,
-                  "not used by " + description.poleChoices()[polesPosition].label);
+                  "not used by " + vexaplugin::poleChoices()[polesPosition].label);
         }
     }
 
@@ -725,7 +752,7 @@ private:
         strokeColor(colour::accent);
         strokeWidth(1.0f);
         stroke();
-        const auto& choices = description.poleChoices();
+        const auto& choices = vexaplugin::poleChoices();
         for (std::size_t column = 0; column < menuColumns.size(); ++column) {
             const float centre = layout::menu.x + layout::menuColumnWidth * (static_cast<float>(column) + 0.5f);
             label(centre, layout::menu.y + 17, 11.5f, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE,
@@ -741,7 +768,6 @@ private:
     }
 
     /// The module's lists and defaults, as the DSP describes its parameters.
-    const vexaplugin::FilterEngine description;
     KnobMotion knobs[knobCount];
     const std::array<vexaui::PolesMenuColumn, vexaui::polesMenuColumns> menuColumns;
     uint32_t polesPosition = 0;

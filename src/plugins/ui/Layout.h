@@ -1,4 +1,4 @@
-// Where everything of the interface sits, in design pixels of its 720 x 400 layout (scaled as a whole to the window).
+// Where everything of the interface sits, in design pixels of its 720 x 472 layout (scaled as a whole to the window).
 #pragma once
 
 namespace vexaui {
@@ -16,7 +16,7 @@ struct Box {
 namespace layout {
 
 inline constexpr float width = 720.0f;
-inline constexpr float height = 400.0f;
+inline constexpr float height = 472.0f;
 /// The smallest window, as a fraction of the design size each way.
 inline constexpr float smallestScale = 0.75f;
 
@@ -37,6 +37,30 @@ inline constexpr Box knobArea(int knob) {
 }
 /// A knob's value under it, which a click opens for typing.
 inline constexpr Box valueBox(int knob) { return {knobCentres[knob] - 44, knobCentreY + knobTrackRadius + 4, 88, 20}; }
+/// The second row: Drive, Output, Mix and Key track, small knobs with their name and value beside them.
+inline constexpr Box levels{16, 404, 688, 56};
+inline constexpr float levelWidth = levels.width / 4;
+inline constexpr float smallKnobRadius = 14.0f;
+inline constexpr float smallKnobTrackRadius = 19.0f;
+
+/// Where knob `knob` sits: the three large ones (Pitch, Resonance, Zing), then the four small ones.
+struct KnobPlace {
+    float centreX, centreY, radius, trackRadius;
+    Box area;   ///< where it takes the mouse
+    Box value;  ///< its value, which a click opens for typing
+    bool small;
+};
+inline constexpr int largeKnobCount = 3;
+inline constexpr KnobPlace knobPlace(int knob) {
+    if (knob < largeKnobCount) {
+        return {knobCentres[knob], knobCentreY, knobRadius, knobTrackRadius, knobArea(knob), valueBox(knob), false};
+    }
+    const float left = levels.x + levelWidth * static_cast<float>(knob - largeKnobCount);
+    const float centreX = left + 30;
+    return {centreX, levels.centreY(), smallKnobRadius, smallKnobTrackRadius, {left, levels.y, 58, levels.height},
+            {centreX + 28, levels.centreY() - 1, 100, 20}, true};
+}
+
 inline constexpr Box poles{412, 280, 150, 92};
 inline constexpr Box type{582, 280, 122, 92};
 inline constexpr Box typeLow{type.x + 10, type.y + 28, 49, 32};

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FilterEngine.h"
+#include "ParameterTable.h"
 
 namespace vexaui {
 
