@@ -6,8 +6,10 @@
 // entry hands DPF only well-formed events for parameters that exist, answers
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
-// gives its audio ports the mono or stereo type DPF means them to have, and offers the factory presets (preset discovery and preset load), which it
-// loads through DPF's own program path in the plug-in state. DPF's entry is
+// reports the latency of the resampling at high session rates, gives its audio
+// ports the mono or stereo type DPF means them to have, and offers the factory presets (preset discovery and preset load), which it
+// loads through DPF's own program path in the plug-in state. A state saved before
+// Model rate existed loads as "Session rate" (OlderStates.h). DPF's entry is
 // compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
 // of DPF's is called with a plug-in whose plugin_data is DPF's own.
 #undef clap_entry
@@ -19,15 +21,19 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "ClapPresetAbi.h"
 #include "DistrhoPluginInfo.h"
 #include "FactoryPresets.h"
+#include "OlderStates.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
 #include "clap/entry.h"
+#include "resampler/CoreRate.h"
 #include "clap/events.h"
 #include "clap/ext/audio-ports.h"
+#include "clap/ext/latency.h"
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
@@ -93,6 +99,9 @@ private:
 struct GuardedPlugin {
     clap_plugin_t clap;
     const clap_plugin_t* dpf;
+    /// Set at activation, from the sample rate alone; DPF's own latency support
+    /// would ask the host to restart the plug-in after every such activation.
+    uint32_t latency = 0;
 };
 
 const clap_plugin_t* dpfOf(const clap_plugin_t* plugin) { return reinterpret_cast<const GuardedPlugin*>(plugin)->dpf; }
@@ -159,26 +168,15 @@ void CLAP_ABI paramsFlush(const clap_plugin_t* plugin, const clap_input_events_t
 const clap_plugin_params_t guardedParams{paramsCount,       paramsGetInfo,     paramsGetValue,
                                          paramsValueToText, paramsTextToValue, paramsFlush};
 
-#if DISTRHO_PLUGIN_WANT_PROGRAMS
-/// Loads factory preset `load_key` (its row in the table, in decimal) through DPF's state,
-/// whose program entry calls the plug-in's loadProgram and tells the host to rescan values.
-bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, const char*, const char* loadKey) {
-    if (kind != CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN || loadKey == nullptr || *loadKey == '\0' ||
-        std::strspn(loadKey, "0123456789") != std::strlen(loadKey) || std::strlen(loadKey) > 3) {
-        return false;
-    }
-    const unsigned long index = std::strtoul(loadKey, nullptr, 10);
-    if (index >= factoryPresets.size()) return false;
+const clap_plugin_state_t* dpfState(const clap_plugin_t* plugin) {
     const clap_plugin_t* dpf = dpfOf(plugin);
-    const auto* state = static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
-    if (state == nullptr) return false;
+    return static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
+}
 
-    // DPF's state format: key and value as zero-terminated strings, then its end mark.
-    std::string blob = "__dpf_program__";
-    blob += '\0';
-    blob += std::to_string(index);
-    blob += '\0';
-    blob += '\xfe';
+/// Hands DPF's state loader `blob` as its stream.
+bool loadState(const clap_plugin_t* plugin, const std::string& blob) {
+    const clap_plugin_state_t* state = dpfState(plugin);
+    if (state == nullptr) return false;
     struct Reader {
         const std::string* bytes;
         std::size_t position;
@@ -191,7 +189,48 @@ bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, con
                                     r->position += count;
                                     return static_cast<int64_t>(count);
                                 }};
-    return state->load(dpf, &stream);
+    return state->load(dpfOf(plugin), &stream);
+}
+
+bool CLAP_ABI stateSave(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
+    const clap_plugin_state_t* state = dpfState(plugin);
+    return state != nullptr && state->save(dpfOf(plugin), stream);
+}
+
+/// The largest state read, far above the few hundred bytes the plug-in saves.
+constexpr std::size_t largestState = 1u << 20;
+
+/// Reads the host's whole stream first, to load a state saved before Model rate as it sounded.
+bool CLAP_ABI stateLoad(const clap_plugin_t* plugin, const clap_istream_t* stream) {
+    if (stream == nullptr || stream->read == nullptr) return false;
+    std::string blob;
+    char buffer[512];
+    for (int64_t read; (read = stream->read(stream, buffer, sizeof buffer)) != 0;) {
+        if (read < 0 || blob.size() + static_cast<std::size_t>(read) > largestState) return false;
+        blob.append(buffer, static_cast<std::size_t>(read));
+    }
+    return loadState(plugin, withModelRateOfOlderState(std::move(blob)));
+}
+
+const clap_plugin_state_t checkedState{stateSave, stateLoad};
+
+#if DISTRHO_PLUGIN_WANT_PROGRAMS
+/// Loads factory preset `load_key` (its row in the table, in decimal) through DPF's state,
+/// whose program entry calls the plug-in's loadProgram and tells the host to rescan values.
+bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, const char*, const char* loadKey) {
+    if (kind != CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN || loadKey == nullptr || *loadKey == '\0' ||
+        std::strspn(loadKey, "0123456789") != std::strlen(loadKey) || std::strlen(loadKey) > 3) {
+        return false;
+    }
+    const unsigned long index = std::strtoul(loadKey, nullptr, 10);
+    if (index >= factoryPresets.size()) return false;
+    // DPF's state format: key and value as zero-terminated strings, then its end mark.
+    std::string blob = "__dpf_program__";
+    blob += '\0';
+    blob += std::to_string(index);
+    blob += '\0';
+    blob += '\xfe';
+    return loadState(plugin, blob);
 }
 
 const clap_plugin_preset_load_t presetLoad{presetFromLocation};
@@ -218,10 +257,16 @@ bool CLAP_ABI audioPortsGet(const clap_plugin_t* plugin, uint32_t index, bool is
 
 const clap_plugin_audio_ports_t typedAudioPorts{audioPortsCount, audioPortsGet};
 
+uint32_t CLAP_ABI latencyOf(const clap_plugin_t* plugin) { return reinterpret_cast<const GuardedPlugin*>(plugin)->latency; }
+
+const clap_plugin_latency_t fixedLatency{latencyOf};
+
 const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
     if (id == nullptr) return nullptr;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &guardedParams;
     if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS) == 0) return &typedAudioPorts;
+    if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &fixedLatency;
+    if (std::strcmp(id, CLAP_EXT_STATE) == 0) return dpfState(plugin) != nullptr ? &checkedState : nullptr;
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
     if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) {
         return &presetLoad;
@@ -234,7 +279,11 @@ const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
 bool CLAP_ABI activate(const clap_plugin_t* plugin, double sampleRate, uint32_t minFrames, uint32_t maxFrames) {
     const clap_plugin_t* dpf = dpfOf(plugin);
     if (!dpf->activate(dpf, sampleRate, minFrames, maxFrames)) return false;
-    if (lastActivationSucceeded()) return true;
+    if (lastActivationSucceeded()) {
+        reinterpret_cast<GuardedPlugin*>(const_cast<clap_plugin_t*>(plugin))->latency =
+            resampler::latencyFor(resampler::factorFor(sampleRate));
+        return true;
+    }
     dpf->deactivate(dpf);
     return false;
 }

@@ -70,12 +70,17 @@ bool FilterEngine::prepare(double sampleRate, uint32_t maxBlockFrames) {
         for (auto& buffer : controlBuffers) buffer.assign(frames, 0.0f);
         silence.assign(frames, 0.0f);
         discard.assign(frames, 0.0f);
+        pieceSignals.assign(states.size(), nullptr);
+        pieceOutputs.assign(states.size(), nullptr);
     } catch (...) {
         return false;
     }
+    if (!converter.prepare(channelCount(), resampler::factorFor(sampleRate), frames)) return false;
     capacity = frames;
     // As the module starts at Open: the rate taken if usable, the state at its reset point.
-    const auto rate = static_cast<float>(sampleRate);
+    sessionRate = static_cast<float>(sampleRate);
+    designRateApplied = designRate;
+    const float rate = designRate ? sessionRate / static_cast<float>(converter.factor()) : sessionRate;
     for (vexa::LadderState& state : states) {
         state = vexa::LadderState{};
         state.setSampleRate(rate);
@@ -115,6 +120,17 @@ void FilterEngine::applyLists() {
     }
 }
 
+void FilterEngine::applyModelRate() {
+    if (designRate == designRateApplied) return;
+    designRateApplied = designRate;
+    const float rate = designRate ? sessionRate / static_cast<float>(converter.factor()) : sessionRate;
+    for (vexa::LadderState& state : states) {
+        // The filter keeps its state; its coefficients follow the new rate from the next sample on.
+        state.setSampleRate(rate);
+        state.lastPitch = vexa::LadderState::initialLastPitch;
+    }
+}
+
 void FilterEngine::process(const float* const* signals, float* const* outputs, uint32_t frames,
                            const std::array<const float*, controlCount>& cv) {
     if (capacity == 0) {
@@ -128,7 +144,26 @@ void FilterEngine::process(const float* const* signals, float* const* outputs, u
         const uint32_t count = std::min(capacity, frames - done);
         std::array<const float*, controlCount> piece{};
         for (std::size_t i = 0; i < controlCount; ++i) piece[i] = cv[i] != nullptr ? cv[i] + done : nullptr;
-        runBlock(signals, outputs, done, count, piece);
+        if (converter.factor() == 1) {
+            runBlock(signals, outputs, done, count, piece);
+            done += count;
+            continue;
+        }
+        applyModelRate();
+        for (uint32_t c = 0; c < channelCount(); ++c) {
+            pieceSignals[c] = signals != nullptr && signals[c] != nullptr ? signals[c] + done : nullptr;
+            pieceOutputs[c] = outputs != nullptr && outputs[c] != nullptr ? outputs[c] + done : nullptr;
+        }
+        if (designRateApplied) {
+            converter.run(pieceSignals.data(), pieceOutputs.data(), count, piece,
+                          [this](const float* const* in, float* const* out, uint32_t coreFrames,
+                                 const std::array<const float*, controlCount>& controls) {
+                              runBlock(in, out, 0, coreFrames, controls);
+                          });
+        } else {
+            runBlock(signals, outputs, done, count, piece);
+            converter.delay(pieceOutputs.data(), count);
+        }
         done += count;
     }
 }

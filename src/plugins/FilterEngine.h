@@ -9,6 +9,7 @@
 #include "dsp/LadderState.h"
 #include "dsp/ProcessBlock.h"
 #include "hostlib/FilterChannel.h"
+#include "resampler/CoreRate.h"
 
 namespace vexaplugin {
 
@@ -89,6 +90,16 @@ public:
     uint32_t polesPosition() const { return polesCurrent; }
     uint32_t typePosition() const { return typeCurrent; }
 
+    /// Whether the filter core runs at its design rate (44.1 or 48 kHz) in a
+    /// session at two or four times that rate, resampled around it, rather than
+    /// at the session's own rate. Takes effect at the next block; at other
+    /// session rates it changes nothing.
+    void setDesignRate(bool atDesignRate) { designRate = atDesignRate; }
+    bool runsAtDesignRate() const { return designRate; }
+    /// The delay the host must make up for, in session samples: fixed from prepare() on,
+    /// the same at either model rate (a session-rate core is delayed by as much).
+    uint32_t latency() const { return converter.latency(); }
+
     /// Filters one block of every channel: `signals[c]` into `outputs[c]`.
     /// Either array, or an entry of it, may be null (silence in, output
     /// discarded); an output may be the same buffer as its own channel's
@@ -101,6 +112,7 @@ public:
 private:
     static std::size_t index(Control control) { return static_cast<std::size_t>(control); }
     void applyLists();
+    void applyModelRate();
     void runBlock(const float* const* signals, float* const* outputs, uint32_t done, uint32_t frames,
                   const std::array<const float*, controlCount>& cv);
 
@@ -127,6 +139,15 @@ private:
     std::array<float, controlCount> heard{};
     /// Whether the control buffer holds `heard` as a constant over the whole capacity.
     std::array<bool, controlCount> bufferIsConstant{};
+    /// Decimates around the core, or only delays, at a session rate of two or four times the design rate.
+    resampler::CoreRateConverter converter;
+    /// One piece of a block's signals and outputs, for the converter.
+    std::vector<const float*> pieceSignals;
+    std::vector<float*> pieceOutputs;
+    float sessionRate = 0.0f;
+    bool designRate = true;
+    bool designRateApplied = true;
+
     uint32_t polesCurrent = 0;
     uint32_t typeCurrent = 0;
     uint32_t polesApplied = 0;

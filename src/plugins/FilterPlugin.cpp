@@ -35,6 +35,10 @@ constexpr Control cvInputs[] = {Control::pitch, Control::resonance, Control::zin
 constexpr uint32_t channelCount = DISTRHO_PLUGIN_NUM_OUTPUTS;
 static_assert(channelCount == 1 || (channelCount == 2 && !VEXA_PLUGIN_CONTROLS_AS_CV), "mono, mono with CV, or stereo");
 
+/// Model rate's choices: the core at its design rate, resampled around it, or at the session's rate.
+const std::vector<Choice> modelRateChoices{{"Design rate", 0}, {"Session rate", 1}};
+constexpr uint32_t designRatePosition = 0;
+
 /// Version 2.0.0, as the module's about text names version 2.
 constexpr uint32_t pluginVersion = d_version(2, 0, 0);
 
@@ -101,6 +105,11 @@ protected:
         case typeParameter:
             describeList(parameter, "Type", "type", engine.typeChoices(), engine.defaultTypePosition());
             return;
+        case modelRateParameter:
+            describeList(parameter, "Model rate", "model_rate", modelRateChoices, designRatePosition);
+            parameter.description = "At 88.2 to 192 kHz: the filter at its design rate (44.1 or 48 kHz), the same in "
+                                    "every session, or at the session's rate, as before this choice existed";
+            return;
         default: return;
         }
     }
@@ -114,6 +123,7 @@ protected:
 #endif
         case polesParameter: return static_cast<float>(engine.polesPosition());
         case typeParameter: return static_cast<float>(engine.typePosition());
+        case modelRateParameter: return engine.runsAtDesignRate() ? 0.0f : 1.0f;
         default: return 0.0f;
         }
     }
@@ -127,6 +137,9 @@ protected:
 #endif
         case polesParameter: engine.setPolesPosition(value); return;
         case typeParameter: engine.setTypePosition(value); return;
+        case modelRateParameter:
+            if (!std::isnan(value)) engine.setDesignRate(value < 0.5f);
+            return;
         default: return;
         }
     }
@@ -147,6 +160,7 @@ protected:
     }
 #endif
 
+    // The latency is the session rate's alone (resampler::latencyFor): each format's entry reports it.
     void activate() override { activationSucceeded = engine.prepare(getSampleRate(), getBufferSize()); }
 
     void run(const float** inputs, float** outputs, uint32_t frames) override {

@@ -8,7 +8,7 @@
 namespace vexaplugin {
 
 #if VEXA_PLUGIN_CONTROLS_AS_CV
-enum ParameterIndex : uint32_t { polesParameter, typeParameter, parameterCount };
+enum ParameterIndex : uint32_t { polesParameter, typeParameter, modelRateParameter, parameterCount };
 #else
 enum ParameterIndex : uint32_t {
     pitchParameter,
@@ -16,6 +16,7 @@ enum ParameterIndex : uint32_t {
     zingParameter,
     polesParameter,
     typeParameter,
+    modelRateParameter,
     parameterCount
 };
 #endif

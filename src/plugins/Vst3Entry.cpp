@@ -7,17 +7,27 @@
 // changes at the first unknown id and turns a NaN for Poles into an int (an
 // undefined conversion); here it gets only the queues of parameters that exist
 // and only their points that are numbers (infinities DPF clamps to the range).
-// The controller refuses unknown ids, which DPF reports as set. DPF's factory
+// The controller refuses unknown ids, which DPF reports as set. A state saved
+// before Model rate existed reaches the component and the controller as
+// "Session rate" (OlderStates.h), and the processor reports the latency of the
+// resampling at high session rates. DPF's factory
 // is compiled under the name dpf_GetPluginFactory (see CMakeLists.txt).
 #undef GetPluginFactory
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
 
 #include "DistrhoPluginInfo.h"
 #include "FilterEngine.h"
+#include "OlderStates.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "resampler/CoreRate.h"
 #include "src/DistrhoPluginVST.hpp"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
@@ -48,7 +58,11 @@ struct DpfFunctions {
     decltype(v3_funknown::query_interface) processorQuery = nullptr;
     decltype(v3_funknown::query_interface) controllerQuery = nullptr;
     decltype(v3_component::set_active) setActive = nullptr;
+    decltype(v3_component::set_state) setState = nullptr;
+    decltype(v3_edit_controller::set_component_state) setComponentState = nullptr;
     decltype(v3_audio_processor::process) process = nullptr;
+    decltype(v3_audio_processor::setup_processing) setupProcessing = nullptr;
+    decltype(v3_audio_processor::get_latency_samples) latencySamples = nullptr;
     decltype(v3_edit_controller::get_parameter_string_for_value) stringForValue = nullptr;
     decltype(v3_edit_controller::get_parameter_value_for_string) valueForString = nullptr;
     decltype(v3_edit_controller::plain_parameter_to_normalised) plainToNormalised = nullptr;
@@ -145,6 +159,79 @@ CheckedChanges::CheckedChanges(v3_param_changes** host) : functions(&checkedChan
 // ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
 
+/// A state the host gave, read whole and amended, as DPF reads it. `functions` first.
+struct MemoryStream {
+    struct Functions : v3_funknown {
+        v3_bstream stream;
+    };
+    const Functions* functions;
+    std::string bytes;
+    std::size_t position = 0;
+
+    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
+    static MemoryStream& of(void* self) { return *static_cast<MemoryStream*>(self); }
+    static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
+        MemoryStream& s = of(self);
+        if (buffer == nullptr || size < 0) return V3_INVALID_ARG;
+        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(size), s.bytes.size() - s.position);
+        std::memcpy(buffer, s.bytes.data() + s.position, count);
+        s.position += count;
+        if (done != nullptr) *done = static_cast<int32_t>(count);
+        return V3_OK;
+    }
+    static v3_result V3_API write(void*, void*, int32_t, int32_t*) { return V3_NOT_IMPLEMENTED; }
+    static v3_result V3_API seek(void* self, int64_t to, int32_t mode, int64_t* result) {
+        MemoryStream& s = of(self);
+        const int64_t base = mode == V3_SEEK_CUR ? static_cast<int64_t>(s.position)
+                             : mode == V3_SEEK_END ? static_cast<int64_t>(s.bytes.size())
+                                                   : 0;
+        if (base + to < 0 || base + to > static_cast<int64_t>(s.bytes.size())) return V3_INVALID_ARG;
+        s.position = static_cast<std::size_t>(base + to);
+        if (result != nullptr) *result = base + to;
+        return V3_OK;
+    }
+    static v3_result V3_API tell(void* self, int64_t* at) {
+        if (at == nullptr) return V3_INVALID_ARG;
+        *at = static_cast<int64_t>(of(self).position);
+        return V3_OK;
+    }
+};
+
+const MemoryStream::Functions memoryStreamFunctions{
+    {noInterface, staticRef, staticUnref},
+    {MemoryStream::read, MemoryStream::write, MemoryStream::seek, MemoryStream::tell}};
+
+/// The largest state read, far above the few hundred bytes the plug-in saves.
+constexpr int32_t largestState = 1 << 20;
+
+/// The host's state, read to its end and amended for a state saved before Model rate; false when unreadable.
+bool readState(v3_bstream** host, MemoryStream& into) {
+    if (host == nullptr) return false;
+    into.functions = &memoryStreamFunctions;
+    char buffer[512];
+    for (;;) {
+        int32_t read = 0;
+        if (v3_cpp_obj(host)->read(host, buffer, sizeof buffer, &read) != V3_OK || read < 0) return false;
+        if (read == 0) break;
+        if (into.bytes.size() + static_cast<std::size_t>(read) > largestState) return false;
+        into.bytes.append(buffer, static_cast<std::size_t>(read));
+    }
+    into.bytes = withModelRateOfOlderState(std::move(into.bytes));
+    return true;
+}
+
+v3_result V3_API setState(void* self, v3_bstream** stream) {
+    MemoryStream amended{};
+    if (!readState(stream, amended)) return V3_INVALID_ARG;
+    return dpf.setState(self, amended.stream());
+}
+
+v3_result V3_API setComponentState(void* self, v3_bstream** stream) {
+    MemoryStream amended{};
+    if (!readState(stream, amended)) return V3_INVALID_ARG;
+    return dpf.setComponentState(self, amended.stream());
+}
+
 v3_result V3_API process(void* self, v3_process_data* data) {
     if (data == nullptr) return V3_INVALID_ARG;
     if (data->input_params == nullptr) return dpf.process(self, data);
@@ -153,6 +240,40 @@ v3_result V3_API process(void* self, v3_process_data* data) {
     checkedData.input_params = checked.list();
     return dpf.process(self, &checkedData);
 }
+
+/// The latency of each processor, from the sample rate of its last setup: DPF's own latency
+/// support would add a parameter before the plug-in's, moving their ids in saved projects.
+class Latencies {
+public:
+    void set(void* processor, uint32_t samples) {
+        const std::lock_guard<std::mutex> lock(guard);
+        byProcessor[processor] = samples;
+    }
+    uint32_t of(void* processor) {
+        const std::lock_guard<std::mutex> lock(guard);
+        const auto found = byProcessor.find(processor);
+        return found != byProcessor.end() ? found->second : 0;
+    }
+
+private:
+    std::mutex guard;
+    std::map<void*, uint32_t> byProcessor;
+};
+
+Latencies& latencies() {
+    static Latencies instance;
+    return instance;
+}
+
+v3_result V3_API setupProcessing(void* self, v3_process_setup* setup) {
+    const v3_result result = dpf.setupProcessing(self, setup);
+    if (result == V3_OK && setup != nullptr) {
+        latencies().set(self, resampler::latencyFor(resampler::factorFor(setup->sample_rate)));
+    }
+    return result;
+}
+
+uint32_t V3_API latencySamples(void* self) { return latencies().of(self); }
 
 v3_result V3_API setActive(void* self, v3_bool state) {
     const v3_result result = dpf.setActive(self, state);
@@ -230,10 +351,13 @@ void guardInterface(void* object, const v3_tuid iid) {
         auto& component = objectOf<v3_component_cpp>(object);
         guard(component.query_interface, query<&DpfFunctions::componentQuery>, dpf.componentQuery);
         guard(component.comp.set_active, setActive, dpf.setActive);
+        guard(component.comp.set_state, setState, dpf.setState);
     } else if (v3_tuid_match(iid, v3_audio_processor_iid)) {
         auto& processor = objectOf<v3_audio_processor_cpp>(object);
         guard(processor.query_interface, query<&DpfFunctions::processorQuery>, dpf.processorQuery);
         guard(processor.proc.process, process, dpf.process);
+        guard(processor.proc.setup_processing, setupProcessing, dpf.setupProcessing);
+        guard(processor.proc.get_latency_samples, latencySamples, dpf.latencySamples);
     } else if (v3_tuid_match(iid, v3_edit_controller_iid)) {
         auto& controller = objectOf<v3_edit_controller_cpp>(object);
         guard(controller.query_interface, query<&DpfFunctions::controllerQuery>, dpf.controllerQuery);
@@ -242,6 +366,7 @@ void guardInterface(void* object, const v3_tuid iid) {
         guard(controller.ctrl.get_parameter_value_for_string, valueForString, dpf.valueForString);
         guard(controller.ctrl.plain_parameter_to_normalised, plainToNormalised, dpf.plainToNormalised);
         guard(controller.ctrl.set_parameter_normalised, setNormalised, dpf.setNormalised);
+        guard(controller.ctrl.set_component_state, setComponentState, dpf.setComponentState);
     }
 }
 

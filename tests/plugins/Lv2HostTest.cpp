@@ -29,13 +29,15 @@ constexpr uint32_t maxBlock = 512;
 
 // Port indices, in the order lv2info shows them (checked by lv2-hosts.sh).
 namespace standard {
-enum Port : uint32_t { signal, output, pitch, resonance, zing, poles, type, count };
+enum Port : uint32_t { signal, output, pitch, resonance, zing, poles, type, modelRate, latency, count };
 }
 namespace cv {
-enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, count };
+enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, modelRate, latency, count };
 }
 namespace stereo {
-enum Port : uint32_t { signalLeft, signalRight, outputLeft, outputRight, pitch, resonance, zing, poles, type, count };
+enum Port : uint32_t {
+    signalLeft, signalRight, outputLeft, outputRight, pitch, resonance, zing, poles, type, modelRate, latency, count
+};
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ using namespace pluginreference;
 std::string bundlePath;
 std::string stereoBundlePath;
 
-/// The parameters in the order the plug-in lists them: the program list first, then the plug-in's five.
-enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, idCount };
+/// The parameters in the order the plug-in lists them: the program list first, then the plug-in's six.
+enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, modelRate, idCount };
 
 /// The VST3 id of the program list: DPF numbers its own parameters first, and a
 /// plug-in with an editor has two more of them (its controller lives apart).
@@ -48,7 +48,7 @@ v3_param_id vst3Id(v3_param_id id) { return id <= idCount ? programListId + id :
 struct Range {
     double minimum, maximum;
 };
-const Range ranges[idCount] = {{0, 9}, {0, 10.5}, {0, 10}, {0.1, 50}, {0, 29}, {0, 1}};
+const Range ranges[idCount] = {{0, 9}, {0, 10.5}, {0, 10}, {0.1, 50}, {0, 29}, {0, 1}, {0, 1}};
 
 double normalized(Id id, double plain) { return (plain - ranges[id].minimum) / (ranges[id].maximum - ranges[id].minimum); }
 /// The plain value DPF makes of a normalized one (in double, kept as a float).

@@ -54,9 +54,9 @@ describe() {
   echo "symbols: $symbols"
   [ "$symbols" = "$ports" ]
 }
-check "lv2info: filter ports" describe $standard "signal output pitch resonance zing poles type "
-check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type "
-check "lv2info: stereo ports" describe $stereo "signal_l signal_r output_l output_r pitch resonance zing poles type "
+check "lv2info: filter ports" describe $standard "signal output pitch resonance zing poles type model_rate latency "
+check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type model_rate latency "
+check "lv2info: stereo ports" describe $stereo "signal_l signal_r output_l output_r pitch resonance zing poles type model_rate latency "
 cv_optional() {
   [ "$(lv2info $cv | grep -c 'connectionOptional')" -eq 3 ]
 }
