@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -18,6 +20,7 @@
 
 #include "FactoryPresets.h"
 #include "PluginReference.h"
+#include "resampler/CoreRate.h"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
@@ -35,6 +38,8 @@ using namespace pluginreference;
 
 std::string bundlePath;
 std::string stereoBundlePath;
+/// A state saved by the plug-in as it was before Model rate existed.
+std::string olderStatePath;
 
 /// The parameters in the order the plug-in lists them: the program list first, then the plug-in's six.
 enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, modelRate, idCount };
@@ -199,8 +204,8 @@ public:
     Vst3Instance(const Vst3Instance&) = delete;
     Vst3Instance& operator=(const Vst3Instance&) = delete;
 
-    v3_result activate(int32_t maxFrames) {
-        v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, maxFrames, sampleRate};
+    v3_result activate(int32_t maxFrames, double rate = sampleRate) {
+        v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, maxFrames, rate};
         EXPECT_EQ(v3_cpp_obj(processor)->setup_processing(processor, &setup), V3_OK);
         const v3_result result = v3_cpp_obj(component)->set_active(component, 1);
         if (result == V3_OK) {
@@ -394,6 +399,72 @@ TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {
     EXPECT_EQ(firstDifference(moduleRun(in, 512, 5.0f, 5.0f, 10.0f, 5, 0), instance.run(in, 512, {})), in.size());
 }
 
+/// A state in memory as a VST3 stream: the host's side of set_state and get_state. `functions` first.
+struct StateStream {
+    struct Functions : v3_funknown {
+        v3_bstream stream;
+    };
+    const Functions* functions;
+    std::string bytes;
+    std::size_t position = 0;
+
+    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
+    static StateStream& of(void* self) { return *static_cast<StateStream*>(self); }
+    static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
+        StateStream& s = of(self);
+        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(size), s.bytes.size() - s.position);
+        std::memcpy(buffer, s.bytes.data() + s.position, count);
+        s.position += count;
+        if (done != nullptr) *done = static_cast<int32_t>(count);
+        return V3_OK;
+    }
+    static v3_result V3_API write(void* self, void* buffer, int32_t size, int32_t* done) {
+        of(self).bytes.append(static_cast<const char*>(buffer), static_cast<std::size_t>(size));
+        if (done != nullptr) *done = size;
+        return V3_OK;
+    }
+    static v3_result V3_API seek(void*, int64_t, int32_t, int64_t*) { return V3_NOT_IMPLEMENTED; }
+    static v3_result V3_API tell(void* self, int64_t* at) {
+        *at = static_cast<int64_t>(of(self).position);
+        return V3_OK;
+    }
+    static v3_result V3_API noInterface(void*, const v3_tuid, void**) { return V3_NO_INTERFACE; }
+    static uint32_t V3_API one(void*) { return 1; }
+};
+
+const StateStream::Functions stateStreamFunctions{{StateStream::noInterface, StateStream::one, StateStream::one},
+                                                  {StateStream::read, StateStream::write, StateStream::seek,
+                                                   StateStream::tell}};
+
+// A state saved before Model rate existed (DPF writes the same state text in the
+// CLAP and VST3 builds; the file is the CLAP's) reaches the component and the
+// controller as "Session rate"; the host is told the resampling's latency.
+TEST(Vst3ModelRate, AnOlderStateLoadsAsSessionRateAndTheLatencyIsReported) {
+    ASSERT_FALSE(olderStatePath.empty()) << "--older-state=PATH is needed";
+    std::ifstream file(olderStatePath, std::ios::binary);
+    const std::string older{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(older.empty()) << olderStatePath;
+
+    Vst3Instance instance;
+    StateStream toComponent{&stateStreamFunctions, older};
+    StateStream toController{&stateStreamFunctions, older};
+    ASSERT_EQ(v3_cpp_obj(instance.component)->set_state(instance.component, toComponent.stream()), V3_OK);
+    ASSERT_EQ(v3_cpp_obj(instance.controller)->set_component_state(instance.controller, toController.stream()), V3_OK);
+    auto* ctrl = v3_cpp_obj(instance.controller);
+    EXPECT_DOUBLE_EQ(ctrl->get_parameter_normalised(instance.controller, vst3Id(modelRate)), 1.0);
+    EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(pitch)), normalized(pitch, 3.0), 1e-6);
+    StateStream saved{&stateStreamFunctions, {}};
+    ASSERT_EQ(v3_cpp_obj(instance.component)->get_state(instance.component, saved.stream()), V3_OK);
+    EXPECT_NE(saved.bytes.find(std::string("model_rate\0" "1\0", 13)), std::string::npos);
+
+    for (const double rate : {48000.0, 96000.0, 192000.0}) {
+        Vst3Instance at;
+        ASSERT_EQ(at.activate(256, rate), V3_OK);
+        const uint32_t expected = rate == 48000.0 ? 0 : vexaplugin::resampler::latencyFor(rate == 96000.0 ? 2 : 4);
+        EXPECT_EQ(v3_cpp_obj(at.processor)->get_latency_samples(at.processor), expected) << rate;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -402,6 +473,7 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument.rfind("--plugin=", 0) == 0) bundlePath = argument.substr(9);
         if (argument.rfind("--stereo-plugin=", 0) == 0) stereoBundlePath = argument.substr(16);
+        if (argument.rfind("--older-state=", 0) == 0) olderStatePath = argument.substr(14);
     }
     if (bundlePath.empty() || stereoBundlePath.empty()) {
         std::fprintf(stderr, "usage: %s --plugin=PATH.vst3 --stereo-plugin=PATH.vst3 [gtest options]\n", argv[0]);
