@@ -1,7 +1,9 @@
 // The design-rate converter's preparation, its two stage chains and the plain delay of a session-rate core.
 #include "CoreRate.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace vexaplugin::resampler {
 
@@ -21,6 +23,29 @@ uint32_t factorFor(double sessionRate) {
         if (std::fabs(sessionRate - rate.hz) < 0.5) return rate.factor;
     }
     return 1;
+}
+
+namespace {
+
+/// |H| of a half-band stage at `normalized` (Hz over the stage's faster rate).
+template <std::size_t S>
+double stageGain(const std::array<float, S>& taps, double normalized) {
+    double sum = 0.5;
+    for (std::size_t j = 0; j < S; ++j) {
+        const auto offset = static_cast<double>(2 * S - 1 - 2 * j);
+        sum += 2.0 * taps[j] * std::cos(2.0 * std::numbers::pi * normalized * offset);
+    }
+    return std::fabs(sum);
+}
+
+}  // namespace
+
+double roundTripDecibels(double hz, double coreRate, uint32_t factor) {
+    if (factor == 1) return 0.0;
+    double gain = stageGain(longStageTaps, hz / (2.0 * coreRate));
+    if (factor == 4) gain *= stageGain(shortStageTaps, hz / (4.0 * coreRate));
+    // Each stage works twice, once on the way down and once on the way up.
+    return 40.0 * std::log10(std::max(gain, 1e-15));
 }
 
 bool CoreRateConverter::prepare(uint32_t channelCount, uint32_t factor, uint32_t maxBlockFrames) {

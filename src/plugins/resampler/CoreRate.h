@@ -28,6 +28,11 @@ constexpr uint32_t latencyFor(uint32_t factor) {
     return 0;
 }
 
+/// The gain in dB of decimation and interpolation together at `hz`, for a core at
+/// `coreRate` in a session `factor` times faster: 0 to 18 kHz flat, falling
+/// towards the core's Nyquist frequency (0 dB for a factor of 1).
+double roundTripDecibels(double hz, double coreRate, uint32_t factor);
+
 /// Decimates each channel by the factor, lets a core filter it at the lower
 /// rate, and interpolates the core's output back, delayed by latencyFor(factor).
 /// Or, for a session that runs the core at its own rate, only delays the

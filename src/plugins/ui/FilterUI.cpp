@@ -160,6 +160,11 @@ protected:
         }
         if (std::optional<vexaplugin::ResponseCurve> finished = curves.takeFinished()) {
             curve = std::move(finished);
+            // What is heard at the session rate: the filter's curve through the resampling around it.
+            const uint32_t factor = designRate ? vexaplugin::resampler::factorFor(getSampleRate()) : 1;
+            for (std::size_t i = 0; i < curve->frequencies.size(); ++i) {
+                curve->decibels[i] += vexaplugin::resampler::roundTripDecibels(curve->frequencies[i], modelRate(), factor);
+            }
             repaint();
         }
     }
