@@ -18,7 +18,8 @@ constexpr double sessionRate = 96000.0;
 /// without the delay, as every 96 kHz session ran before Model rate existed.
 constexpr double beforeModelRate = sessionRate + 0.5;
 constexpr uint32_t blockFrames = 512;
-constexpr uint32_t passFrames = 96000;
+/// About a second, in whole blocks.
+constexpr uint32_t passFrames = 188 * blockFrames;
 
 enum class Setting { designRate, sessionRate, asBefore };
 

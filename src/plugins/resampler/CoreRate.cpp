@@ -55,6 +55,12 @@ bool CoreRateConverter::prepare(uint32_t channelCount, uint32_t factor, uint32_t
     try {
         channels.assign(factor > 1 ? channelCount : 0, Channel{});
         for (Channel& channel : channels) {
+            channel.longDown.prepare(static_cast<uint32_t>(coreFrames));
+            channel.longUp.prepare(static_cast<uint32_t>(coreFrames));
+            if (factor == 4) {
+                channel.shortDown.prepare(static_cast<uint32_t>(2 * coreFrames));
+                channel.shortUp.prepare(static_cast<uint32_t>(2 * coreFrames));
+            }
             channel.gathered.assign(maxBlockFrames + factor, 0.0f);
             channel.middle.assign(factor == 4 ? 2 * coreFrames : 0, 0.0f);
             channel.coreIn.assign(coreFrames, 0.0f);

@@ -4,34 +4,39 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace vexaplugin::resampler {
 
 // Each stage takes its taps as a template argument: a std::array of the S nonzero
 // taps left of the centre of a symmetric half-band FIR of 4 * S - 1 taps,
 // outermost first; the centre tap is 1/2, every second tap is zero.
+//
+// A block is filtered one tap at a time over all its samples (the inner loop
+// runs along the block, which the compiler turns into vector instructions);
+// each output still sums its taps in the same order. The samples a block needs
+// from before it are kept in front of the block's own, in one line per phase.
 
 /// Delay of one stage in samples of its faster rate: half its length.
 template <std::size_t S>
 constexpr uint32_t stageDelay = 2 * S - 1;
 
-/// Keeps the newest `length` values, each readable as a contiguous window
-/// (stored twice, so that no read wraps).
-template <std::size_t length>
-class History {
+/// A line of `history` past samples followed by room for a block: `now()` is
+/// where the block goes, `now()[-k]` the sample k before the block's first.
+class DelayLine {
 public:
-    void clear() { values.fill(0.0f); position = 0; }
-    void push(float value) {
-        position = position == 0 ? length - 1 : position - 1;
-        values[position] = value;
-        values[position + length] = value;
+    void prepare(std::size_t history, std::size_t maxFrames) {
+        kept = history;
+        samples.assign(history + maxFrames, 0.0f);
     }
-    /// The value pushed `age` pushes ago (0: the newest), for age < length.
-    float operator[](std::size_t age) const { return values[position + age]; }
+    float* now() { return samples.data() + kept; }
+    /// After a block of `frames`: its last `history` samples become the past.
+    void advance(std::size_t frames) { std::memmove(samples.data(), samples.data() + frames, kept * sizeof(float)); }
 
 private:
-    std::array<float, 2 * length> values{};
-    std::size_t position = 0;
+    std::vector<float> samples;
+    std::size_t kept = 0;
 };
 
 /// Halves the rate: every two input samples make one output sample.
@@ -40,23 +45,36 @@ class Decimator {
     static constexpr std::size_t S = taps.size();
 
 public:
-    void clear() { odd.clear(); even.clear(); }
+    /// Allocates for blocks of up to `maxOutFrames` outputs.
+    void prepare(uint32_t maxOutFrames) {
+        odd.prepare(2 * S - 1, maxOutFrames);
+        even.prepare(S - 1, maxOutFrames);
+    }
 
-    /// `in` holds 2 * `outFrames` samples; `out` may be the same buffer.
+    /// `in` holds 2 * `outFrames` samples.
     void process(const float* in, float* out, uint32_t outFrames) {
+        float* const o = odd.now();
+        float* const e = even.now();
         for (uint32_t m = 0; m < outFrames; ++m) {
-            even.push(in[2 * m]);
-            odd.push(in[2 * m + 1]);
-            // Symmetric taps: each one weighs two samples, added first.
-            float sum = 0.5f * even[S - 1];
-            for (std::size_t j = 0; j < S; ++j) sum += taps[j] * (odd[j] + odd[2 * S - 1 - j]);
-            out[m] = sum;
+            e[m] = in[2 * m];
+            o[m] = in[2 * m + 1];
         }
+        const float* centre = e - (S - 1);
+        for (uint32_t m = 0; m < outFrames; ++m) out[m] = 0.5f * centre[m];
+        // Symmetric taps: each one weighs two samples, added first.
+        for (std::size_t j = 0; j < S; ++j) {
+            const float tap = taps[j];
+            const float* newer = o - j;
+            const float* older = o - (2 * S - 1 - j);
+            for (uint32_t m = 0; m < outFrames; ++m) out[m] += tap * (newer[m] + older[m]);
+        }
+        odd.advance(outFrames);
+        even.advance(outFrames);
     }
 
 private:
-    History<2 * S> odd;  ///< the second sample of each pair
-    History<S> even;     ///< the first sample of each pair
+    DelayLine odd;   ///< the second sample of each pair
+    DelayLine even;  ///< the first sample of each pair
 };
 
 /// Doubles the rate: every input sample makes two output samples, the second of
@@ -66,21 +84,35 @@ class Interpolator {
     static constexpr std::size_t S = taps.size();
 
 public:
-    void clear() { past.clear(); }
+    /// Allocates for blocks of up to `maxInFrames` inputs.
+    void prepare(uint32_t maxInFrames) {
+        past.prepare(2 * S - 1, maxInFrames);
+        sums.assign(maxInFrames, 0.0f);
+    }
 
-    /// `out` takes 2 * `inFrames` samples and must not overlap `in`.
+    /// `out` takes 2 * `inFrames` samples.
     void process(const float* in, float* out, uint32_t inFrames) {
-        for (uint32_t m = 0; m < inFrames; ++m) {
-            past.push(in[m]);
-            float sum = 0.0f;
-            for (std::size_t j = 0; j < S; ++j) sum += taps[j] * (past[j] + past[2 * S - 1 - j]);
-            out[2 * m] = 2.0f * sum;
-            out[2 * m + 1] = past[S - 1];
+        float* const p = past.now();
+        std::memcpy(p, in, inFrames * sizeof(float));
+        float* const sum = sums.data();
+        std::memset(sum, 0, inFrames * sizeof(float));
+        for (std::size_t j = 0; j < S; ++j) {
+            const float tap = taps[j];
+            const float* newer = p - j;
+            const float* older = p - (2 * S - 1 - j);
+            for (uint32_t m = 0; m < inFrames; ++m) sum[m] += tap * (newer[m] + older[m]);
         }
+        const float* centre = p - (S - 1);
+        for (uint32_t m = 0; m < inFrames; ++m) {
+            out[2 * m] = 2.0f * sum[m];
+            out[2 * m + 1] = centre[m];
+        }
+        past.advance(inFrames);
     }
 
 private:
-    History<2 * S> past;
+    DelayLine past;
+    std::vector<float> sums;  ///< the even outputs, halved
 };
 
 }  // namespace vexaplugin::resampler
