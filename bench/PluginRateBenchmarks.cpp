@@ -52,7 +52,7 @@ void engineBenchmark(benchmark::State& state, Setting setting, float polesPositi
 
 void registerAll() {
     // The default configuration, the 4:4 ladder and the longest chain.
-    const std::pair<const char*, float> configurations[] = {{"2:4", 5.0f}, {"4:4", 18.0f}, {"5:5f", 29.0f}};
+    const std::pair<const char*, float> configurations[] = {{"2:4f", 5.0f}, {"4:4", 18.0f}, {"5:5f", 29.0f}};
     const std::pair<const char*, Setting> settings[] = {
         {"design-rate", Setting::designRate}, {"session-rate", Setting::sessionRate}, {"as-before", Setting::asBefore}};
     for (const auto& [config, position] : configurations) {
