@@ -27,6 +27,7 @@
 #include "OlderStates.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "Vst3MemoryStream.h"
 #include "resampler/CoreRate.h"
 #include "src/DistrhoPluginVST.hpp"
 #include "travesty/audio_processor.h"
@@ -159,55 +160,12 @@ CheckedChanges::CheckedChanges(v3_param_changes** host) : functions(&checkedChan
 // ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
 
-/// A state the host gave, read whole and amended, as DPF reads it. `functions` first.
-struct MemoryStream {
-    struct Functions : v3_funknown {
-        v3_bstream stream;
-    };
-    const Functions* functions;
-    std::string bytes;
-    std::size_t position = 0;
-
-    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
-    static MemoryStream& of(void* self) { return *static_cast<MemoryStream*>(self); }
-    static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
-        MemoryStream& s = of(self);
-        if (buffer == nullptr || size < 0) return V3_INVALID_ARG;
-        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(size), s.bytes.size() - s.position);
-        std::memcpy(buffer, s.bytes.data() + s.position, count);
-        s.position += count;
-        if (done != nullptr) *done = static_cast<int32_t>(count);
-        return V3_OK;
-    }
-    static v3_result V3_API write(void*, void*, int32_t, int32_t*) { return V3_NOT_IMPLEMENTED; }
-    static v3_result V3_API seek(void* self, int64_t to, int32_t mode, int64_t* result) {
-        MemoryStream& s = of(self);
-        const int64_t base = mode == V3_SEEK_CUR ? static_cast<int64_t>(s.position)
-                             : mode == V3_SEEK_END ? static_cast<int64_t>(s.bytes.size())
-                                                   : 0;
-        if (base + to < 0 || base + to > static_cast<int64_t>(s.bytes.size())) return V3_INVALID_ARG;
-        s.position = static_cast<std::size_t>(base + to);
-        if (result != nullptr) *result = base + to;
-        return V3_OK;
-    }
-    static v3_result V3_API tell(void* self, int64_t* at) {
-        if (at == nullptr) return V3_INVALID_ARG;
-        *at = static_cast<int64_t>(of(self).position);
-        return V3_OK;
-    }
-};
-
-const MemoryStream::Functions memoryStreamFunctions{
-    {noInterface, staticRef, staticUnref},
-    {MemoryStream::read, MemoryStream::write, MemoryStream::seek, MemoryStream::tell}};
-
 /// The largest state read, far above the few hundred bytes the plug-in saves.
 constexpr int32_t largestState = 1 << 20;
 
 /// The host's state, read to its end and amended for a state saved before Model rate; false when unreadable.
-bool readState(v3_bstream** host, MemoryStream& into) {
+bool readState(v3_bstream** host, Vst3MemoryStream& into) {
     if (host == nullptr) return false;
-    into.functions = &memoryStreamFunctions;
     char buffer[512];
     for (;;) {
         int32_t read = 0;
@@ -221,13 +179,13 @@ bool readState(v3_bstream** host, MemoryStream& into) {
 }
 
 v3_result V3_API setState(void* self, v3_bstream** stream) {
-    MemoryStream amended{};
+    Vst3MemoryStream amended;
     if (!readState(stream, amended)) return V3_INVALID_ARG;
     return dpf.setState(self, amended.stream());
 }
 
 v3_result V3_API setComponentState(void* self, v3_bstream** stream) {
-    MemoryStream amended{};
+    Vst3MemoryStream amended;
     if (!readState(stream, amended)) return V3_INVALID_ARG;
     return dpf.setComponentState(self, amended.stream());
 }

@@ -20,6 +20,7 @@
 
 #include "FactoryPresets.h"
 #include "PluginReference.h"
+#include "Vst3MemoryStream.h"
 #include "resampler/CoreRate.h"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
@@ -399,43 +400,6 @@ TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {
     EXPECT_EQ(firstDifference(moduleRun(in, 512, 5.0f, 5.0f, 10.0f, 5, 0), instance.run(in, 512, {})), in.size());
 }
 
-/// A state in memory as a VST3 stream: the host's side of set_state and get_state. `functions` first.
-struct StateStream {
-    struct Functions : v3_funknown {
-        v3_bstream stream;
-    };
-    const Functions* functions;
-    std::string bytes;
-    std::size_t position = 0;
-
-    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
-    static StateStream& of(void* self) { return *static_cast<StateStream*>(self); }
-    static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
-        StateStream& s = of(self);
-        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(size), s.bytes.size() - s.position);
-        std::memcpy(buffer, s.bytes.data() + s.position, count);
-        s.position += count;
-        if (done != nullptr) *done = static_cast<int32_t>(count);
-        return V3_OK;
-    }
-    static v3_result V3_API write(void* self, void* buffer, int32_t size, int32_t* done) {
-        of(self).bytes.append(static_cast<const char*>(buffer), static_cast<std::size_t>(size));
-        if (done != nullptr) *done = size;
-        return V3_OK;
-    }
-    static v3_result V3_API seek(void*, int64_t, int32_t, int64_t*) { return V3_NOT_IMPLEMENTED; }
-    static v3_result V3_API tell(void* self, int64_t* at) {
-        *at = static_cast<int64_t>(of(self).position);
-        return V3_OK;
-    }
-    static v3_result V3_API noInterface(void*, const v3_tuid, void**) { return V3_NO_INTERFACE; }
-    static uint32_t V3_API one(void*) { return 1; }
-};
-
-const StateStream::Functions stateStreamFunctions{{StateStream::noInterface, StateStream::one, StateStream::one},
-                                                  {StateStream::read, StateStream::write, StateStream::seek,
-                                                   StateStream::tell}};
-
 // A state saved before Model rate existed (DPF writes the same state text in the
 // CLAP and VST3 builds; the file is the CLAP's) reaches the component and the
 // controller as "Session rate"; the host is told the resampling's latency.
@@ -446,14 +410,14 @@ TEST(Vst3ModelRate, AnOlderStateLoadsAsSessionRateAndTheLatencyIsReported) {
     ASSERT_FALSE(older.empty()) << olderStatePath;
 
     Vst3Instance instance;
-    StateStream toComponent{&stateStreamFunctions, older};
-    StateStream toController{&stateStreamFunctions, older};
+    vexaplugin::Vst3MemoryStream toComponent(older);
+    vexaplugin::Vst3MemoryStream toController(older);
     ASSERT_EQ(v3_cpp_obj(instance.component)->set_state(instance.component, toComponent.stream()), V3_OK);
     ASSERT_EQ(v3_cpp_obj(instance.controller)->set_component_state(instance.controller, toController.stream()), V3_OK);
     auto* ctrl = v3_cpp_obj(instance.controller);
     EXPECT_DOUBLE_EQ(ctrl->get_parameter_normalised(instance.controller, vst3Id(modelRate)), 1.0);
     EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(pitch)), normalized(pitch, 6.0), 1e-6);
-    StateStream saved{&stateStreamFunctions, {}};
+    vexaplugin::Vst3MemoryStream saved;
     ASSERT_EQ(v3_cpp_obj(instance.component)->get_state(instance.component, saved.stream()), V3_OK);
     EXPECT_NE(saved.bytes.find(std::string("model_rate\0" "1\0", 13)), std::string::npos);
 

@@ -39,6 +39,19 @@ private:
     std::size_t kept = 0;
 };
 
+/// Adds to `sums[m]`, for each m below `frames`, the symmetric taps' weighing of
+/// the line `now` around m: taps[j] * (now[m - j] + now[m - (2S - 1 - j)]),
+/// taps in order (each weighs two samples, added first).
+template <std::size_t S>
+void addSymmetricTaps(const std::array<float, S>& taps, const float* now, float* sums, uint32_t frames) {
+    for (std::size_t j = 0; j < S; ++j) {
+        const float tap = taps[j];
+        const float* newer = now - j;
+        const float* older = now - (2 * S - 1 - j);
+        for (uint32_t m = 0; m < frames; ++m) sums[m] += tap * (newer[m] + older[m]);
+    }
+}
+
 /// Halves the rate: every two input samples make one output sample.
 template <const auto& taps>
 class Decimator {
@@ -61,13 +74,7 @@ public:
         }
         const float* centre = e - (S - 1);
         for (uint32_t m = 0; m < outFrames; ++m) out[m] = 0.5f * centre[m];
-        // Symmetric taps: each one weighs two samples, added first.
-        for (std::size_t j = 0; j < S; ++j) {
-            const float tap = taps[j];
-            const float* newer = o - j;
-            const float* older = o - (2 * S - 1 - j);
-            for (uint32_t m = 0; m < outFrames; ++m) out[m] += tap * (newer[m] + older[m]);
-        }
+        addSymmetricTaps(taps, o, out, outFrames);
         odd.advance(outFrames);
         even.advance(outFrames);
     }
@@ -96,12 +103,7 @@ public:
         std::memcpy(p, in, inFrames * sizeof(float));
         float* const sum = sums.data();
         std::memset(sum, 0, inFrames * sizeof(float));
-        for (std::size_t j = 0; j < S; ++j) {
-            const float tap = taps[j];
-            const float* newer = p - j;
-            const float* older = p - (2 * S - 1 - j);
-            for (uint32_t m = 0; m < inFrames; ++m) sum[m] += tap * (newer[m] + older[m]);
-        }
+        addSymmetricTaps(taps, p, sum, inFrames);
         const float* centre = p - (S - 1);
         for (uint32_t m = 0; m < inFrames; ++m) {
             out[2 * m] = 2.0f * sum[m];
