@@ -17,6 +17,10 @@ echo "bench: module benchmarks (native build, every configuration, four block si
 build/linux/module_benchmarks --benchmark_min_time=0.1 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
   --benchmark_format=json --benchmark_out="$out/benchmarks.json" --benchmark_out_format=json > "$out/benchmarks.txt"
 
+echo "bench: the plug-ins' engine at 96 kHz, at either Model rate (the README's design-rate section)"
+build/linux/plugin_rate_benchmarks --benchmark_min_time=0.2 --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true | tee "$out/plugin-rates.txt"
+
 echo "bench: the three builds side by side, $rounds rounds"
 bash scripts/setup-wine.sh > /dev/null ||
   { echo "bench: the timings of the Windows builds need Wine for 32-bit and 64-bit programs (see above)" >&2; exit 1; }

@@ -6,9 +6,11 @@
 // entry hands DPF only well-formed events for parameters that exist, answers
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
-// gives its audio ports the mono or stereo type DPF means them to have, names the
-// product's version in the plug-in's descriptor (DPF leaves it empty), and offers the factory presets (preset discovery and preset load), which it
-// loads through DPF's own program path in the plug-in state (DpfAdapter.cpp). Each process call
+// reports the latency of the resampling at high session rates, gives its audio
+// ports the mono or stereo type DPF means them to have, names the product's
+// version in the plug-in's descriptor (DPF leaves it empty), and offers the factory presets (preset discovery and preset load), which it
+// loads through DPF's own program path in the plug-in state (DpfAdapter.cpp). A state saved before
+// Model rate existed loads as "Session rate" (OlderStates.h). Each process call
 // reaches DPF cut at its events, with modulation and notes going to the engine
 // at the same cuts (ClapTimedEvents.h); the parameters DPF lists are marked
 // modulatable from the parameter table. Every function
@@ -21,18 +23,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "ClapPresetAbi.h"
 #include "ClapTimedEvents.h"
 #include "DistrhoPluginInfo.h"
 #include "DpfAdapter.h"
 #include "FactoryPresets.h"
+#include "OlderStates.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
 #include "VexaVersion.h"
 #include "clap/entry.h"
+#include "resampler/CoreRate.h"
 #include "clap/events.h"
 #include "clap/ext/audio-ports.h"
+#include "clap/ext/latency.h"
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
@@ -104,6 +111,9 @@ struct GuardedPlugin {
     clap_plugin_t clap;
     const clap_plugin_t* dpf;
     FilterEngine* engine;  ///< inside DPF's plug-in, for what DPF does not pass on
+    /// Set at activation, from the sample rate alone; DPF's own latency support
+    /// would ask the host to restart the plug-in after every such activation.
+    uint32_t latency = 0;
 };
 
 FilterEngine* engineOf(const clap_plugin_t* plugin) { return reinterpret_cast<const GuardedPlugin*>(plugin)->engine; }
@@ -177,6 +187,52 @@ void CLAP_ABI paramsFlush(const clap_plugin_t* plugin, const clap_input_events_t
 const clap_plugin_params_t guardedParams{paramsCount,       paramsGetInfo,     paramsGetValue,
                                          paramsValueToText, paramsTextToValue, paramsFlush};
 
+const clap_plugin_state_t* dpfState(const clap_plugin_t* plugin) {
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    return static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
+}
+
+/// Hands DPF's state loader `blob` as its stream.
+bool loadState(const clap_plugin_t* plugin, const std::string& blob) {
+    const clap_plugin_state_t* state = dpfState(plugin);
+    if (state == nullptr) return false;
+    struct Reader {
+        const std::string* bytes;
+        std::size_t position;
+    } reader{&blob, 0};
+    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
+                                    auto* r = static_cast<Reader*>(s->ctx);
+                                    const std::size_t count =
+                                        std::min<std::size_t>(size, r->bytes->size() - r->position);
+                                    std::memcpy(data, r->bytes->data() + r->position, count);
+                                    r->position += count;
+                                    return static_cast<int64_t>(count);
+                                }};
+    return state->load(dpfOf(plugin), &stream);
+}
+
+bool CLAP_ABI stateSave(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
+    const clap_plugin_state_t* state = dpfState(plugin);
+    return state != nullptr && state->save(dpfOf(plugin), stream);
+}
+
+/// The largest state read, far above the few hundred bytes the plug-in saves.
+constexpr std::size_t largestState = 1u << 20;
+
+/// Reads the host's whole stream first, to load a state saved before Model rate as it sounded.
+bool CLAP_ABI stateLoad(const clap_plugin_t* plugin, const clap_istream_t* stream) {
+    if (stream == nullptr || stream->read == nullptr) return false;
+    std::string blob;
+    char buffer[512];
+    for (int64_t read; (read = stream->read(stream, buffer, sizeof buffer)) != 0;) {
+        if (read < 0 || blob.size() + static_cast<std::size_t>(read) > largestState) return false;
+        blob.append(buffer, static_cast<std::size_t>(read));
+    }
+    return loadState(plugin, withModelRateOfOlderState(std::move(blob)));
+}
+
+const clap_plugin_state_t checkedState{stateSave, stateLoad};
+
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
 /// Loads factory preset `load_key` (its row in the table, in decimal) through DPF's state,
 /// whose program entry calls the plug-in's loadProgram and tells the host to rescan values.
@@ -214,6 +270,10 @@ bool CLAP_ABI audioPortsGet(const clap_plugin_t* plugin, uint32_t index, bool is
 
 const clap_plugin_audio_ports_t typedAudioPorts{audioPortsCount, audioPortsGet};
 
+uint32_t CLAP_ABI latencyOf(const clap_plugin_t* plugin) { return reinterpret_cast<const GuardedPlugin*>(plugin)->latency; }
+
+const clap_plugin_latency_t fixedLatency{latencyOf};
+
 const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
     if (id == nullptr) return nullptr;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &guardedParams;
@@ -221,6 +281,8 @@ const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
 #if !VEXA_PLUGIN_CONTROLS_AS_CV
     if (std::strcmp(id, CLAP_EXT_NOTE_PORTS) == 0) return &clapevents::notePorts;
 #endif
+    if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &fixedLatency;
+    if (std::strcmp(id, CLAP_EXT_STATE) == 0) return dpfState(plugin) != nullptr ? &checkedState : nullptr;
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
     if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) {
         return &presetLoad;
@@ -233,7 +295,11 @@ const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
 bool CLAP_ABI activate(const clap_plugin_t* plugin, double sampleRate, uint32_t minFrames, uint32_t maxFrames) {
     const clap_plugin_t* dpf = dpfOf(plugin);
     if (!dpf->activate(dpf, sampleRate, minFrames, maxFrames)) return false;
-    if (dpfadapter::lastActivationSucceeded()) return true;
+    if (dpfadapter::lastActivationSucceeded()) {
+        reinterpret_cast<GuardedPlugin*>(const_cast<clap_plugin_t*>(plugin))->latency =
+            resampler::latencyFor(resampler::factorFor(sampleRate));
+        return true;
+    }
     dpf->deactivate(dpf);
     return false;
 }

@@ -63,10 +63,14 @@ void guardInterface(void* object, const v3_tuid iid) {
         guard(component.comp.get_bus_count, vst3Hooks.busCount, dpf.busCount);
         guard(component.comp.get_bus_info, vst3Hooks.busInfo, dpf.busInfo);
         guard(component.comp.activate_bus, vst3Hooks.activateBus, dpf.activateBus);
+        guard(component.comp.set_state, vst3Hooks.setState, dpf.setState);
     } else if (v3_tuid_match(iid, v3_audio_processor_iid)) {
         auto& processor = objectOf<v3_audio_processor_cpp>(object);
         guard(processor.query_interface, query<&Vst3Functions::processorQuery>, dpf.processorQuery);
         guard(processor.proc.process, vst3Hooks.process, dpf.process);
+        // DPF's own latency support would put a parameter before the plug-in's.
+        guard(processor.proc.setup_processing, vst3Hooks.setupProcessing, dpf.setupProcessing);
+        guard(processor.proc.get_latency_samples, vst3Hooks.latencySamples, dpf.latencySamples);
     } else if (v3_tuid_match(iid, v3_edit_controller_iid)) {
         auto& controller = objectOf<v3_edit_controller_cpp>(object);
         guard(controller.query_interface, query<&Vst3Functions::controllerQuery>, dpf.controllerQuery);
@@ -75,6 +79,7 @@ void guardInterface(void* object, const v3_tuid iid) {
         guard(controller.ctrl.get_parameter_value_for_string, vst3Hooks.valueForString, dpf.valueForString);
         guard(controller.ctrl.plain_parameter_to_normalised, vst3Hooks.plainToNormalised, dpf.plainToNormalised);
         guard(controller.ctrl.set_parameter_normalised, vst3Hooks.setNormalised, dpf.setNormalised);
+        guard(controller.ctrl.set_component_state, vst3Hooks.setComponentState, dpf.setComponentState);
     }
 }
 

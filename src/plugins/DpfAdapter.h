@@ -77,7 +77,11 @@ struct Vst3Functions {
     decltype(v3_component::get_bus_count) busCount = nullptr;
     decltype(v3_component::get_bus_info) busInfo = nullptr;
     decltype(v3_component::activate_bus) activateBus = nullptr;
+    decltype(v3_component::set_state) setState = nullptr;
     decltype(v3_audio_processor::process) process = nullptr;
+    decltype(v3_audio_processor::setup_processing) setupProcessing = nullptr;
+    decltype(v3_audio_processor::get_latency_samples) latencySamples = nullptr;
+    decltype(v3_edit_controller::set_component_state) setComponentState = nullptr;
     decltype(v3_edit_controller::get_parameter_string_for_value) stringForValue = nullptr;
     decltype(v3_edit_controller::get_parameter_value_for_string) valueForString = nullptr;
     decltype(v3_edit_controller::plain_parameter_to_normalised) plainToNormalised = nullptr;
@@ -104,6 +108,10 @@ struct Vst3Hooks {
     decltype(v3_component::get_bus_info) busInfo;
     decltype(v3_component::activate_bus) activateBus;
     void (*handedOut)(void* from, const v3_tuid iid, void* object);
+    decltype(v3_component::set_state) setState;
+    decltype(v3_edit_controller::set_component_state) setComponentState;
+    decltype(v3_audio_processor::setup_processing) setupProcessing;
+    decltype(v3_audio_processor::get_latency_samples) latencySamples;
 };
 extern const Vst3Hooks vst3Hooks;
 

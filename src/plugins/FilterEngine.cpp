@@ -77,14 +77,20 @@ bool FilterEngine::prepare(double sampleRate, uint32_t maxBlockFrames) {
         }
         // One stretch of `frames` per channel: the core runs every channel at once.
         for (auto* buffer : {&input, &dry, &fadedOut}) buffer->assign(std::size_t{frames} * channelCount(), 0.0f);
+        pieceSignals.assign(states.size(), nullptr);
+        pieceOutputs.assign(states.size(), nullptr);
     } catch (...) {
         return false;
     }
+    if (!converter.prepare(channelCount(), resampler::factorFor(sampleRate), frames)) return false;
     capacity = frames;
-    fadeLength = framesOf(smoothingSeconds, sampleRate);
-    fadeDone = fadeLength;
     // As the module starts at Open: the rate taken if usable, the state at its reset point.
-    const auto rate = static_cast<float>(sampleRate);
+    sessionRate = static_cast<float>(sampleRate);
+    designRateApplied = designRate;
+    const float rate = designRate ? sessionRate / static_cast<float>(converter.factor()) : sessionRate;
+    // Ramps and crossfades count the core's samples.
+    fadeLength = framesOf(smoothingSeconds, rate);
+    fadeDone = fadeLength;
     for (vexa::LadderState& state : states) {
         state = vexa::LadderState{};
         state.setSampleRate(rate);
@@ -118,6 +124,9 @@ void FilterEngine::setParameter(ParameterId id, float value) {
     switch (id) {
     case ParameterId::poles: setPolesPosition(value); return;
     case ParameterId::type: setTypePosition(value); return;
+    case ParameterId::modelRate:
+        if (!std::isnan(value)) setDesignRate(value < 0.5f);
+        return;
     case ParameterId::bypass:
         if (!std::isnan(value)) setBypass(value > 0.5f);
         return;
@@ -129,6 +138,7 @@ float FilterEngine::parameter(ParameterId id) const {
     switch (id) {
     case ParameterId::poles: return static_cast<float>(polesCurrent);
     case ParameterId::type: return static_cast<float>(typeCurrent);
+    case ParameterId::modelRate: return designRate ? 0.0f : 1.0f;
     case ParameterId::bypass: return bypassOn ? 1.0f : 0.0f;
     default: return values[index(controlOf(id))];
     }
@@ -182,6 +192,19 @@ void FilterEngine::applyLists() {
     }
 }
 
+void FilterEngine::applyModelRate() {
+    if (designRate == designRateApplied) return;
+    designRateApplied = designRate;
+    const float rate = designRate ? sessionRate / static_cast<float>(converter.factor()) : sessionRate;
+    for (vexa::LadderState& state : states) {
+        // The filter keeps its state; its coefficients follow the new rate from the next sample on.
+        state.setSampleRate(rate);
+        state.lastPitch = vexa::LadderState::initialLastPitch;
+    }
+    fadeLength = framesOf(smoothingSeconds, rate);
+    fadeDone = std::min(fadeDone, fadeLength);
+}
+
 void FilterEngine::process(const float* const* signals, float* const* outputs, uint32_t frames,
                            const std::array<const float*, moduleControlCount>& cv) {
     if (capacity == 0) {
@@ -195,7 +218,26 @@ void FilterEngine::process(const float* const* signals, float* const* outputs, u
         const uint32_t count = std::min(capacity, frames - done);
         std::array<const float*, moduleControlCount> piece{};
         for (std::size_t i = 0; i < moduleControlCount; ++i) piece[i] = cv[i] != nullptr ? cv[i] + done : nullptr;
-        runBlock(signals, outputs, done, count, piece);
+        if (converter.factor() == 1) {
+            runBlock(signals, outputs, done, count, piece);
+            done += count;
+            continue;
+        }
+        applyModelRate();
+        for (uint32_t c = 0; c < channelCount(); ++c) {
+            pieceSignals[c] = signals != nullptr && signals[c] != nullptr ? signals[c] + done : nullptr;
+            pieceOutputs[c] = outputs != nullptr && outputs[c] != nullptr ? outputs[c] + done : nullptr;
+        }
+        if (designRateApplied) {
+            converter.run(pieceSignals.data(), pieceOutputs.data(), count, piece,
+                          [this](const float* const* in, float* const* out, uint32_t coreFrames,
+                                 const std::array<const float*, moduleControlCount>& controls) {
+                              runBlock(in, out, 0, coreFrames, controls);
+                          });
+        } else {
+            runBlock(signals, outputs, done, count, piece);
+            converter.delay(pieceOutputs.data(), count);
+        }
         done += count;
     }
 }

@@ -11,6 +11,7 @@
 #include "dsp/ProcessBlock.h"
 #include "dsp/ProcessChannels.h"
 #include "hostlib/FilterChannel.h"
+#include "resampler/CoreRate.h"
 
 namespace vexaplugin {
 
@@ -68,6 +69,16 @@ public:
     /// A note-on of MIDI key `key` (0 to 127): Pitch follows it by Key track from here on.
     void noteOn(uint8_t key);
 
+    /// Whether the filter core runs at its design rate (44.1 or 48 kHz) in a
+    /// session at two or four times that rate, resampled around it, rather than
+    /// at the session's own rate. Takes effect at the next block; at other
+    /// session rates it changes nothing.
+    void setDesignRate(bool atDesignRate) { designRate = atDesignRate; }
+    bool runsAtDesignRate() const { return designRate; }
+    /// The delay the host must make up for, in session samples: fixed from prepare() on,
+    /// the same at either model rate (a session-rate core is delayed by as much).
+    uint32_t latency() const { return converter.latency(); }
+
     /// Filters one block of every channel: `signals[c]` into `outputs[c]`.
     /// Either array, or an entry of it, may be null (silence in, output
     /// discarded); an output may be the same buffer as its own channel's
@@ -82,6 +93,7 @@ private:
     /// What each ramp heads for now: values, modulation and the last note together.
     void retarget();
     void applyLists();
+    void applyModelRate();
     void runBlock(const float* const* signals, float* const* outputs, uint32_t done, uint32_t frames,
                   const std::array<const float*, moduleControlCount>& cv);
 
@@ -120,6 +132,14 @@ private:
     uint8_t lastKey = 60;
     /// Whether the control buffer holds its ramp's value as a constant over the whole capacity.
     std::array<bool, moduleControlCount> bufferIsConstant{};
+    /// Decimates around the core, or only delays, at a session rate of two or four times the design rate.
+    resampler::CoreRateConverter converter;
+    /// One piece of a block's signals and outputs, for the converter.
+    std::vector<const float*> pieceSignals;
+    std::vector<float*> pieceOutputs;
+    float sessionRate = 0.0f;
+    bool designRate = true;
+    bool designRateApplied = true;
     uint32_t polesCurrent = 0;
     uint32_t typeCurrent = 0;
     uint32_t polesApplied = 0;

@@ -98,6 +98,7 @@ protected:
         parameter.ranges.def = spec.defaultValue;
         if (parameterIds[index] == ParameterId::poles) describeList(parameter, poleChoices());
         if (parameterIds[index] == ParameterId::type) describeList(parameter, typeChoices());
+        if (parameterIds[index] == ParameterId::modelRate) describeList(parameter, modelRateChoices());
     }
 
     float getParameterValue(uint32_t index) const override {

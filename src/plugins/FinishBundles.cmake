@@ -56,6 +56,20 @@ foreach(bundle IN LISTS BUNDLES)
             text "${text}")
         endif()
       endforeach()
+      # The latency port, after every port of DPF's (Lv2Entry.cpp writes it): DPF's own would come
+      # before the parameters and move their indices. It reports the resampling's delay at high rates.
+      if(text MATCHES "lv2:index")
+        string(REGEX MATCHALL "lv2:index [0-9]+ ;" indices "${text}")
+        list(LENGTH indices latency_index)
+        string(FIND "${text}" "    lv2:port [" first_port)
+        string(SUBSTRING "${text}" 0 ${first_port} head)
+        string(SUBSTRING "${text}" ${first_port} -1 tail)
+        set(text "${head}    lv2:port [\n        a lv2:OutputPort, lv2:ControlPort ;\n        lv2:index ${latency_index} ;\n        lv2:name \"Latency\" ;\n        lv2:symbol \"latency\" ;\n        lv2:designation lv2:latency ;\n        lv2:portProperty lv2:reportsLatency, lv2:integer, <http://lv2plug.in/ns/ext/port-props#notOnGUI> ;\n    ] ;\n\n${tail}")
+      endif()
+      # A factory preset leaves Model rate where the session has it, as in VST3 and CLAP (a preset
+      # is the filter's settings; the rate it runs at is the session's choice).
+      string(REGEX REPLACE "    \\] ,\n    \\[\n        lv2:symbol \"model_rate\" ;\n        pset:value [^;]* ;\n    \\] \\."
+             "    ] ." text "${text}")
       # The interface's description keeps its own: its hosts (jalv, Ardour, Carla) all give them.
       if(text MATCHES "lv2:requiredFeature" AND NOT description MATCHES "_ui\\.ttl$")
         string(REPLACE "${required}" "${optional}" text "${text}")

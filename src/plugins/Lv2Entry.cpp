@@ -5,8 +5,10 @@
 // them but the largest block, so this entry supplies both when they are missing
 // and the description lists them as optional. DPF reads its note input in every
 // run without looking whether a host connected it; until one does, it reads an
-// empty sequence of ours. DPF's own entry is compiled under another name
-// (DpfAdapter.h).
+// empty sequence of ours. It also keeps the plug-in's latency output port (the
+// last port, which FinishBundles.cmake adds to the description): DPF's own would
+// come before the parameters and move their indices. DPF's own entry is compiled
+// under another name (DpfAdapter.h).
 #include "DpfAdapter.h"
 
 #include <lv2/atom/atom.h>
@@ -15,12 +17,18 @@
 #include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
 
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
 #include "DistrhoPluginInfo.h"
 #include <string>
 #include <vector>
+
+#include "PluginParameters.h"
+#include "resampler/CoreRate.h"
 
 namespace {
 
@@ -56,6 +64,66 @@ FallbackUridMap& fallbackMap() {
     return instance;
 }
 
+/// The latency port's index: after every port of DPF's (audio, then parameters; the
+/// event ports DPF adds with MIDI, time position or state come before the parameters).
+#if DISTRHO_PLUGIN_WANT_MIDI_INPUT || DISTRHO_PLUGIN_WANT_TIMEPOS || DISTRHO_PLUGIN_WANT_STATE
+constexpr uint32_t dpfEventInputs = 1;
+#else
+constexpr uint32_t dpfEventInputs = 0;
+#endif
+#if DISTRHO_PLUGIN_WANT_MIDI_OUTPUT || DISTRHO_PLUGIN_WANT_STATE
+constexpr uint32_t dpfEventOutputs = 1;
+#else
+constexpr uint32_t dpfEventOutputs = 0;
+#endif
+constexpr uint32_t latencyPort = DISTRHO_PLUGIN_NUM_INPUTS + DISTRHO_PLUGIN_NUM_OUTPUTS + dpfEventInputs +
+                                 dpfEventOutputs + vexaplugin::parameterCount;
+
+/// Each instance's latency and latency port, found by DPF's handle without a lock
+/// (connect_port and run are real-time calls): open addressing over a fixed table.
+class LatencyPorts {
+public:
+    /// Called at instantiation; an instance past the table's size reports no latency.
+    void add(LV2_Handle handle, float latency) {
+        for (std::size_t i = 0, at = start(handle); i < slots.size(); ++i, at = (at + 1) % slots.size()) {
+            LV2_Handle empty = nullptr;
+            if (slots[at].handle.compare_exchange_strong(empty, handle)) {
+                slots[at].latency = latency;
+                slots[at].port.store(nullptr);
+                return;
+            }
+        }
+    }
+    void remove(LV2_Handle handle) {
+        if (Slot* slot = find(handle)) slot->handle.store(nullptr);
+    }
+    void connect(LV2_Handle handle, float* port) {
+        if (Slot* slot = find(handle)) slot->port.store(port, std::memory_order_relaxed);
+    }
+    void write(LV2_Handle handle) {
+        Slot* slot = find(handle);
+        if (slot == nullptr) return;
+        if (float* port = slot->port.load(std::memory_order_relaxed)) *port = slot->latency;
+    }
+
+private:
+    struct Slot {
+        std::atomic<LV2_Handle> handle{nullptr};
+        float latency = 0.0f;
+        std::atomic<float*> port{nullptr};
+    };
+    std::size_t start(LV2_Handle handle) const { return (reinterpret_cast<std::uintptr_t>(handle) >> 4) % slots.size(); }
+    Slot* find(LV2_Handle handle) {
+        for (std::size_t i = 0, at = start(handle); i < slots.size(); ++i, at = (at + 1) % slots.size()) {
+            if (slots[at].handle.load() == handle) return &slots[at];
+        }
+        return nullptr;
+    }
+    std::array<Slot, 1024> slots;
+};
+
+LatencyPorts latencyPorts;
+
 const LV2_Descriptor* inner = nullptr;
 LV2_Descriptor outer{};
 
@@ -64,12 +132,18 @@ LV2_Descriptor outer{};
 constexpr uint32_t notePort = DISTRHO_PLUGIN_NUM_INPUTS + DISTRHO_PLUGIN_NUM_OUTPUTS;
 /// No events: DPF only reads it, so every instance shares it.
 const LV2_Atom_Sequence noNotes{{sizeof(LV2_Atom_Sequence_Body), 0}, {0, 0}};
+#endif
 
 void connectPort(LV2_Handle handle, uint32_t port, void* data) {
+    if (port == latencyPort) {
+        latencyPorts.connect(handle, static_cast<float*>(data));
+        return;
+    }
+#if DISTRHO_PLUGIN_WANT_MIDI_INPUT
     if (port == notePort && data == nullptr) data = const_cast<LV2_Atom_Sequence*>(&noNotes);
+#endif
     inner->connect_port(handle, port, data);
 }
-#endif
 
 /// DPF's instance, its note input connected to ours until the host connects one.
 LV2_Handle prepared(LV2_Handle handle) {
@@ -79,8 +153,31 @@ LV2_Handle prepared(LV2_Handle handle) {
     return handle;
 }
 
-LV2_Handle instantiate(const LV2_Descriptor*, double sampleRate, const char* bundlePath,
+LV2_Handle instantiateDpf(const LV2_Descriptor*, double sampleRate, const char* bundlePath,
+                          const LV2_Feature* const* hostFeatures);
+
+LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRate, const char* bundlePath,
                        const LV2_Feature* const* hostFeatures) {
+    LV2_Handle handle = instantiateDpf(descriptor, sampleRate, bundlePath, hostFeatures);
+    if (handle != nullptr) {
+        using namespace vexaplugin::resampler;
+        latencyPorts.add(handle, static_cast<float>(latencyFor(factorFor(sampleRate))));
+    }
+    return handle;
+}
+
+void run(LV2_Handle handle, uint32_t frames) {
+    inner->run(handle, frames);
+    latencyPorts.write(handle);
+}
+
+void cleanup(LV2_Handle handle) {
+    latencyPorts.remove(handle);
+    inner->cleanup(handle);
+}
+
+LV2_Handle instantiateDpf(const LV2_Descriptor*, double sampleRate, const char* bundlePath,
+                          const LV2_Feature* const* hostFeatures) {
     const LV2_Feature* const noFeatures[] = {nullptr};
     if (hostFeatures == nullptr) hostFeatures = noFeatures;
     const LV2_Options_Option* hostOptions = nullptr;
@@ -125,9 +222,9 @@ extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index
         if (inner == nullptr) return nullptr;
         outer = *inner;
         outer.instantiate = instantiate;
-#if DISTRHO_PLUGIN_WANT_MIDI_INPUT
         outer.connect_port = connectPort;
-#endif
+        outer.run = run;
+        outer.cleanup = cleanup;
     }
     return &outer;
 }

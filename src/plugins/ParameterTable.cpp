@@ -29,6 +29,11 @@ const std::vector<Choice>& typeChoices() {
     return choices;
 }
 
+const std::vector<Choice>& modelRateChoices() {
+    static const std::vector<Choice> choices{{"Design rate", 0}, {"Session rate", 1}};
+    return choices;
+}
+
 uint32_t positionOf(const std::vector<Choice>& choices, const char* label) {
     for (std::size_t i = 0; i < choices.size(); ++i) {
         if (choices[i].label == label) return static_cast<uint32_t>(i);

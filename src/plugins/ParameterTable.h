@@ -15,8 +15,8 @@ namespace vexaplugin {
 /// Every parameter any variant has, in the order hosts number them (the CV
 /// variant leaves out the first three and Key track; PluginParameters.h).
 /// Hosts keep automation by number: new parameters go at the end.
-enum class ParameterId : uint8_t { pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, bypass };
-inline constexpr std::size_t parameterIdCount = 10;
+enum class ParameterId : uint8_t { pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, modelRate, bypass };
+inline constexpr std::size_t parameterIdCount = 11;
 
 /// The continuous controls, which smooth and take modulation; the first three feed the module's sample inputs.
 enum class Control : uint8_t { pitch, resonance, zing, drive, output, mix, keyTrack };
@@ -90,6 +90,9 @@ inline constexpr std::array<ParameterSpec, parameterIdCount> parameterTable{{
     {"Mix", "mix", "%", 0.0f, 100.0f, 100.0f, ParameterKind::continuous, true, "Filtered share of the output"},
     {"Key track", "key_track", "%", 0.0f, 100.0f, 0.0f, ParameterKind::continuous, true,
      "How far the last note moves Pitch: 100 % is 1 V/octave from middle C (key 60)"},
+    {"Model rate", "model_rate", "", 0.0f, 1.0f, 0.0f, ParameterKind::list, false,
+     "At 88.2 to 192 kHz: the filter at its design rate (44.1 or 48 kHz), the same in every session, or at the "
+     "session's rate, as before this choice existed"},
     {"Bypass", "bypass", "", 0.0f, 1.0f, 0.0f, ParameterKind::toggle, false,
      "Passes the input through, crossfaded, with no latency"},
 }};
@@ -127,6 +130,8 @@ struct Choice {
 /// Poles and Type entries in the order of the module's own list texts (read once, on first use).
 const std::vector<Choice>& poleChoices();
 const std::vector<Choice>& typeChoices();
+/// Model rate's entries: the core at its design rate, resampled around it, or at the session's rate.
+const std::vector<Choice>& modelRateChoices();
 
 /// List position of the entry labelled `label` (the module's own labels), or 0.
 uint32_t positionOf(const std::vector<Choice>& choices, const char* label);

@@ -18,10 +18,12 @@ enum ParameterIndex : uint32_t {
     driveParameter,
     outputParameter,
     mixParameter,
+    modelRateParameter,
     parameterCount
 };
 inline constexpr ParameterId parameterIds[parameterCount] = {ParameterId::poles, ParameterId::type, ParameterId::drive,
-                                                             ParameterId::output, ParameterId::mix};
+                                                             ParameterId::output, ParameterId::mix,
+                                                             ParameterId::modelRate};
 #else
 enum ParameterIndex : uint32_t {
     pitchParameter,
@@ -33,6 +35,7 @@ enum ParameterIndex : uint32_t {
     outputParameter,
     mixParameter,
     keyTrackParameter,
+    modelRateParameter,
 #if VEXA_PLUGIN_HAS_BYPASS
     bypassParameter,
 #endif
@@ -40,7 +43,7 @@ enum ParameterIndex : uint32_t {
 };
 inline constexpr ParameterId parameterIds[parameterCount] = {
     ParameterId::pitch, ParameterId::resonance, ParameterId::zing, ParameterId::poles,   ParameterId::type,
-    ParameterId::drive, ParameterId::output,    ParameterId::mix,  ParameterId::keyTrack,
+    ParameterId::drive, ParameterId::output,    ParameterId::mix,  ParameterId::keyTrack, ParameterId::modelRate,
 #if VEXA_PLUGIN_HAS_BYPASS
     ParameterId::bypass,
 #endif

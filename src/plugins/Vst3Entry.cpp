@@ -9,19 +9,29 @@
 // ids, which DPF reports as set, and offers the program list DPF lacks. Each
 // process call reaches DPF cut at its points and note-ons (Vst3TimedChanges.h),
 // and the component offers a note bus of its own, whose note-ons go to the
-// engine of the component's plug-in.
+// engine of the component's plug-in. A state saved before Model rate existed
+// reaches the component and the controller as "Session rate" (OlderStates.h),
+// and the processor reports the latency of the resampling at high session rates.
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "DistrhoPluginInfo.h"
 #include "DpfAdapter.h"
 #include "FactoryPresets.h"
 #include "FilterEngine.h"
+#include "OlderStates.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "Vst3MemoryStream.h"
 #include "Vst3TimedChanges.h"
+#include "resampler/CoreRate.h"
 #include "travesty/unit.h"
 
 namespace {
@@ -218,6 +228,36 @@ void applyWithoutSamples(v3_param_changes** changes, FilterEngine* engine) {
     });
 }
 
+/// The largest state read, far above the few hundred bytes the plug-in saves.
+constexpr int32_t largestState = 1 << 20;
+
+/// The host's state, read to its end and amended for a state saved before Model rate; false when unreadable.
+bool readState(v3_bstream** host, Vst3MemoryStream& into) {
+    if (host == nullptr) return false;
+    char buffer[512];
+    for (;;) {
+        int32_t read = 0;
+        if (v3_cpp_obj(host)->read(host, buffer, sizeof buffer, &read) != V3_OK || read < 0) return false;
+        if (read == 0) break;
+        if (into.bytes.size() + static_cast<std::size_t>(read) > largestState) return false;
+        into.bytes.append(buffer, static_cast<std::size_t>(read));
+    }
+    into.bytes = withModelRateOfOlderState(std::move(into.bytes));
+    return true;
+}
+
+v3_result V3_API setState(void* self, v3_bstream** stream) {
+    Vst3MemoryStream amended;
+    if (!readState(stream, amended)) return V3_INVALID_ARG;
+    return dpf.setState(self, amended.stream());
+}
+
+v3_result V3_API setComponentState(void* self, v3_bstream** stream) {
+    Vst3MemoryStream amended;
+    if (!readState(stream, amended)) return V3_INVALID_ARG;
+    return dpf.setComponentState(self, amended.stream());
+}
+
 v3_result V3_API process(void* self, v3_process_data* data) {
     // DPF prints an assertion for any sample size but 32-bit, which it declines in can_process_sample_size.
     if (data == nullptr || data->symbolic_sample_size != V3_SAMPLE_32) return V3_INVALID_ARG;
@@ -231,6 +271,40 @@ v3_result V3_API process(void* self, v3_process_data* data) {
     if (data->nframes <= 0) applyWithoutSamples(checkedData.input_params, engineOfProcessor(self));
     return vst3changes::runInPieces(checkedData, engineOfProcessor(self), run);
 }
+
+/// The latency of each processor, from the sample rate of its last setup: DPF's own latency
+/// support would add a parameter before the plug-in's, moving their ids in saved projects.
+class Latencies {
+public:
+    void set(void* processor, uint32_t samples) {
+        const std::lock_guard<std::mutex> lock(guard);
+        byProcessor[processor] = samples;
+    }
+    uint32_t of(void* processor) {
+        const std::lock_guard<std::mutex> lock(guard);
+        const auto found = byProcessor.find(processor);
+        return found != byProcessor.end() ? found->second : 0;
+    }
+
+private:
+    std::mutex guard;
+    std::map<void*, uint32_t> byProcessor;
+};
+
+Latencies& latencies() {
+    static Latencies instance;
+    return instance;
+}
+
+v3_result V3_API setupProcessing(void* self, v3_process_setup* setup) {
+    const v3_result result = dpf.setupProcessing(self, setup);
+    if (result == V3_OK && setup != nullptr) {
+        latencies().set(self, resampler::latencyFor(resampler::factorFor(setup->sample_rate)));
+    }
+    return result;
+}
+
+uint32_t V3_API latencySamples(void* self) { return latencies().of(self); }
 
 v3_result V3_API setActive(void* self, v3_bool state) {
     const v3_result result = dpf.setActive(self, state);
@@ -385,4 +459,4 @@ void handedOut(void* from, const v3_tuid iid, void* object) {
 const vexaplugin::dpfadapter::Vst3Hooks vexaplugin::dpfadapter::vst3Hooks{
     setActive,         process,           stringForValue, valueForString, plainToNormalised, setNormalised,
     controllerInterface, initialize,      terminate,      busCount,       busInfo,           activateBus,
-    handedOut};
+    handedOut,         setState,          setComponentState, setupProcessing, latencySamples};

@@ -8,6 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <fstream>
+#include <iterator>
+#include <numbers>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -17,6 +21,7 @@
 
 #include "clap/entry.h"
 #include "clap/ext/audio-ports.h"
+#include "clap/ext/latency.h"
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
 #include "clap/plugin-factory.h"
@@ -29,6 +34,7 @@
 #include "filter/PinLayout.h"
 #include "hostlib/FilterChannel.h"
 #include "hostlib/HostInstance.h"
+#include "hostlib/ImpulseResponse.h"
 #include "hostlib/PinChoices.h"
 #include "PluginReference.h"
 #include "VexaVersion.h"
@@ -55,10 +61,14 @@ namespace {
 
 std::string pluginPath;
 std::string stereoPluginPath;
+/// A state saved by the plug-in as it was before Model rate existed.
+std::string olderStatePath;
 using namespace pluginreference;
 
 /// The plug-in's parameters by index (DPF gives each its index as id).
-enum Param : clap_id { pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, bypass, paramCount };
+enum Param : clap_id { pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, modelRate, bypass, paramCount };
+/// Model rate's positions.
+enum ModelRate { designRate, sessionRate };
 
 /// The .clap file, loaded once for the whole run.
 class ClapLibrary {
@@ -728,6 +738,35 @@ TEST(ClapLevels, DriveOutputAndMixAroundTheModule) {
     expectSameAsModule(moving, 512);
 }
 
+/// The instance's state, as the plug-in saves it.
+std::vector<uint8_t> savedState(ClapInstance& instance) {
+    std::vector<uint8_t> saved;
+    clap_ostream_t stream{&saved, [](const clap_ostream_t* s, const void* data, uint64_t size) -> int64_t {
+                              auto* bytes = static_cast<std::vector<uint8_t>*>(s->ctx);
+                              const auto* begin = static_cast<const uint8_t*>(data);
+                              bytes->insert(bytes->end(), begin, begin + size);
+                              return static_cast<int64_t>(size);
+                          }};
+    EXPECT_TRUE(instance.state->save(instance.plugin, &stream));
+    return saved;
+}
+
+/// Loads `saved` into the instance, read by the plug-in in pieces as a host's stream gives it.
+bool loadState(ClapInstance& instance, const std::vector<uint8_t>& saved) {
+    struct Reader {
+        const std::vector<uint8_t>* bytes;
+        std::size_t position;
+    } reader{&saved, 0};
+    clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
+                              auto* r = static_cast<Reader*>(s->ctx);
+                              const std::size_t count = std::min<std::size_t>(size, r->bytes->size() - r->position);
+                              std::memcpy(data, r->bytes->data() + r->position, count);
+                              r->position += count;
+                              return static_cast<int64_t>(count);
+                          }};
+    return instance.state->load(instance.plugin, &stream);
+}
+
 TEST(ClapState, SavedParametersComeBackInANewInstance) {
     std::vector<uint8_t> saved;
     const std::vector<std::pair<clap_id, double>> setting = {
@@ -743,30 +782,13 @@ TEST(ClapState, SavedParametersComeBackInANewInstance) {
         float scratch[1]{};
         instance.process(scratch, scratch, 0, events);
         ASSERT_NE(instance.state, nullptr);
-        clap_ostream_t stream{&saved, [](const clap_ostream_t* s, const void* data, uint64_t size) -> int64_t {
-                                  auto* bytes = static_cast<std::vector<uint8_t>*>(s->ctx);
-                                  const auto* begin = static_cast<const uint8_t*>(data);
-                                  bytes->insert(bytes->end(), begin, begin + size);
-                                  return static_cast<int64_t>(size);
-                              }};
-        ASSERT_TRUE(instance.state->save(instance.plugin, &stream));
+        saved = savedState(instance);
         first = runPlugin(instance, in, blocks);
     }
     ASSERT_FALSE(saved.empty());
 
     ClapInstance restored;
-    struct Reader {
-        const std::vector<uint8_t>* bytes;
-        std::size_t position;
-    } reader{&saved, 0};
-    clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
-                              auto* r = static_cast<Reader*>(s->ctx);
-                              const std::size_t count = std::min<std::size_t>(size, r->bytes->size() - r->position);
-                              std::memcpy(data, r->bytes->data() + r->position, count);
-                              r->position += count;
-                              return static_cast<int64_t>(count);
-                          }};
-    ASSERT_TRUE(restored.state->load(restored.plugin, &stream));
+    ASSERT_TRUE(loadState(restored, saved));
     for (const auto& [id, value] : setting) EXPECT_DOUBLE_EQ(restored.value(id), value) << "parameter " << id;
     restored.activate(sampleRate, 128);
     const std::vector<float> second = runPlugin(restored, in, blocks);
@@ -1411,6 +1433,198 @@ TEST(FilterChannelBetweenBlocks, AHostCanLeaveStatusReportsUnrecorded) {
     EXPECT_EQ(recording.statusReports.size(), 2u);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Model rate: the filter at its design rate in sessions at two and four times it
+
+/// What the host is told through CLAP's latency extension.
+uint32_t reportedLatency(ClapInstance& instance) {
+    const auto* latency =
+        static_cast<const clap_plugin_latency_t*>(instance.plugin->get_extension(instance.plugin, CLAP_EXT_LATENCY));
+    return latency != nullptr ? latency->get(instance.plugin) : UINT32_MAX;
+}
+
+/// Each high session rate and the base rate of its family.
+struct RatePair {
+    double high, base;
+};
+constexpr RatePair ratePairs[] = {{88200.0, 44100.0}, {96000.0, 48000.0}, {176400.0, 44100.0}, {192000.0, 48000.0}};
+
+/// Long enough for every configuration's response at Resonance 5 V to die away (checked).
+constexpr double responseSeconds = 0.5;
+/// Where both the plug-in's and the host library's measurements put the impulse, in samples.
+constexpr double impulseSample = 1.0;
+
+/// The plug-in's small-signal impulse response at `rate` (a 0.1 V impulse after
+/// one zero sample, as `vexa-host response` measures), Resonance 5 V, Zing at its default.
+vexahost::ImpulseResponse pluginResponse(double rate, double polesPosition, double pitchVolts, ModelRate model) {
+    constexpr uint32_t block = 512;
+    ClapInstance instance;
+    instance.activate(rate, block);
+    vexahost::ImpulseResponse response;
+    response.sampleRate = rate;
+    response.impulse = 0.1 / 10.0;
+    const auto frames = static_cast<std::size_t>(rate * responseSeconds);
+    std::vector<float> in(frames, 0.0f), out(frames, NAN);
+    in[static_cast<std::size_t>(impulseSample)] = static_cast<float>(response.impulse);
+    EventList events;
+    for (const auto& [id, value] : std::initializer_list<std::pair<clap_id, double>>{
+             {pitch, pitchVolts}, {resonance, 5.0}, {poles, polesPosition}, {modelRate, model}}) {
+        events.add(id, value);
+    }
+    for (std::size_t done = 0; done < frames; done += block) {
+        const auto n = static_cast<uint32_t>(std::min<std::size_t>(block, frames - done));
+        instance.process(in.data() + done, out.data() + done, n, events);
+        events.clear();
+    }
+    response.samples.assign(out.begin(), out.end());
+    // The last 20 ms hold nothing above -140 dB of the impulse: the response is whole.
+    const auto tail = static_cast<std::ptrdiff_t>(rate * 0.02);
+    response.settled = std::all_of(out.end() - tail, out.end(), [&](float v) { return std::fabs(v) < 1e-7 * response.impulse; });
+    return response;
+}
+
+// The same settings sound the same at every session rate: the small-signal
+// response of every configuration at Pitch 3, 5 and 7 V, at each high rate
+// against its family's base rate, within 0.5 dB from 30 Hz to 16 kHz wherever
+// the base rate's response is above -60 dB.
+TEST(ClapModelRate, EveryConfigurationSoundsAsAtTheBaseRate) {
+    const std::vector<double> hz = vexahost::logSpacedFrequencies(30.0, 16000.0, 60);
+    const std::size_t configurations = vexahost::FilterPins::describe(linkedModule).poleChoices.entries().size();
+    double worst[std::size(ratePairs)] = {};
+    for (std::size_t position = 0; position < configurations; ++position) {
+        for (const double pitchVolts : {3.0, 5.0, 7.0}) {
+            std::vector<double> base44, base48;
+            for (std::size_t r = 0; r < std::size(ratePairs); ++r) {
+                const RatePair& pair = ratePairs[r];
+                std::vector<double>& base = pair.base == 44100.0 ? base44 : base48;
+                if (base.empty()) {
+                    const vexahost::ImpulseResponse response = pluginResponse(pair.base, position, pitchVolts, designRate);
+                    ASSERT_TRUE(response.settled) << "position " << position << ", " << pitchVolts << " V";
+                    base = vexahost::magnitudesAt(response, hz);
+                }
+                const vexahost::ImpulseResponse response = pluginResponse(pair.high, position, pitchVolts, designRate);
+                ASSERT_TRUE(response.settled) << "position " << position << ", " << pitchVolts << " V";
+                const std::vector<double> high = vexahost::magnitudesAt(response, hz);
+                for (std::size_t i = 0; i < hz.size(); ++i) {
+                    if (vexahost::toDecibels(base[i]) <= -60.0) continue;
+                    const double difference = std::fabs(vexahost::toDecibels(high[i]) - vexahost::toDecibels(base[i]));
+                    worst[r] = std::max(worst[r], difference);
+                    EXPECT_LT(difference, 0.5) << pair.high << " Hz against " << pair.base << " Hz, position "
+                                               << position << ", Pitch " << pitchVolts << " V, at " << hz[i] << " Hz";
+                }
+            }
+        }
+    }
+    for (std::size_t r = 0; r < std::size(ratePairs); ++r) {
+        std::printf("%.1f against %.1f kHz: largest difference %.3f dB\n", ratePairs[r].high / 1000.0,
+                    ratePairs[r].base / 1000.0, worst[r]);
+    }
+}
+
+/// Group delay at `hz` in seconds after the impulse, from the phase of the response a hertz either side.
+double groupDelaySeconds(const vexahost::ImpulseResponse& response, double hz) {
+    const auto phase = [&](double f) {
+        std::complex<double> sum;
+        for (std::size_t n = 0; n < response.samples.size(); ++n) {
+            sum += response.samples[n] * std::polar(1.0, -2.0 * std::numbers::pi * f * n / response.sampleRate);
+        }
+        return std::arg(sum);
+    };
+    constexpr double step = 1.0;
+    const double turn = std::remainder(phase(hz + step) - phase(hz - step), 2.0 * std::numbers::pi);
+    return -turn / (2.0 * std::numbers::pi * 2.0 * step) - impulseSample / response.sampleRate;
+}
+
+// The latency the host is told is the delay the resampling adds: the group
+// delay at 1 kHz against the base rate's, within a sample; 0 at the base rates.
+TEST(ClapModelRate, ReportedLatencyIsTheMeasuredGroupDelay) {
+    constexpr double pitchVolts = 5.0;
+    constexpr double polesPosition = 18.0;  // 4:4
+    for (const RatePair& pair : ratePairs) {
+        ClapInstance instance;
+        instance.activate(pair.high, 512);
+        const uint32_t latency = reportedLatency(instance);
+        const double added = groupDelaySeconds(pluginResponse(pair.high, polesPosition, pitchVolts, designRate), 1000.0) -
+                             groupDelaySeconds(pluginResponse(pair.base, polesPosition, pitchVolts, designRate), 1000.0);
+        std::printf("%.1f kHz: latency %u, measured group delay added at 1 kHz %.3f samples\n", pair.high / 1000.0,
+                    latency, added * pair.high);
+        EXPECT_NEAR(added * pair.high, latency, 1.0) << pair.high;
+        // A session-rate filter is delayed as much, so that the latency holds at either setting.
+        const double sessionAdded =
+            groupDelaySeconds(pluginResponse(pair.high, polesPosition, pitchVolts, sessionRate), 1000.0) -
+            groupDelaySeconds(vexahost::recordImpulseResponse(
+                                  linkedModule, vexahost::FilterPins::describe(linkedModule),
+                                  {polesValueAt(vexahost::FilterPins::describe(linkedModule), 18), 0, pitchVolts, 5.0,
+                                   10.0, static_cast<float>(pair.high), 512}),
+                              1000.0);
+        EXPECT_NEAR(sessionAdded * pair.high, latency, 1.0) << pair.high;
+    }
+    for (const double rate : {44100.0, 48000.0}) {
+        ClapInstance instance;
+        instance.activate(rate, 512);
+        EXPECT_EQ(reportedLatency(instance), 0u) << rate;
+    }
+}
+
+// At 44.1 and 48 kHz the plug-in is the module, sample for sample, at either Model rate.
+TEST(ClapModelRate, AtTheBaseRatesNothingChanges) {
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    const std::vector<float> in = stimulus(12000);
+    for (const double rate : {44100.0, 48000.0}) {
+        for (const ModelRate model : {designRate, sessionRate}) {
+            ClapInstance instance;
+            instance.activate(rate, 256);
+            std::vector<HostBlock> blocks(in.size() / 250, HostBlock{250, {}});
+            blocks.front().changes = {{modelRate, model}, {pitch, 6.0}, {resonance, 7.0}, {poles, 18.0}};
+            const std::vector<float> out = runPlugin(instance, in, blocks);
+            ModuleReference reference(polesValueAt(pins, 18), 0, rate, 256);
+            std::vector<float> expected(out.size());
+            for (std::size_t done = 0; done < out.size(); done += 250) {
+                reference.block(in.data() + done, expected.data() + done, 250, std::vector<double>(250, 6.0),
+                                std::vector<double>(250, 7.0), std::vector<double>(250, 10.0));
+            }
+            SCOPED_TRACE(std::to_string(rate) + " Hz, Model rate " + std::to_string(model));
+            expectSame(expected, out);
+        }
+    }
+}
+
+// A state saved before Model rate existed (by the plug-in as it was, kept as a
+// file) loads as "Session rate" with its settings, and sounds at 96 kHz as the
+// module at 96 kHz, delayed by the latency; a state saved now keeps its Model rate.
+TEST(ClapModelRate, AnOlderStateLoadsAsItSounded) {
+    ASSERT_FALSE(olderStatePath.empty()) << "--older-state=PATH is needed";
+    std::ifstream file(olderStatePath, std::ios::binary);
+    const std::vector<uint8_t> older{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(older.empty()) << olderStatePath;
+
+    ClapInstance instance;
+    ASSERT_TRUE(loadState(instance, older));
+    // As it was saved: Pitch 6 V, Resonance 6.5 V, Zing 20 V, 4:4, LP.
+    const std::pair<clap_id, double> saved[] = {{pitch, 6.0}, {resonance, 6.5}, {zing, 20.0}, {poles, 18.0}, {type, 0.0}};
+    for (const auto& [id, value] : saved) EXPECT_DOUBLE_EQ(instance.value(id), value) << "parameter " << id;
+    EXPECT_EQ(instance.value(modelRate), sessionRate);
+
+    constexpr double rate = 96000.0;
+    instance.activate(rate, 512);
+    const uint32_t latency = reportedLatency(instance);
+    const std::vector<float> in = stimulus(24000);
+    const std::vector<float> out = runPlugin(instance, in, std::vector<HostBlock>(in.size() / 500, HostBlock{500, {}}));
+    ModuleReference reference(polesValueAt(vexahost::FilterPins::describe(linkedModule), 18), 0, rate, 512);
+    std::vector<float> expected(in.size());
+    for (std::size_t done = 0; done < in.size(); done += 500) {
+        reference.block(in.data() + done, expected.data() + done, 500, std::vector<double>(500, 6.0),
+                        std::vector<double>(500, 6.5), std::vector<double>(500, 20.0));
+    }
+    expected.resize(in.size() - latency);
+    expectSame(expected, {out.begin() + latency, out.end()});
+
+    ClapInstance fresh;
+    ClapInstance restored;
+    ASSERT_TRUE(loadState(restored, savedState(fresh)));
+    EXPECT_EQ(restored.value(modelRate), designRate);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1419,9 +1633,11 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument.rfind("--plugin=", 0) == 0) pluginPath = argument.substr(9);
         if (argument.rfind("--stereo-plugin=", 0) == 0) stereoPluginPath = argument.substr(16);
+        if (argument.rfind("--older-state=", 0) == 0) olderStatePath = argument.substr(14);
     }
     if (pluginPath.empty() || stereoPluginPath.empty()) {
-        std::fprintf(stderr, "usage: %s --plugin=PATH.clap --stereo-plugin=PATH.clap [gtest options]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --plugin=PATH.clap --stereo-plugin=PATH.clap [--older-state=PATH] [gtest options]\n",
+                     argv[0]);
         return 2;
     }
     return RUN_ALL_TESTS();

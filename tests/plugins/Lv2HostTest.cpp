@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "UridMap.h"
+#include "resampler/CoreRate.h"
 
 namespace {
 
@@ -31,15 +32,17 @@ constexpr uint32_t maxBlock = 512;
 // Port indices, in the order lv2info shows them (checked by lv2-hosts.sh).
 namespace standard {
 enum Port : uint32_t {
-    signal, output, notes, pitch, resonance, zing, poles, type, drive, outputGain, mix, keyTrack, count };
+    signal, output, notes, pitch, resonance, zing, poles, type, drive, outputGain, mix, keyTrack, modelRate, latency,
+    count };
 }
 namespace cv {
-enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, drive, outputGain, mix, count };
+enum Port : uint32_t { signal, pitch, resonance, zing, output, poles, type, drive, outputGain, mix, modelRate, latency,
+                       count };
 }
 namespace stereo {
 enum Port : uint32_t {
     signalLeft, signalRight, outputLeft, outputRight, notes, pitch, resonance, zing, poles, type,
-    drive, outputGain, mix, keyTrack, count };
+    drive, outputGain, mix, keyTrack, modelRate, latency, count };
 }
 
 }  // namespace
@@ -395,11 +398,17 @@ TEST(Lv2CvPlugin, AnUnconnectedCvInputReadsAsItsDefault) {
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
+// At 96 and 192 kHz, where the filter runs at its design rate between the
+// resampler's stages, and with Model rate switching back and forth.
 TEST(Lv2RealTime, RunAllocatesNothingWhileEverythingChanges) {
     const std::vector<float> in = stimulus(512 * 64);
     std::vector<float> out(in.size());
-    Instance instance(filterPlugin(), sampleRate);
+    Instance instance(filterPlugin(), 96000.0);
     for (uint32_t p = 0; p < 5; ++p) instance.connect(standard::pitch + p, &instance.controls[p]);
+    float modelRate = 0.0f;
+    float latency = -1.0f;
+    instance.connect(standard::modelRate, &modelRate);
+    instance.connect(standard::latency, &latency);
     instance.activate();
     allocations = 0;
     countingAllocations = true;
@@ -409,14 +418,18 @@ TEST(Lv2RealTime, RunAllocatesNothingWhileEverythingChanges) {
         instance.controls[2] = 0.5f + static_cast<float>(b % 7) * 5.0f;
         instance.controls[3] = static_cast<float>(b % 30);
         instance.controls[4] = static_cast<float>(b % 2);
+        modelRate = static_cast<float>(b / 8 % 2);
         instance.connect(standard::signal, const_cast<float*>(in.data() + b * 512));
         instance.connect(standard::output, out.data() + b * 512);
         instance.run(b % 5 == 0 ? 0 : static_cast<uint32_t>(1 + (b * 37) % 512));
     }
     countingAllocations = false;
     EXPECT_EQ(allocations.load(), 0);
+    EXPECT_TRUE(allFinite(out));
+    // The latency port reports the resampling's fixed delay.
+    EXPECT_EQ(latency, static_cast<float>(vexaplugin::resampler::latencyFor(2)));
 
-    Instance cvInstance(cvPlugin(), sampleRate);
+    Instance cvInstance(cvPlugin(), 192000.0);
     std::vector<float> cvs(maxBlock, 0.6f);
     float poles = 3.0f;
     float type = 0.0f;

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -21,6 +23,8 @@
 #include "PluginReference.h"
 #include "Smoothing.h"
 #include "VexaVersion.h"
+#include "Vst3MemoryStream.h"
+#include "resampler/CoreRate.h"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
@@ -40,9 +44,12 @@ using namespace pluginreference;
 
 std::string bundlePath;
 std::string stereoBundlePath;
+/// A state saved by the plug-in as it was before Model rate existed.
+std::string olderStatePath;
 
 /// The parameters in the order the plug-in lists them: the program list first, then the plug-in's own.
-enum Id : v3_param_id { program, pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, bypass, idCount };
+enum Id : v3_param_id {
+    program, pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, modelRate, bypass, idCount };
 
 /// The VST3 id of the program list: DPF numbers its own parameters first, and a
 /// plug-in with an editor has two more of them (its controller lives apart).
@@ -59,9 +66,9 @@ Range rangeOf(Id id) {
     const vexaplugin::ParameterSpec& spec = vexaplugin::parameterTable[id - 1];
     return {spec.minimum, spec.maximum};
 }
-const Range ranges[idCount] = {rangeOf(program), rangeOf(pitch), rangeOf(resonance), rangeOf(zing),
-                               rangeOf(poles),   rangeOf(type),  rangeOf(drive),     rangeOf(output),
-                               rangeOf(mix),     rangeOf(keyTrack), rangeOf(bypass)};
+const Range ranges[idCount] = {rangeOf(program), rangeOf(pitch),    rangeOf(resonance), rangeOf(zing),
+                               rangeOf(poles),   rangeOf(type),     rangeOf(drive),     rangeOf(output),
+                               rangeOf(mix),     rangeOf(keyTrack), rangeOf(modelRate), rangeOf(bypass)};
 
 double normalized(Id id, double plain) { return (plain - ranges[id].minimum) / (ranges[id].maximum - ranges[id].minimum); }
 /// The plain value DPF makes of a normalized one (in double, kept as a float).
@@ -254,8 +261,8 @@ public:
     Vst3Instance(const Vst3Instance&) = delete;
     Vst3Instance& operator=(const Vst3Instance&) = delete;
 
-    v3_result activate(int32_t maxFrames) {
-        v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, maxFrames, sampleRate};
+    v3_result activate(int32_t maxFrames, double rate = sampleRate) {
+        v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, maxFrames, rate};
         EXPECT_EQ(v3_cpp_obj(processor)->setup_processing(processor, &setup), V3_OK);
         const v3_result result = v3_cpp_obj(component)->set_active(component, 1);
         if (result == V3_OK) {
@@ -565,6 +572,35 @@ TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {
     EXPECT_EQ(firstDifference(moduleRun(in, 512, 5.0f, 5.0f, 10.0f, 5, 0), instance.run(in, 512, {})), in.size());
 }
 
+// A state saved before Model rate existed (DPF writes the same state text in the
+// CLAP and VST3 builds; the file is the CLAP's) reaches the component and the
+// controller as "Session rate"; the host is told the resampling's latency.
+TEST(Vst3ModelRate, AnOlderStateLoadsAsSessionRateAndTheLatencyIsReported) {
+    ASSERT_FALSE(olderStatePath.empty()) << "--older-state=PATH is needed";
+    std::ifstream file(olderStatePath, std::ios::binary);
+    const std::string older{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(older.empty()) << olderStatePath;
+
+    Vst3Instance instance;
+    vexaplugin::Vst3MemoryStream toComponent(older);
+    vexaplugin::Vst3MemoryStream toController(older);
+    ASSERT_EQ(v3_cpp_obj(instance.component)->set_state(instance.component, toComponent.stream()), V3_OK);
+    ASSERT_EQ(v3_cpp_obj(instance.controller)->set_component_state(instance.controller, toController.stream()), V3_OK);
+    auto* ctrl = v3_cpp_obj(instance.controller);
+    EXPECT_DOUBLE_EQ(ctrl->get_parameter_normalised(instance.controller, vst3Id(modelRate)), 1.0);
+    EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(pitch)), normalized(pitch, 6.0), 1e-6);
+    vexaplugin::Vst3MemoryStream saved;
+    ASSERT_EQ(v3_cpp_obj(instance.component)->get_state(instance.component, saved.stream()), V3_OK);
+    EXPECT_NE(saved.bytes.find(std::string("model_rate\0" "1\0", 13)), std::string::npos);
+
+    for (const double rate : {48000.0, 96000.0, 192000.0}) {
+        Vst3Instance at;
+        ASSERT_EQ(at.activate(256, rate), V3_OK);
+        const uint32_t expected = rate == 48000.0 ? 0 : vexaplugin::resampler::latencyFor(rate == 96000.0 ? 2 : 4);
+        EXPECT_EQ(v3_cpp_obj(at.processor)->get_latency_samples(at.processor), expected) << rate;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -573,6 +609,7 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument.rfind("--plugin=", 0) == 0) bundlePath = argument.substr(9);
         if (argument.rfind("--stereo-plugin=", 0) == 0) stereoBundlePath = argument.substr(16);
+        if (argument.rfind("--older-state=", 0) == 0) olderStatePath = argument.substr(14);
     }
     if (bundlePath.empty() || stereoBundlePath.empty()) {
         std::fprintf(stderr, "usage: %s --plugin=PATH.vst3 --stereo-plugin=PATH.vst3 [gtest options]\n", argv[0]);

@@ -41,10 +41,11 @@ describe() {
   [ "$symbols" = "$ports" ]
 }
 check "lv2info: filter ports" describe $standard \
-  "signal output events_in pitch resonance zing poles type drive output_gain mix key_track "
-check "lv2info: CV ports" describe $cv "signal pitch resonance zing output poles type drive output_gain mix "
+  "signal output events_in pitch resonance zing poles type drive output_gain mix key_track model_rate latency "
+check "lv2info: CV ports" describe $cv \
+  "signal pitch resonance zing output poles type drive output_gain mix model_rate latency "
 check "lv2info: stereo ports" describe $stereo \
-  "signal_l signal_r output_l output_r events_in pitch resonance zing poles type drive output_gain mix key_track "
+  "signal_l signal_r output_l output_r events_in pitch resonance zing poles type drive output_gain mix key_track model_rate latency "
 cv_optional() {
   [ "$(lv2info $cv | grep -c 'connectionOptional')" -eq 3 ]
 }

@@ -122,6 +122,8 @@ protected:
             polesPosition = nearestPosition(value, vexaplugin::poleChoices().size());
         } else if (index == typeParameter) {
             typePosition = nearestPosition(value, vexaplugin::typeChoices().size());
+        } else if (index == modelRateParameter) {
+            designRate = value < 0.5f;
         } else {
             return;
         }
@@ -165,6 +167,11 @@ protected:
         }
         if (std::optional<vexaplugin::ResponseCurve> finished = curves.takeFinished()) {
             curve = std::move(finished);
+            // What is heard at the session rate: the filter's curve through the resampling around it.
+            const uint32_t factor = designRate ? vexaplugin::resampler::factorFor(getSampleRate()) : 1;
+            for (std::size_t i = 0; i < curve->frequencies.size(); ++i) {
+                curve->decibels[i] += vexaplugin::resampler::roundTripDecibels(curve->frequencies[i], modelRate(), factor);
+            }
             repaint();
         }
     }
@@ -390,8 +397,14 @@ private:
         now.pitchVolts = knobs[pitchParameter].value();
         now.resonanceVolts = knobs[resonanceParameter].value();
         now.zingVolts = knobs[zingParameter].value();
-        now.sampleRate = static_cast<float>(getSampleRate());
+        now.sampleRate = static_cast<float>(modelRate());
         return now;
+    }
+
+    /// The rate the filter runs at, and so the rate its curve is measured at.
+    double modelRate() const {
+        const double session = getSampleRate();
+        return designRate ? session / vexaplugin::resampler::factorFor(session) : session;
     }
 
     void requestCurve() { curveWanted = true; }
@@ -459,8 +472,13 @@ private:
         textLetterSpacing(0.0f);
         std::string setting = vexaplugin::poleChoices()[polesPosition].label;
         if (!typeIgnored()) setting += " " + vexaplugin::typeChoices()[typePosition].label;
-        char rate[32];
-        std::snprintf(rate, sizeof rate, " \xC2\xB7 %.1f kHz", getSampleRate() / 1000.0);
+        char rate[64];
+        if (modelRate() != getSampleRate()) {
+            std::snprintf(rate, sizeof rate, " \xC2\xB7 %.1f kHz, filter at %.1f kHz", getSampleRate() / 1000.0,
+                          modelRate() / 1000.0);
+        } else {
+            std::snprintf(rate, sizeof rate, " \xC2\xB7 %.1f kHz", getSampleRate() / 1000.0);
+        }
         label(layout::width - 20, 24, 12, colour::dimText, ALIGN_RIGHT | ALIGN_BASELINE, setting + rate);
     }
 
@@ -543,7 +561,7 @@ private:
         panelBox(layout::response);
         drawGrid();
 
-        const double sampleRate = getSampleRate();
+        const double sampleRate = modelRate();
         const double nyquistEdge = vexahost::highestMeasuredHz(sampleRate);
         if (nyquistEdge < highestPlottedHz) {
             beginPath();
@@ -772,6 +790,7 @@ private:
     const std::array<vexaui::PolesMenuColumn, vexaui::polesMenuColumns> menuColumns;
     uint32_t polesPosition = 0;
     uint32_t typePosition = 0;
+    bool designRate = true;  ///< Model rate: the filter at its design rate in a session at two or four times it
     bool menuOpen = false;
     std::optional<uint32_t> menuHover;
     /// The knob whose value is being typed, and what has been typed.
