@@ -6,8 +6,9 @@
 // entry hands DPF only well-formed events for parameters that exist, answers
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
-// gives its audio ports the mono or stereo type DPF means them to have, and offers the factory presets (preset discovery and preset load), which it
-// loads through DPF's own program path in the plug-in state. DPF's entry is
+// gives its audio ports the mono or stereo type DPF means them to have, offers the factory presets (preset discovery and preset load), which it
+// loads through DPF's own program path in the plug-in state, and gives the state a version and a strict reader:
+// DPF's own reader applies whatever it understands of a cut-short or garbled state and reports success. DPF's entry is
 // compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
 // of DPF's is called with a plug-in whose plugin_data is DPF's own.
 #undef clap_entry
@@ -19,12 +20,14 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "ClapPresetAbi.h"
 #include "DistrhoPluginInfo.h"
 #include "FactoryPresets.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "StateCodec.h"
 #include "clap/entry.h"
 #include "clap/events.h"
 #include "clap/ext/audio-ports.h"
@@ -159,6 +162,63 @@ void CLAP_ABI paramsFlush(const clap_plugin_t* plugin, const clap_input_events_t
 const clap_plugin_params_t guardedParams{paramsCount,       paramsGetInfo,     paramsGetValue,
                                          paramsValueToText, paramsTextToValue, paramsFlush};
 
+// ---------------------------------------------------------------------------------------------
+// State: versioned, and read whole and checked before DPF applies any of it (StateCodec.h)
+
+const clap_plugin_state_t* dpfStateExtension(const clap_plugin_t* plugin) {
+    const clap_plugin_t* dpf = dpfOf(plugin);
+    return static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
+}
+
+/// Hands DPF a state in its own layout, from memory.
+bool loadIntoDpf(const clap_plugin_t* plugin, const std::string& bytes) {
+    const clap_plugin_state_t* state = dpfStateExtension(plugin);
+    if (state == nullptr) return false;
+    std::string_view rest = bytes;
+    const clap_istream_t stream{&rest, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
+                                    auto* left = static_cast<std::string_view*>(s->ctx);
+                                    const std::size_t count = std::min<std::size_t>(size, left->size());
+                                    std::memcpy(data, left->data(), count);
+                                    left->remove_prefix(count);
+                                    return static_cast<int64_t>(count);
+                                }};
+    return state->load(dpfOf(plugin), &stream);
+}
+
+bool CLAP_ABI stateSave(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
+    const clap_plugin_state_t* state = dpfStateExtension(plugin);
+    if (stream == nullptr || stream->write == nullptr || state == nullptr) return false;
+    std::string dpfBytes;
+    const clap_ostream_t collect{&dpfBytes, [](const clap_ostream_t* s, const void* data, uint64_t size) -> int64_t {
+                                     static_cast<std::string*>(s->ctx)->append(static_cast<const char*>(data), size);
+                                     return static_cast<int64_t>(size);
+                                 }};
+    if (!state->save(dpfOf(plugin), &collect)) return false;
+    const auto saved = decodeState(dpfBytes, filterStateParameters(), factoryPresets.size(), 0);
+    if (!saved) return false;
+    const std::string bytes = encodeState(*saved, filterStateParameters());
+    for (std::size_t written = 0; written < bytes.size();) {
+        const int64_t count = stream->write(stream, bytes.data() + written, bytes.size() - written);
+        if (count <= 0 || static_cast<uint64_t>(count) > bytes.size() - written) return false;
+        written += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+bool CLAP_ABI stateLoad(const clap_plugin_t* plugin, const clap_istream_t* stream) {
+    if (stream == nullptr || stream->read == nullptr) return false;
+    std::string bytes;
+    char chunk[1024];
+    for (int64_t count; (count = stream->read(stream, chunk, sizeof chunk)) != 0;) {
+        if (count < 0 || static_cast<uint64_t>(count) > sizeof chunk || bytes.size() > largestStateBytes) return false;
+        bytes.append(chunk, static_cast<std::size_t>(count));
+    }
+    const auto loaded = decodeState(bytes, filterStateParameters(), factoryPresets.size());
+    return loaded && loadIntoDpf(plugin, dpfState(*loaded, filterStateParameters()));
+}
+
+const clap_plugin_state_t checkedState{stateSave, stateLoad};
+
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
 /// Loads factory preset `load_key` (its row in the table, in decimal) through DPF's state,
 /// whose program entry calls the plug-in's loadProgram and tells the host to rescan values.
@@ -169,29 +229,7 @@ bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, con
     }
     const unsigned long index = std::strtoul(loadKey, nullptr, 10);
     if (index >= factoryPresets.size()) return false;
-    const clap_plugin_t* dpf = dpfOf(plugin);
-    const auto* state = static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
-    if (state == nullptr) return false;
-
-    // DPF's state format: key and value as zero-terminated strings, then its end mark.
-    std::string blob = "__dpf_program__";
-    blob += '\0';
-    blob += std::to_string(index);
-    blob += '\0';
-    blob += '\xfe';
-    struct Reader {
-        const std::string* bytes;
-        std::size_t position;
-    } reader{&blob, 0};
-    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
-                                    auto* r = static_cast<Reader*>(s->ctx);
-                                    const std::size_t count =
-                                        std::min<std::size_t>(size, r->bytes->size() - r->position);
-                                    std::memcpy(data, r->bytes->data() + r->position, count);
-                                    r->position += count;
-                                    return static_cast<int64_t>(count);
-                                }};
-    return state->load(dpf, &stream);
+    return loadIntoDpf(plugin, dpfProgramState(static_cast<uint32_t>(index)));
 }
 
 const clap_plugin_preset_load_t presetLoad{presetFromLocation};
@@ -222,6 +260,7 @@ const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
     if (id == nullptr) return nullptr;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &guardedParams;
     if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS) == 0) return &typedAudioPorts;
+    if (std::strcmp(id, CLAP_EXT_STATE) == 0) return dpfStateExtension(plugin) != nullptr ? &checkedState : nullptr;
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
     if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) {
         return &presetLoad;

@@ -7,19 +7,27 @@
 // changes at the first unknown id and turns a NaN for Poles into an int (an
 // undefined conversion); here it gets only the queues of parameters that exist
 // and only their points that are numbers (infinities DPF clamps to the range).
-// The controller refuses unknown ids, which DPF reports as set. DPF's factory
-// is compiled under the name dpf_GetPluginFactory (see CMakeLists.txt).
+// The controller refuses unknown ids, which DPF reports as set. The state gets
+// a version and a strict reader (StateCodec.h): DPF applies whatever it
+// understands of a garbled state before it fails on it. DPF's factory is
+// compiled under the name dpf_GetPluginFactory (see CMakeLists.txt).
 #undef GetPluginFactory
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "DistrhoPluginInfo.h"
+#include "FactoryPresets.h"
 #include "FilterEngine.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
+#include "StateCodec.h"
 #include "src/DistrhoPluginVST.hpp"
 #include "travesty/audio_processor.h"
+#include "travesty/bstream.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
 #include "travesty/factory.h"
@@ -54,6 +62,9 @@ struct DpfFunctions {
     decltype(v3_edit_controller::plain_parameter_to_normalised) plainToNormalised = nullptr;
     decltype(v3_edit_controller::get_parameter_normalised) getNormalised = nullptr;
     decltype(v3_edit_controller::set_parameter_normalised) setNormalised = nullptr;
+    decltype(v3_component::set_state) setState = nullptr;
+    decltype(v3_component::get_state) getState = nullptr;
+    decltype(v3_edit_controller::set_component_state) setComponentState = nullptr;
 } dpf;
 
 template <class Object>
@@ -140,6 +151,95 @@ CheckedChanges::CheckedChanges(v3_param_changes** host) : functions(&checkedChan
         if (count == checkedQueueCapacity) break;
         queues[count++] = {&checkedQueueFunctions, q};
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// State: versioned, and read whole and checked before DPF applies any of it
+
+struct Bstream : v3_funknown {
+    v3_bstream stream;
+};
+
+/// A stream over memory for DPF: reads `bytes` from the start, or appends to them. `functions` first.
+struct MemoryStream {
+    const Bstream* functions;
+    std::string* bytes;
+    std::size_t position = 0;
+
+    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
+    static MemoryStream& of(void* self) { return *static_cast<MemoryStream*>(self); }
+
+    static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
+        MemoryStream& memory = of(self);
+        if (buffer == nullptr || size < 0) return V3_INVALID_ARG;
+        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(size), memory.bytes->size() - memory.position);
+        std::memcpy(buffer, memory.bytes->data() + memory.position, count);
+        memory.position += count;
+        if (done != nullptr) *done = static_cast<int32_t>(count);
+        return V3_OK;
+    }
+    static v3_result V3_API write(void* self, void* buffer, int32_t size, int32_t* done) {
+        if (buffer == nullptr || size < 0) return V3_INVALID_ARG;
+        of(self).bytes->append(static_cast<const char*>(buffer), static_cast<std::size_t>(size));
+        if (done != nullptr) *done = size;
+        return V3_OK;
+    }
+    static v3_result V3_API seek(void*, int64_t, int32_t, int64_t*) { return V3_NOT_IMPLEMENTED; }
+    static v3_result V3_API tell(void* self, int64_t* position) {
+        if (position == nullptr) return V3_INVALID_ARG;
+        *position = static_cast<int64_t>(of(self).position);
+        return V3_OK;
+    }
+};
+
+const Bstream memoryStreamFunctions{{noInterface, staticRef, staticUnref},
+                                    {MemoryStream::read, MemoryStream::write, MemoryStream::seek, MemoryStream::tell}};
+
+/// A host's state stream read to its end; nothing when it fails or is longer than any state.
+std::optional<std::string> readAll(v3_bstream** stream) {
+    std::string bytes;
+    char chunk[1024];
+    for (int32_t count = 0; v3_cpp_obj(stream)->read(stream, chunk, sizeof chunk, &count) == V3_OK && count != 0;
+         count = 0) {
+        if (count < 0 || count > static_cast<int32_t>(sizeof chunk) || bytes.size() > largestStateBytes) {
+            return std::nullopt;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(count));
+    }
+    return bytes;
+}
+
+/// The component's setState and the controller's setComponentState: the whole state checked, then DPF's.
+template <decltype(v3_component::set_state) DpfFunctions::*original>
+v3_result V3_API setStateChecked(void* self, v3_bstream** stream) {
+    if (stream == nullptr) return V3_INVALID_ARG;
+    const auto bytes = readAll(stream);
+    const auto state = bytes ? decodeState(*bytes, filterStateParameters(), factoryPresets.size()) : std::nullopt;
+    if (!state) return V3_INVALID_ARG;
+    std::string dpfBytes = dpfState(*state, filterStateParameters());
+    MemoryStream memory{&memoryStreamFunctions, &dpfBytes};
+    return (dpf.*original)(self, memory.stream());
+}
+
+v3_result V3_API getState(void* self, v3_bstream** stream) {
+    if (stream == nullptr) return V3_INVALID_ARG;
+    std::string dpfBytes;
+    MemoryStream memory{&memoryStreamFunctions, &dpfBytes};
+    const v3_result result = dpf.getState(self, memory.stream());
+    if (result != V3_OK) return result;
+    const auto state = decodeState(dpfBytes, filterStateParameters(), factoryPresets.size(), 0);
+    if (!state) return V3_INTERNAL_ERR;
+    std::string bytes = encodeState(*state, filterStateParameters());
+    for (std::size_t written = 0; written < bytes.size();) {
+        int32_t count = 0;
+        const auto left = static_cast<int32_t>(bytes.size() - written);
+        if (v3_cpp_obj(stream)->write(stream, bytes.data() + written, left, &count) != V3_OK || count <= 0 ||
+            count > left) {
+            return V3_INTERNAL_ERR;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    return V3_OK;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -230,6 +330,8 @@ void guardInterface(void* object, const v3_tuid iid) {
         auto& component = objectOf<v3_component_cpp>(object);
         guard(component.query_interface, query<&DpfFunctions::componentQuery>, dpf.componentQuery);
         guard(component.comp.set_active, setActive, dpf.setActive);
+        guard(component.comp.set_state, setStateChecked<&DpfFunctions::setState>, dpf.setState);
+        guard(component.comp.get_state, getState, dpf.getState);
     } else if (v3_tuid_match(iid, v3_audio_processor_iid)) {
         auto& processor = objectOf<v3_audio_processor_cpp>(object);
         guard(processor.query_interface, query<&DpfFunctions::processorQuery>, dpf.processorQuery);
@@ -242,6 +344,8 @@ void guardInterface(void* object, const v3_tuid iid) {
         guard(controller.ctrl.get_parameter_value_for_string, valueForString, dpf.valueForString);
         guard(controller.ctrl.plain_parameter_to_normalised, plainToNormalised, dpf.plainToNormalised);
         guard(controller.ctrl.set_parameter_normalised, setNormalised, dpf.setNormalised);
+        guard(controller.ctrl.set_component_state, setStateChecked<&DpfFunctions::setComponentState>,
+              dpf.setComponentState);
     }
 }
 
