@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "PluginFuzzing.h"
+#include "plugins/HostStreams.h"
 #include "clap/entry.h"
 #include "clap/events.h"
 #include "clap/ext/params.h"
@@ -137,26 +138,12 @@ private:
 
 std::string save(const clap_plugin_t* plugin, const clap_plugin_state_t* state) {
     std::string bytes;
-    const clap_ostream_t stream{&bytes, [](const clap_ostream_t* s, const void* data, uint64_t size) -> int64_t {
-                                    // A host that takes a few bytes at a time.
-                                    const uint64_t taken = std::min<uint64_t>(size, 7);
-                                    static_cast<std::string*>(s->ctx)->append(static_cast<const char*>(data), taken);
-                                    return static_cast<int64_t>(taken);
-                                }};
-    if (!state->save(plugin, &stream)) broken("state save failed");
+    if (!hoststreams::saveClapState(plugin, state, bytes)) broken("state save failed");
     return bytes;
 }
 
 bool load(const clap_plugin_t* plugin, const clap_plugin_state_t* state, const std::string& bytes) {
-    std::string_view rest = bytes;
-    const clap_istream_t stream{&rest, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
-                                    auto* left = static_cast<std::string_view*>(s->ctx);
-                                    const std::size_t count = std::min<std::size_t>({size, left->size(), 5});
-                                    std::memcpy(data, left->data(), count);
-                                    left->remove_prefix(count);
-                                    return static_cast<int64_t>(count);
-                                }};
-    return state->load(plugin, &stream);
+    return hoststreams::loadClapState(plugin, state, bytes);
 }
 
 /// One plug-in through one host life.

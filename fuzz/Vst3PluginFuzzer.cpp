@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "PluginFuzzing.h"
+#include "plugins/HostStreams.h"
 #include "travesty/audio_processor.h"
-#include "travesty/bstream.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
 #include "travesty/factory.h"
@@ -44,48 +44,9 @@ void load(Vst3File& file) {
     if (file.factory == nullptr) broken("no factory");
 }
 
-v3_result V3_API noInterface(void*, const v3_tuid, void** object) {
-    *object = nullptr;
-    return V3_NO_INTERFACE;
-}
-uint32_t V3_API staticRef(void*) { return 1; }
-
-/// A host's stream over memory: reads a few bytes at a time, as file-backed hosts may.
-struct HostStream {
-    struct Functions : v3_funknown {
-        v3_bstream stream;
-    };
-    const Functions* functions = &table;
-    std::string bytes;
-    std::size_t position = 0;
-
-    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
-    static HostStream& of(void* self) { return *static_cast<HostStream*>(self); }
-    static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
-        HostStream& s = of(self);
-        const std::size_t count = std::min<std::size_t>({static_cast<std::size_t>(std::max(size, 0)), 5,
-                                                         s.bytes.size() - s.position});
-        std::memcpy(buffer, s.bytes.data() + s.position, count);
-        s.position += count;
-        if (done != nullptr) *done = static_cast<int32_t>(count);
-        return V3_OK;
-    }
-    static v3_result V3_API write(void* self, void* buffer, int32_t size, int32_t* done) {
-        const int32_t count = std::min(size, 7);
-        of(self).bytes.append(static_cast<const char*>(buffer), static_cast<std::size_t>(std::max(count, 0)));
-        if (done != nullptr) *done = count;
-        return V3_OK;
-    }
-    static v3_result V3_API seek(void*, int64_t, int32_t, int64_t*) { return V3_NOT_IMPLEMENTED; }
-    static v3_result V3_API tell(void* self, int64_t* position) {
-        *position = static_cast<int64_t>(of(self).position);
-        return V3_OK;
-    }
-    static const Functions table;
-};
-const HostStream::Functions HostStream::table{{noInterface, staticRef, staticRef},
-                                              {HostStream::read, HostStream::write, HostStream::seek,
-                                               HostStream::tell}};
+using hoststreams::Vst3Stream;
+constexpr auto noInterface = Vst3Stream::noInterface;
+constexpr auto staticRef = Vst3Stream::staticRef;
 
 /// A block's parameter changes: queues for any id, points at any offset with any value, in any order.
 class FuzzChanges {
@@ -279,18 +240,18 @@ private:
     }
 
     std::string save() {
-        HostStream stream;
+        Vst3Stream stream;
         if (v3_cpp_obj(component)->get_state(component, stream.stream()) != V3_OK) broken("getState failed");
         return stream.bytes;
     }
 
     bool loadComponent(const std::string& bytes) {
-        HostStream stream{&HostStream::table, bytes};
+        Vst3Stream stream{&Vst3Stream::table, bytes};
         return v3_cpp_obj(component)->set_state(component, stream.stream()) == V3_OK;
     }
 
     bool loadController(const std::string& bytes) {
-        HostStream stream{&HostStream::table, bytes};
+        Vst3Stream stream{&Vst3Stream::table, bytes};
         return v3_cpp_obj(controller)->set_component_state(controller, stream.stream()) == V3_OK;
     }
 

@@ -26,6 +26,7 @@
 #include "ClapPresetAbi.h"
 #include "FactoryPresets.h"
 #include "FilterEngine.h"
+#include "HostStreams.h"
 #include "filter/Exports.h"
 #include "filter/PinLayout.h"
 #include "hostlib/FilterChannel.h"
@@ -439,28 +440,15 @@ TEST(ClapProcessing, OneSampleBlocksAndTheLargestBlock) {
     expectSameAsModule(large, 8192);
 }
 
-/// The plug-in's state as a host saves it (a few bytes per write, as some hosts take it).
+/// The plug-in's state as a host saves and loads it.
 std::string saveState(ClapInstance& instance) {
     std::string bytes;
-    const clap_ostream_t stream{&bytes, [](const clap_ostream_t* s, const void* data, uint64_t size) -> int64_t {
-                                    const uint64_t taken = std::min<uint64_t>(size, 16);
-                                    static_cast<std::string*>(s->ctx)->append(static_cast<const char*>(data), taken);
-                                    return static_cast<int64_t>(taken);
-                                }};
-    EXPECT_TRUE(instance.state->save(instance.plugin, &stream));
+    EXPECT_TRUE(hoststreams::saveClapState(instance.plugin, instance.state, bytes));
     return bytes;
 }
 
 bool loadState(ClapInstance& instance, const std::string& bytes) {
-    std::string_view rest = bytes;
-    const clap_istream_t stream{&rest, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
-                                    auto* left = static_cast<std::string_view*>(s->ctx);
-                                    const std::size_t count = std::min<std::size_t>({size, left->size(), 16});
-                                    std::memcpy(data, left->data(), count);
-                                    left->remove_prefix(count);
-                                    return static_cast<int64_t>(count);
-                                }};
-    return instance.state->load(instance.plugin, &stream);
+    return hoststreams::loadClapState(instance.plugin, instance.state, bytes);
 }
 
 TEST(ClapState, SavedParametersComeBackInANewInstance) {

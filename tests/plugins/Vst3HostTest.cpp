@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "FactoryPresets.h"
+#include "HostStreams.h"
 #include "PluginReference.h"
 #include "travesty/audio_processor.h"
-#include "travesty/bstream.h"
 #include "travesty/component.h"
 #include "travesty/edit_controller.h"
 #include "travesty/factory.h"
@@ -400,51 +400,18 @@ TEST(Vst3BadInput, AnActivationWhoseFilterCannotBeMadeIsRefused) {
 // ---------------------------------------------------------------------------------------------
 // State: what a host keeps in its session, and the stored states of earlier builds
 
-/// A host's stream over memory, taking and giving a few bytes at a time as some hosts do.
-struct HostStream {
-    struct Functions : v3_funknown {
-        v3_bstream stream;
-    };
-    const Functions* functions = &table;
-    std::string bytes;
-    std::size_t position = 0;
-
-    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
-    static HostStream& of(void* self) { return *static_cast<HostStream*>(self); }
-    static const Functions table;
-};
-const HostStream::Functions HostStream::table{
-    {[](void*, const v3_tuid, void**) -> v3_result { return V3_NO_INTERFACE; }, [](void*) -> uint32_t { return 1; },
-     [](void*) -> uint32_t { return 1; }},
-    {[](void* self, void* buffer, int32_t size, int32_t* done) -> v3_result {
-         HostStream& s = HostStream::of(self);
-         const std::size_t count = std::min<std::size_t>({static_cast<std::size_t>(size), 16, s.bytes.size() - s.position});
-         std::memcpy(buffer, s.bytes.data() + s.position, count);
-         s.position += count;
-         *done = static_cast<int32_t>(count);
-         return V3_OK;
-     },
-     [](void* self, void* buffer, int32_t size, int32_t* done) -> v3_result {
-         *done = std::min(size, 16);
-         HostStream::of(self).bytes.append(static_cast<const char*>(buffer), static_cast<std::size_t>(*done));
-         return V3_OK;
-     },
-     [](void*, int64_t, int32_t, int64_t*) -> v3_result { return V3_NOT_IMPLEMENTED; },
-     [](void* self, int64_t* position) -> v3_result {
-         *position = static_cast<int64_t>(HostStream::of(self).position);
-         return V3_OK;
-     }}};
+using hoststreams::Vst3Stream;
 
 std::string saveState(Vst3Instance& instance) {
-    HostStream stream;
+    Vst3Stream stream;
     EXPECT_EQ(v3_cpp_obj(instance.component)->get_state(instance.component, stream.stream()), V3_OK);
     return stream.bytes;
 }
 
 /// The state into the component and, as hosts do, into the controller; true when both take it.
 bool loadState(Vst3Instance& instance, const std::string& bytes) {
-    HostStream forComponent{&HostStream::table, bytes};
-    HostStream forController{&HostStream::table, bytes};
+    Vst3Stream forComponent{&Vst3Stream::table, bytes};
+    Vst3Stream forController{&Vst3Stream::table, bytes};
     const bool component = v3_cpp_obj(instance.component)->set_state(instance.component, forComponent.stream()) == V3_OK;
     const bool controller =
         v3_cpp_obj(instance.controller)->set_component_state(instance.controller, forController.stream()) == V3_OK;
