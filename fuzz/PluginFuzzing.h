@@ -63,8 +63,9 @@ struct FuzzBuffers {
     void make(FuzzInput& in, uint32_t channels, uint32_t frames) {
         input.assign(channels, std::vector<float>(std::max<uint32_t>(frames, 1)));
         output.assign(channels, std::vector<float>(std::max<uint32_t>(frames, 1), std::nanf("")));
-        inputChannels.assign(channels, nullptr);
-        outputChannels.assign(channels, nullptr);
+        // One entry more than the channels: a host that claims a channel too many still points at something.
+        inputChannels.assign(channels + 1, nullptr);
+        outputChannels.assign(channels + 1, nullptr);
         const uint8_t shape = in.byte();
         const uint8_t fill = in.byte();
         const float level = (static_cast<float>(in.byte()) - 128.0f) / 12.0f;  // about ±10.7
@@ -91,7 +92,8 @@ struct FuzzBuffers {
     /// in-range bound while everything fed to it since its activation was in range.
     void check(uint32_t frames, bool inRange) const {
         if (nullChannels) return;
-        for (float* samples : outputChannels) {
+        for (std::size_t c = 0; c < output.size(); ++c) {
+            const float* samples = outputChannels[c];
             if (samples == nullptr) continue;
             for (uint32_t i = 0; i < frames; ++i) {
                 if (!std::isfinite(samples[i])) broken("output not finite");

@@ -38,9 +38,9 @@ void load(Vst3File& file) {
         std::abort();
     }
     auto* enter = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
-    auto* getFactory = reinterpret_cast<v3_plugin_factory** (*)()>(dlsym(handle, "GetPluginFactory"));
+    auto* getFactory = reinterpret_cast<const void* (*)()>(dlsym(handle, "GetPluginFactory"));
     if (enter == nullptr || !enter(handle) || getFactory == nullptr) broken("no ModuleEntry or GetPluginFactory");
-    file.factory = getFactory();
+    file.factory = static_cast<v3_plugin_factory**>(const_cast<void*>(getFactory()));
     if (file.factory == nullptr) broken("no factory");
 }
 

@@ -6,7 +6,8 @@
 // entry hands DPF only well-formed events for parameters that exist, answers
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
-// gives its audio ports the mono or stereo type DPF means them to have, offers the factory presets (preset discovery and preset load), which it
+// gives its audio ports the mono or stereo type DPF means them to have, hands DPF only audio buffers that fit
+// the plug-in's channels, offers the factory presets (preset discovery and preset load), which it
 // loads through DPF's own program path in the plug-in state, and gives the state a version and a strict reader:
 // DPF's own reader applies whatever it understands of a cut-short or garbled state and reports success. DPF's entry is
 // compiled under the name dpf_clap_entry (see CMakeLists.txt); every function
@@ -278,11 +279,39 @@ bool CLAP_ABI activate(const clap_plugin_t* plugin, double sampleRate, uint32_t 
     return false;
 }
 
+/// One direction's audio buffers as DPF may read them. DPF copies every channel pointer of
+/// every bus into an array of the plug-in's channel count without counting, and reads a bus's
+/// pointer array even where it is null: here the buses must hold exactly the plug-in's
+/// channels, and a bus without its array plays as null channels (silence in, output
+/// discarded). `own` holds the buses handed on in that case.
+template <class Buffer>  // const for the inputs
+bool fitBuses(Buffer*& buses, uint32_t count, uint32_t channels, clap_audio_buffer_t (&own)[2]) {
+    constexpr uint32_t mostBuses = 2;
+    static float* const nullChannels[2] = {nullptr, nullptr};
+    if (count > mostBuses || (count > 0 && buses == nullptr)) return false;
+    uint32_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (buses[i].channel_count > channels) return false;
+        total += buses[i].channel_count;
+        own[i] = buses[i];
+        if (own[i].data32 == nullptr) own[i].data32 = const_cast<float**>(nullChannels);
+    }
+    buses = own;
+    return total == channels;
+}
+
 clap_process_status CLAP_ABI process(const clap_plugin_t* plugin, const clap_process_t* call) {
     if (call == nullptr) return CLAP_PROCESS_ERROR;
     CheckedEvents checked(call->in_events);
     clap_process_t checkedCall = *call;
     checkedCall.in_events = checked.list();
+    clap_audio_buffer_t inputs[2];
+    clap_audio_buffer_t outputs[2];
+    if (call->frames_count != 0 &&
+        (!fitBuses(checkedCall.audio_inputs, call->audio_inputs_count, DISTRHO_PLUGIN_NUM_INPUTS, inputs) ||
+         !fitBuses(checkedCall.audio_outputs, call->audio_outputs_count, DISTRHO_PLUGIN_NUM_OUTPUTS, outputs))) {
+        return CLAP_PROCESS_ERROR;
+    }
     const clap_plugin_t* dpf = dpfOf(plugin);
     return dpf->process(dpf, &checkedCall);
 }

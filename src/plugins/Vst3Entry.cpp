@@ -6,7 +6,8 @@
 // calling DPF's afterwards. In process, DPF stops reading the host's parameter
 // changes at the first unknown id and turns a NaN for Poles into an int (an
 // undefined conversion); here it gets only the queues of parameters that exist
-// and only their points that are numbers (infinities DPF clamps to the range).
+// and only their points that are numbers (infinities DPF clamps to the range),
+// and a bus whose channel array a host left null as null channels.
 // The controller refuses unknown ids, which DPF reports as set. The state gets
 // a version and a strict reader (StateCodec.h): DPF applies whatever it
 // understands of a garbled state before it fails on it. DPF's factory is
@@ -245,11 +246,26 @@ v3_result V3_API getState(void* self, v3_bstream** stream) {
 // ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
 
+/// A bus as DPF may read it: DPF reads a bus's channel array even where a host left it null,
+/// and such a bus plays as null channels here (silence in, output discarded).
+v3_audio_bus_buffers* withChannelArray(v3_audio_bus_buffers* bus, v3_audio_bus_buffers& own) {
+    static float* nullChannels[DISTRHO_PLUGIN_NUM_OUTPUTS > DISTRHO_PLUGIN_NUM_INPUTS ? DISTRHO_PLUGIN_NUM_OUTPUTS
+                                                                                     : DISTRHO_PLUGIN_NUM_INPUTS]{};
+    if (bus == nullptr || bus->channel_buffers_32 != nullptr) return bus;
+    own = *bus;
+    own.channel_buffers_32 = nullChannels;
+    return &own;
+}
+
 v3_result V3_API process(void* self, v3_process_data* data) {
     if (data == nullptr) return V3_INVALID_ARG;
-    if (data->input_params == nullptr) return dpf.process(self, data);
-    CheckedChanges checked(data->input_params);
     v3_process_data checkedData = *data;
+    v3_audio_bus_buffers inputs{};
+    v3_audio_bus_buffers outputs{};
+    checkedData.inputs = withChannelArray(data->inputs, inputs);
+    checkedData.outputs = withChannelArray(data->outputs, outputs);
+    if (data->input_params == nullptr) return dpf.process(self, &checkedData);
+    CheckedChanges checked(data->input_params);
     checkedData.input_params = checked.list();
     return dpf.process(self, &checkedData);
 }
