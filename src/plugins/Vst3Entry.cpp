@@ -7,7 +7,8 @@
 // changes at the first unknown id and turns a NaN for Poles into an int (an
 // undefined conversion); here it gets only the queues of parameters that exist
 // and only their points that are numbers (infinities DPF clamps to the range),
-// and a bus whose channel array a host left null as null channels.
+// and a bus whose channel array a host left null as null channels; a largest
+// block it could not allocate is refused before DPF allocates it.
 // The controller refuses unknown ids, which DPF reports as set. The state gets
 // a version and a strict reader (StateCodec.h): DPF applies whatever it
 // understands of a garbled state before it fails on it. DPF's factory is
@@ -58,6 +59,7 @@ struct DpfFunctions {
     decltype(v3_funknown::query_interface) controllerQuery = nullptr;
     decltype(v3_component::set_active) setActive = nullptr;
     decltype(v3_audio_processor::process) process = nullptr;
+    decltype(v3_audio_processor::setup_processing) setupProcessing = nullptr;
     decltype(v3_edit_controller::get_parameter_string_for_value) stringForValue = nullptr;
     decltype(v3_edit_controller::get_parameter_value_for_string) valueForString = nullptr;
     decltype(v3_edit_controller::plain_parameter_to_normalised) plainToNormalised = nullptr;
@@ -270,6 +272,16 @@ v3_result V3_API process(void* self, v3_process_data* data) {
     return dpf.process(self, &checkedData);
 }
 
+/// DPF allocates a buffer of the largest block a host promises without looking at it (a
+/// negative or huge one ends the host): a promise the engine could not keep is refused here.
+v3_result V3_API setupProcessing(void* self, v3_process_setup* setup) {
+    if (setup == nullptr || setup->max_block_size <= 0 ||
+        static_cast<uint32_t>(setup->max_block_size) > FilterEngine::largestBlockFrames) {
+        return V3_INVALID_ARG;
+    }
+    return dpf.setupProcessing(self, setup);
+}
+
 v3_result V3_API setActive(void* self, v3_bool state) {
     const v3_result result = dpf.setActive(self, state);
     if (state == 0 || result != V3_OK || lastActivationSucceeded()) return result;
@@ -352,6 +364,7 @@ void guardInterface(void* object, const v3_tuid iid) {
         auto& processor = objectOf<v3_audio_processor_cpp>(object);
         guard(processor.query_interface, query<&DpfFunctions::processorQuery>, dpf.processorQuery);
         guard(processor.proc.process, process, dpf.process);
+        guard(processor.proc.setup_processing, setupProcessing, dpf.setupProcessing);
     } else if (v3_tuid_match(iid, v3_edit_controller_iid)) {
         auto& controller = objectOf<v3_edit_controller_cpp>(object);
         guard(controller.query_interface, query<&DpfFunctions::controllerQuery>, dpf.controllerQuery);

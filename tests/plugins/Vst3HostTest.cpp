@@ -204,7 +204,9 @@ public:
 
     v3_result activate(int32_t maxFrames) {
         v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, maxFrames, sampleRate};
-        EXPECT_EQ(v3_cpp_obj(processor)->setup_processing(processor, &setup), V3_OK);
+        // A largest block the plug-in cannot allocate is refused here or at activation.
+        const v3_result setUp = v3_cpp_obj(processor)->setup_processing(processor, &setup);
+        if (setUp != V3_OK) return setUp;
         const v3_result result = v3_cpp_obj(component)->set_active(component, 1);
         if (result == V3_OK) {
             active = true;
