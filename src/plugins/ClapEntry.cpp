@@ -195,7 +195,7 @@ bool CLAP_ABI stateSave(const clap_plugin_t* plugin, const clap_ostream_t* strea
                                      return static_cast<int64_t>(size);
                                  }};
     if (!state->save(dpfOf(plugin), &collect)) return false;
-    const auto saved = decodeState(dpfBytes, filterStateParameters(), factoryPresets.size(), 0);
+    const auto saved = decodeDpfSave(dpfBytes, filterStateParameters(), factoryPresets.size());
     if (!saved) return false;
     const std::string bytes = encodeState(*saved, filterStateParameters());
     for (std::size_t written = 0; written < bytes.size();) {

@@ -141,6 +141,22 @@ std::optional<PluginState> decodeState(std::string_view bytes, const std::vector
     return state;
 }
 
+namespace {
+
+std::string versionPair() {
+    std::string bytes;
+    appendField(bytes, stateVersionKey);
+    appendField(bytes, std::to_string(stateVersion));
+    return bytes;
+}
+
+}  // namespace
+
+std::optional<PluginState> decodeDpfSave(std::string_view bytes, const std::vector<StateParameter>& parameters,
+                                         uint32_t programCount) {
+    return decodeState(versionPair() + std::string(bytes), parameters, programCount);
+}
+
 std::string dpfState(const PluginState& state, const std::vector<StateParameter>& parameters) {
     std::string bytes;
     appendField(bytes, programKey);
@@ -164,10 +180,7 @@ std::string dpfProgramState(uint32_t program) {
 }
 
 std::string encodeState(const PluginState& state, const std::vector<StateParameter>& parameters) {
-    std::string bytes;
-    appendField(bytes, stateVersionKey);
-    appendField(bytes, std::to_string(stateVersion));
-    return bytes + dpfState(state, parameters);
+    return versionPair() + dpfState(state, parameters);
 }
 
 }  // namespace vexaplugin

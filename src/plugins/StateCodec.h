@@ -58,6 +58,10 @@ const std::vector<StateParameter>& filterStateParameters();
 std::optional<PluginState> decodeState(std::string_view bytes, const std::vector<StateParameter>& parameters,
                                        uint32_t programCount, uint32_t newest = stateVersion);
 
+/// What DPF saves of this build's parameters (its own layout, without a version) read as this version's state.
+std::optional<PluginState> decodeDpfSave(std::string_view bytes, const std::vector<StateParameter>& parameters,
+                                         uint32_t programCount);
+
 /// The state in this build's version.
 std::string encodeState(const PluginState& state, const std::vector<StateParameter>& parameters);
 

@@ -230,7 +230,7 @@ v3_result V3_API getState(void* self, v3_bstream** stream) {
     MemoryStream memory{&memoryStreamFunctions, &dpfBytes};
     const v3_result result = dpf.getState(self, memory.stream());
     if (result != V3_OK) return result;
-    const auto state = decodeState(dpfBytes, filterStateParameters(), factoryPresets.size(), 0);
+    const auto state = decodeDpfSave(dpfBytes, filterStateParameters(), factoryPresets.size());
     if (!state) return V3_INTERNAL_ERR;
     std::string bytes = encodeState(*state, filterStateParameters());
     for (std::size_t written = 0; written < bytes.size();) {
