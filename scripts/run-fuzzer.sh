@@ -14,6 +14,9 @@ case "$fuzzer" in
   *) echo "unknown fuzzer '$fuzzer' (host_actions, clap_plugin, vst3_plugin)" >&2; exit 2 ;;
 esac
 # FUZZ_SEED makes a run repeatable (the test suite uses one); unset, every run explores afresh.
+# FUZZ_TIMEOUT (seconds, 10 by default) is how long one input may take: on a loaded machine under
+# nice a plug-in input (a host life of up to 48 steps, 1 to 3 s alone) can take longer.
+timeout=${FUZZ_TIMEOUT:-10}
 seed_option=()
 [ -n "${FUZZ_SEED:-}" ] && seed_option=(-seed="$FUZZ_SEED")
 mkdir -p "$work"
@@ -21,5 +24,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Regression seeds first: every input that once broke the module or a plug-in must pass.
 build/fuzz/${fuzzer}_fuzzer -runs=0 "$seeds"
-build/fuzz/${fuzzer}_fuzzer "${seed_option[@]}" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+build/fuzz/${fuzzer}_fuzzer "${seed_option[@]}" -max_total_time="$seconds" -max_len=4096 -timeout="$timeout" -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix=build/fuzz/ "$work" "$seeds"
