@@ -8,13 +8,13 @@ WINE64 := /usr/lib/wine/wine64
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps deps-build deps-test deps-bench deps-ardour deps-dist deps-validate $(PRESETS) asan fuzz-build test wine demo bench fuzz soak extremes clean plugins ardour-test \
+.PHONY: all deps deps-build deps-test deps-bench deps-ardour deps-dist deps-validate $(PRESETS) asan fuzz-build test wine demo bench fuzz fuzz-plugins soak extremes clean plugins ardour-test \
         install uninstall dist dist-test validate
 
 # The third-party plug-in validators (prebuilt, not part of the project): `make validate`.
 VALIDATORS ?= ../shared/validators
 
-# How long `make fuzz` runs, in seconds; how many minutes of audio `make soak` plays.
+# How long `make fuzz` runs (and `make fuzz-plugins` each of its two), in seconds; how many minutes of audio `make soak` plays.
 FUZZ_SECONDS ?= 600
 SOAK_MINUTES ?= 10
 
@@ -50,6 +50,11 @@ bench: deps-bench all
 
 fuzz: fuzz-build
 	@bash scripts/run-fuzzer.sh $(FUZZ_SECONDS)
+
+# The CLAP and then the VST3 plug-ins, FUZZ_SECONDS each.
+fuzz-plugins: fuzz-build
+	@bash scripts/run-fuzzer.sh $(FUZZ_SECONDS) clap_plugin
+	@bash scripts/run-fuzzer.sh $(FUZZ_SECONDS) vst3_plugin
 
 soak: linux
 	@build/linux/soak --minutes=$(SOAK_MINUTES)

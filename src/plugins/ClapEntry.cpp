@@ -7,10 +7,12 @@
 // the parameter calls for unknown ids and unusable values itself, shows Pitch
 // with its cutoff in Hz, refuses an activation whose filter could not be made,
 // reports the latency of the resampling at high session rates, gives its audio
-// ports the mono or stereo type DPF means them to have, names the product's
-// version in the plug-in's descriptor (DPF leaves it empty), and offers the factory presets (preset discovery and preset load), which it
-// loads through DPF's own program path in the plug-in state (DpfAdapter.cpp). A state saved before
-// Model rate existed loads as "Session rate" (OlderStates.h). Each process call
+// ports the mono or stereo type DPF means them to have, hands DPF only audio buffers that fit
+// the plug-in's channels, names the product's version in the plug-in's descriptor (DPF leaves
+// it empty), offers the factory presets (preset discovery and preset load), which it
+// loads through DPF's own program path in the plug-in state, and gives the state a version and a strict reader:
+// DPF's own reader applies whatever it understands of a cut-short or garbled state and reports success
+// (StateCodec.h; a state saved before Model rate existed loads as "Session rate"). Each process call
 // reaches DPF cut at its events, with modulation and notes going to the engine
 // at the same cuts (ClapTimedEvents.h); the parameters DPF lists are marked
 // modulatable from the parameter table. Every function
@@ -25,16 +27,17 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <string_view>
 
 #include "ClapPresetAbi.h"
 #include "ClapTimedEvents.h"
 #include "DistrhoPluginInfo.h"
 #include "DpfAdapter.h"
 #include "FactoryPresets.h"
-#include "OlderStates.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
 #include "VexaVersion.h"
+#include "StateCodec.h"
 #include "clap/entry.h"
 #include "resampler/CoreRate.h"
 #include "clap/events.h"
@@ -187,48 +190,59 @@ void CLAP_ABI paramsFlush(const clap_plugin_t* plugin, const clap_input_events_t
 const clap_plugin_params_t guardedParams{paramsCount,       paramsGetInfo,     paramsGetValue,
                                          paramsValueToText, paramsTextToValue, paramsFlush};
 
-const clap_plugin_state_t* dpfState(const clap_plugin_t* plugin) {
+// ---------------------------------------------------------------------------------------------
+// State: versioned, and read whole and checked before DPF applies any of it (StateCodec.h)
+
+const clap_plugin_state_t* dpfStateExtension(const clap_plugin_t* plugin) {
     const clap_plugin_t* dpf = dpfOf(plugin);
     return static_cast<const clap_plugin_state_t*>(dpf->get_extension(dpf, CLAP_EXT_STATE));
 }
 
-/// Hands DPF's state loader `blob` as its stream.
-bool loadState(const clap_plugin_t* plugin, const std::string& blob) {
-    const clap_plugin_state_t* state = dpfState(plugin);
+/// Hands DPF a state in its own layout, from memory.
+bool loadIntoDpf(const clap_plugin_t* plugin, const std::string& bytes) {
+    const clap_plugin_state_t* state = dpfStateExtension(plugin);
     if (state == nullptr) return false;
-    struct Reader {
-        const std::string* bytes;
-        std::size_t position;
-    } reader{&blob, 0};
-    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
-                                    auto* r = static_cast<Reader*>(s->ctx);
-                                    const std::size_t count =
-                                        std::min<std::size_t>(size, r->bytes->size() - r->position);
-                                    std::memcpy(data, r->bytes->data() + r->position, count);
-                                    r->position += count;
+    std::string_view rest = bytes;
+    const clap_istream_t stream{&rest, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
+                                    auto* left = static_cast<std::string_view*>(s->ctx);
+                                    const std::size_t count = std::min<std::size_t>(size, left->size());
+                                    std::memcpy(data, left->data(), count);
+                                    left->remove_prefix(count);
                                     return static_cast<int64_t>(count);
                                 }};
     return state->load(dpfOf(plugin), &stream);
 }
 
 bool CLAP_ABI stateSave(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
-    const clap_plugin_state_t* state = dpfState(plugin);
-    return state != nullptr && state->save(dpfOf(plugin), stream);
+    const clap_plugin_state_t* state = dpfStateExtension(plugin);
+    if (stream == nullptr || stream->write == nullptr || state == nullptr) return false;
+    std::string dpfBytes;
+    const clap_ostream_t collect{&dpfBytes, [](const clap_ostream_t* s, const void* data, uint64_t size) -> int64_t {
+                                     static_cast<std::string*>(s->ctx)->append(static_cast<const char*>(data), size);
+                                     return static_cast<int64_t>(size);
+                                 }};
+    if (!state->save(dpfOf(plugin), &collect)) return false;
+    const auto saved = decodeDpfSave(dpfBytes, filterStateParameters(), factoryPresets.size());
+    if (!saved) return false;
+    const std::string bytes = encodeState(*saved, filterStateParameters());
+    for (std::size_t written = 0; written < bytes.size();) {
+        const int64_t count = stream->write(stream, bytes.data() + written, bytes.size() - written);
+        if (count <= 0 || static_cast<uint64_t>(count) > bytes.size() - written) return false;
+        written += static_cast<std::size_t>(count);
+    }
+    return true;
 }
 
-/// The largest state read, far above the few hundred bytes the plug-in saves.
-constexpr std::size_t largestState = 1u << 20;
-
-/// Reads the host's whole stream first, to load a state saved before Model rate as it sounded.
 bool CLAP_ABI stateLoad(const clap_plugin_t* plugin, const clap_istream_t* stream) {
     if (stream == nullptr || stream->read == nullptr) return false;
-    std::string blob;
-    char buffer[512];
-    for (int64_t read; (read = stream->read(stream, buffer, sizeof buffer)) != 0;) {
-        if (read < 0 || blob.size() + static_cast<std::size_t>(read) > largestState) return false;
-        blob.append(buffer, static_cast<std::size_t>(read));
+    std::string bytes;
+    char chunk[1024];
+    for (int64_t count; (count = stream->read(stream, chunk, sizeof chunk)) != 0;) {
+        if (count < 0 || static_cast<uint64_t>(count) > sizeof chunk || bytes.size() > largestStateBytes) return false;
+        bytes.append(chunk, static_cast<std::size_t>(count));
     }
-    return loadState(plugin, withModelRateOfOlderState(std::move(blob)));
+    const auto loaded = decodeState(bytes, filterStateParameters(), factoryPresets.size());
+    return loaded && loadIntoDpf(plugin, dpfState(*loaded, filterStateParameters()));
 }
 
 const clap_plugin_state_t checkedState{stateSave, stateLoad};
@@ -243,7 +257,7 @@ bool CLAP_ABI presetFromLocation(const clap_plugin_t* plugin, uint32_t kind, con
     }
     const unsigned long index = std::strtoul(loadKey, nullptr, 10);
     if (index >= factoryPresets.size()) return false;
-    return dpfadapter::loadClapProgram(dpfOf(plugin), static_cast<uint32_t>(index));
+    return loadIntoDpf(plugin, dpfProgramState(static_cast<uint32_t>(index)));
 }
 
 const clap_plugin_preset_load_t presetLoad{presetFromLocation};
@@ -282,7 +296,7 @@ const void* CLAP_ABI getExtension(const clap_plugin_t* plugin, const char* id) {
     if (std::strcmp(id, CLAP_EXT_NOTE_PORTS) == 0) return &clapevents::notePorts;
 #endif
     if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &fixedLatency;
-    if (std::strcmp(id, CLAP_EXT_STATE) == 0) return dpfState(plugin) != nullptr ? &checkedState : nullptr;
+    if (std::strcmp(id, CLAP_EXT_STATE) == 0) return dpfStateExtension(plugin) != nullptr ? &checkedState : nullptr;
 #if DISTRHO_PLUGIN_WANT_PROGRAMS
     if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) {
         return &presetLoad;
@@ -304,28 +318,40 @@ bool CLAP_ABI activate(const clap_plugin_t* plugin, double sampleRate, uint32_t 
     return false;
 }
 
-/// Whether `count` buses hold `channels` channels in all, each bus some and its channel list.
-/// DPF refuses a call whose buses don't, but prints assertions from the audio thread
-/// as it does, and reads a missing channel list.
-bool carries(const clap_audio_buffer_t* buses, uint32_t count, uint32_t channels) {
-    if (count > 0 && buses == nullptr) return false;
-    uint32_t found = 0;
+/// One direction's audio buffers as DPF may read them. DPF copies every channel pointer of
+/// every bus into an array of the plug-in's channel count without counting, and reads a bus's
+/// pointer array even where it is null: here the buses must hold exactly the plug-in's
+/// channels, and a bus without its array plays as null channels (silence in, output
+/// discarded). `own` holds the buses handed on in that case.
+template <class Buffer>  // const for the inputs
+bool fitBuses(Buffer*& buses, uint32_t count, uint32_t channels, clap_audio_buffer_t (&own)[2]) {
+    constexpr uint32_t mostBuses = 2;
+    static float* const nullChannels[2] = {nullptr, nullptr};
+    if (count > mostBuses || (count > 0 && buses == nullptr)) return false;
+    uint32_t total = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        if (buses[i].channel_count == 0 || buses[i].data32 == nullptr) return false;
-        found += buses[i].channel_count;
+        if (buses[i].channel_count > channels) return false;
+        total += buses[i].channel_count;
+        own[i] = buses[i];
+        if (own[i].data32 == nullptr) own[i].data32 = const_cast<float**>(nullChannels);
     }
-    return found == channels;
+    buses = own;
+    return total == channels;
 }
 
 clap_process_status CLAP_ABI process(const clap_plugin_t* plugin, const clap_process_t* call) {
     if (call == nullptr) return CLAP_PROCESS_ERROR;
-    if (call->frames_count > 0 && (!carries(call->audio_inputs, call->audio_inputs_count, DISTRHO_PLUGIN_NUM_INPUTS) ||
-                                   !carries(call->audio_outputs, call->audio_outputs_count, DISTRHO_PLUGIN_NUM_OUTPUTS))) {
+    clap_process_t fitted = *call;
+    clap_audio_buffer_t inputs[2];
+    clap_audio_buffer_t outputs[2];
+    if (call->frames_count != 0 &&
+        (!fitBuses(fitted.audio_inputs, call->audio_inputs_count, DISTRHO_PLUGIN_NUM_INPUTS, inputs) ||
+         !fitBuses(fitted.audio_outputs, call->audio_outputs_count, DISTRHO_PLUGIN_NUM_OUTPUTS, outputs))) {
         return CLAP_PROCESS_ERROR;
     }
     const clap_plugin_t* dpf = dpfOf(plugin);
     const clap_input_events_t* events = CheckedEvents(call->in_events).usable() ? call->in_events : nullptr;
-    return clapevents::runInPieces(*call, events, engineOf(plugin),
+    return clapevents::runInPieces(fitted, events, engineOf(plugin),
                                    [dpf, events](const clap_process_t& piece, const clapevents::EventRange& range) {
                                        CheckedEvents checked(range);
                                        clap_process_t checkedPiece = piece;

@@ -63,7 +63,9 @@ void guardInterface(void* object, const v3_tuid iid) {
         guard(component.comp.get_bus_count, vst3Hooks.busCount, dpf.busCount);
         guard(component.comp.get_bus_info, vst3Hooks.busInfo, dpf.busInfo);
         guard(component.comp.activate_bus, vst3Hooks.activateBus, dpf.activateBus);
+        // DPF's state has no version, and its reader applies what it understands of a garbled one.
         guard(component.comp.set_state, vst3Hooks.setState, dpf.setState);
+        guard(component.comp.get_state, vst3Hooks.getState, dpf.getState);
     } else if (v3_tuid_match(iid, v3_audio_processor_iid)) {
         auto& processor = objectOf<v3_audio_processor_cpp>(object);
         guard(processor.query_interface, query<&Vst3Functions::processorQuery>, dpf.processorQuery);

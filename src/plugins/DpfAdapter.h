@@ -78,6 +78,7 @@ struct Vst3Functions {
     decltype(v3_component::get_bus_info) busInfo = nullptr;
     decltype(v3_component::activate_bus) activateBus = nullptr;
     decltype(v3_component::set_state) setState = nullptr;
+    decltype(v3_component::get_state) getState = nullptr;
     decltype(v3_audio_processor::process) process = nullptr;
     decltype(v3_audio_processor::setup_processing) setupProcessing = nullptr;
     decltype(v3_audio_processor::get_latency_samples) latencySamples = nullptr;
@@ -112,6 +113,7 @@ struct Vst3Hooks {
     decltype(v3_edit_controller::set_component_state) setComponentState;
     decltype(v3_audio_processor::setup_processing) setupProcessing;
     decltype(v3_audio_processor::get_latency_samples) latencySamples;
+    decltype(v3_component::get_state) getState;
 };
 extern const Vst3Hooks vst3Hooks;
 

@@ -5,13 +5,16 @@
 // process, DPF stops reading the host's parameter changes at the first unknown
 // id and turns a NaN for Poles into an int (an undefined conversion); here it
 // gets only the queues of parameters that exist and only their points that are
-// numbers (infinities DPF clamps to the range). The controller refuses unknown
-// ids, which DPF reports as set, and offers the program list DPF lacks. Each
-// process call reaches DPF cut at its points and note-ons (Vst3TimedChanges.h),
-// and the component offers a note bus of its own, whose note-ons go to the
-// engine of the component's plug-in. A state saved before Model rate existed
-// reaches the component and the controller as "Session rate" (OlderStates.h),
-// and the processor reports the latency of the resampling at high session rates.
+// numbers (infinities DPF clamps to the range), and a bus whose channel array a
+// host left null as null channels; a largest block it could not allocate is
+// refused before DPF allocates it. The controller refuses unknown ids, which DPF
+// reports as set, and offers the program list DPF lacks. Each process call
+// reaches DPF cut at its points and note-ons (Vst3TimedChanges.h), and the
+// component offers a note bus of its own, whose note-ons go to the engine of the
+// component's plug-in. The state gets a version and a strict reader
+// (StateCodec.h): DPF applies whatever it understands of a garbled state before
+// it fails on it; a state saved before Model rate existed loads as "Session
+// rate". The processor reports the latency of the resampling at high session rates.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -19,6 +22,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -26,12 +30,12 @@
 #include "DpfAdapter.h"
 #include "FactoryPresets.h"
 #include "FilterEngine.h"
-#include "OlderStates.h"
 #include "ParameterText.h"
 #include "PluginParameters.h"
-#include "Vst3MemoryStream.h"
+#include "StateCodec.h"
 #include "Vst3TimedChanges.h"
 #include "resampler/CoreRate.h"
+#include "travesty/bstream.h"
 #include "travesty/unit.h"
 
 namespace {
@@ -213,7 +217,107 @@ v3_result V3_API activateBus(void* self, int32_t mediaType, int32_t direction, i
 }
 
 // ---------------------------------------------------------------------------------------------
+// State: versioned, and read whole and checked before DPF applies any of it
+
+struct Bstream : v3_funknown {
+    v3_bstream stream;
+};
+
+/// A stream over memory for DPF: reads `bytes` from the start, or appends to them. `functions` first.
+struct MemoryStream {
+    const Bstream* functions;
+    std::string* bytes;
+    std::size_t position = 0;
+
+    v3_bstream** stream() { return reinterpret_cast<v3_bstream**>(this); }
+    static MemoryStream& of(void* self) { return *static_cast<MemoryStream*>(self); }
+
+    static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
+        MemoryStream& memory = of(self);
+        if (buffer == nullptr || size < 0) return V3_INVALID_ARG;
+        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(size), memory.bytes->size() - memory.position);
+        std::memcpy(buffer, memory.bytes->data() + memory.position, count);
+        memory.position += count;
+        if (done != nullptr) *done = static_cast<int32_t>(count);
+        return V3_OK;
+    }
+    static v3_result V3_API write(void* self, void* buffer, int32_t size, int32_t* done) {
+        if (buffer == nullptr || size < 0) return V3_INVALID_ARG;
+        of(self).bytes->append(static_cast<const char*>(buffer), static_cast<std::size_t>(size));
+        if (done != nullptr) *done = size;
+        return V3_OK;
+    }
+    static v3_result V3_API seek(void*, int64_t, int32_t, int64_t*) { return V3_NOT_IMPLEMENTED; }
+    static v3_result V3_API tell(void* self, int64_t* position) {
+        if (position == nullptr) return V3_INVALID_ARG;
+        *position = static_cast<int64_t>(of(self).position);
+        return V3_OK;
+    }
+};
+
+const Bstream memoryStreamFunctions{{noInterface, staticRef, staticUnref},
+                                    {MemoryStream::read, MemoryStream::write, MemoryStream::seek, MemoryStream::tell}};
+
+/// A host's state stream read to its end; nothing when it fails or is longer than any state.
+std::optional<std::string> readAll(v3_bstream** stream) {
+    std::string bytes;
+    char chunk[1024];
+    for (int32_t count = 0; v3_cpp_obj(stream)->read(stream, chunk, sizeof chunk, &count) == V3_OK && count != 0;
+         count = 0) {
+        if (count < 0 || count > static_cast<int32_t>(sizeof chunk) || bytes.size() > largestStateBytes) {
+            return std::nullopt;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(count));
+    }
+    return bytes;
+}
+
+/// The component's setState and the controller's setComponentState: the whole state checked, then DPF's.
+template <decltype(v3_component::set_state) dpfadapter::Vst3Functions::*original>
+v3_result V3_API setStateChecked(void* self, v3_bstream** stream) {
+    if (stream == nullptr) return V3_INVALID_ARG;
+    const auto bytes = readAll(stream);
+    const auto state = bytes ? decodeState(*bytes, filterStateParameters(), factoryPresets.size()) : std::nullopt;
+    if (!state) return V3_INVALID_ARG;
+    std::string dpfBytes = dpfState(*state, filterStateParameters());
+    MemoryStream memory{&memoryStreamFunctions, &dpfBytes};
+    return (dpf.*original)(self, memory.stream());
+}
+
+v3_result V3_API getState(void* self, v3_bstream** stream) {
+    if (stream == nullptr) return V3_INVALID_ARG;
+    std::string dpfBytes;
+    MemoryStream memory{&memoryStreamFunctions, &dpfBytes};
+    const v3_result result = dpf.getState(self, memory.stream());
+    if (result != V3_OK) return result;
+    const auto state = decodeDpfSave(dpfBytes, filterStateParameters(), factoryPresets.size());
+    if (!state) return V3_INTERNAL_ERR;
+    std::string bytes = encodeState(*state, filterStateParameters());
+    for (std::size_t written = 0; written < bytes.size();) {
+        int32_t count = 0;
+        const auto left = static_cast<int32_t>(bytes.size() - written);
+        if (v3_cpp_obj(stream)->write(stream, bytes.data() + written, left, &count) != V3_OK || count <= 0 ||
+            count > left) {
+            return V3_INTERNAL_ERR;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    return V3_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Our functions in front of DPF's
+
+/// A bus as DPF may read it: DPF reads a bus's channel array even where a host left it null,
+/// and such a bus plays as null channels here (silence in, output discarded).
+v3_audio_bus_buffers* withChannelArray(v3_audio_bus_buffers* bus, v3_audio_bus_buffers& own) {
+    static float* nullChannels[DISTRHO_PLUGIN_NUM_OUTPUTS > DISTRHO_PLUGIN_NUM_INPUTS ? DISTRHO_PLUGIN_NUM_OUTPUTS
+                                                                                     : DISTRHO_PLUGIN_NUM_INPUTS]{};
+    if (bus == nullptr || bus->channel_buffers_32 != nullptr) return bus;
+    own = *bus;
+    own.channel_buffers_32 = nullChannels;
+    return &own;
+}
 
 /// DPF 1.6 drops the parameter changes of a call without samples (a host's flush, or how
 /// a host sets Bypass before saving the state): they go to the plug-in's engine here.
@@ -228,41 +332,15 @@ void applyWithoutSamples(v3_param_changes** changes, FilterEngine* engine) {
     });
 }
 
-/// The largest state read, far above the few hundred bytes the plug-in saves.
-constexpr int32_t largestState = 1 << 20;
-
-/// The host's state, read to its end and amended for a state saved before Model rate; false when unreadable.
-bool readState(v3_bstream** host, Vst3MemoryStream& into) {
-    if (host == nullptr) return false;
-    char buffer[512];
-    for (;;) {
-        int32_t read = 0;
-        if (v3_cpp_obj(host)->read(host, buffer, sizeof buffer, &read) != V3_OK || read < 0) return false;
-        if (read == 0) break;
-        if (into.bytes.size() + static_cast<std::size_t>(read) > largestState) return false;
-        into.bytes.append(buffer, static_cast<std::size_t>(read));
-    }
-    into.bytes = withModelRateOfOlderState(std::move(into.bytes));
-    return true;
-}
-
-v3_result V3_API setState(void* self, v3_bstream** stream) {
-    Vst3MemoryStream amended;
-    if (!readState(stream, amended)) return V3_INVALID_ARG;
-    return dpf.setState(self, amended.stream());
-}
-
-v3_result V3_API setComponentState(void* self, v3_bstream** stream) {
-    Vst3MemoryStream amended;
-    if (!readState(stream, amended)) return V3_INVALID_ARG;
-    return dpf.setComponentState(self, amended.stream());
-}
-
 v3_result V3_API process(void* self, v3_process_data* data) {
     // DPF prints an assertion for any sample size but 32-bit, which it declines in can_process_sample_size.
     if (data == nullptr || data->symbolic_sample_size != V3_SAMPLE_32) return V3_INVALID_ARG;
     const auto run = [self](v3_process_data& piece) { return dpf.process(self, &piece); };
     v3_process_data checkedData = *data;
+    v3_audio_bus_buffers inputs{};
+    v3_audio_bus_buffers outputs{};
+    checkedData.inputs = withChannelArray(data->inputs, inputs);
+    checkedData.outputs = withChannelArray(data->outputs, outputs);
     OutputChanges output{&outputChangesFunctions, data->output_params};
     checkedData.output_params = output.list();
     if (data->input_params == nullptr) return vst3changes::runInPieces(checkedData, engineOfProcessor(self), run);
@@ -296,7 +374,13 @@ Latencies& latencies() {
     return instance;
 }
 
+/// DPF allocates a buffer of the largest block a host promises without looking at it (a
+/// negative or huge one ends the host): a promise the engine could not keep is refused here.
 v3_result V3_API setupProcessing(void* self, v3_process_setup* setup) {
+    if (setup == nullptr || setup->max_block_size <= 0 ||
+        static_cast<uint32_t>(setup->max_block_size) > FilterEngine::largestBlockFrames) {
+        return V3_INVALID_ARG;
+    }
     const v3_result result = dpf.setupProcessing(self, setup);
     if (result == V3_OK && setup != nullptr) {
         latencies().set(self, resampler::latencyFor(resampler::factorFor(setup->sample_rate)));
@@ -459,4 +543,9 @@ void handedOut(void* from, const v3_tuid iid, void* object) {
 const vexaplugin::dpfadapter::Vst3Hooks vexaplugin::dpfadapter::vst3Hooks{
     setActive,         process,           stringForValue, valueForString, plainToNormalised, setNormalised,
     controllerInterface, initialize,      terminate,      busCount,       busInfo,           activateBus,
-    handedOut,         setState,          setComponentState, setupProcessing, latencySamples};
+    handedOut,
+    setStateChecked<&dpfadapter::Vst3Functions::setState>,
+    setStateChecked<&dpfadapter::Vst3Functions::setComponentState>,
+    setupProcessing,
+    latencySamples,
+    getState};

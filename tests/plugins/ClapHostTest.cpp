@@ -14,9 +14,12 @@
 #include <numbers>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "clap/entry.h"
@@ -30,6 +33,7 @@
 #include "FilterEngine.h"
 #include "ParameterTable.h"
 #include "Smoothing.h"
+#include "HostStreams.h"
 #include "filter/Exports.h"
 #include "filter/PinLayout.h"
 #include "hostlib/FilterChannel.h"
@@ -767,8 +771,19 @@ bool loadState(ClapInstance& instance, const std::vector<uint8_t>& saved) {
     return instance.state->load(instance.plugin, &stream);
 }
 
+/// The plug-in's state as a host saves and loads it.
+std::string saveState(ClapInstance& instance) {
+    std::string bytes;
+    EXPECT_TRUE(hoststreams::saveClapState(instance.plugin, instance.state, bytes));
+    return bytes;
+}
+
+bool loadState(ClapInstance& instance, const std::string& bytes) {
+    return hoststreams::loadClapState(instance.plugin, instance.state, bytes);
+}
+
 TEST(ClapState, SavedParametersComeBackInANewInstance) {
-    std::vector<uint8_t> saved;
+    std::string saved;
     const std::vector<std::pair<clap_id, double>> setting = {
         {pitch, 7.25}, {resonance, 8.5}, {zing, 33}, {poles, 24}, {type, 1}};
     std::vector<float> first;
@@ -793,6 +808,129 @@ TEST(ClapState, SavedParametersComeBackInANewInstance) {
     restored.activate(sampleRate, 128);
     const std::vector<float> second = runPlugin(restored, in, blocks);
     EXPECT_EQ(firstDifference(first, second), first.size());
+}
+
+std::vector<double> values(const ClapInstance& instance) {
+    std::vector<double> v;
+    for (clap_id id = 0; id < paramCount; ++id) v.push_back(instance.value(id));
+    return v;
+}
+
+TEST(ClapState, ACutShortExtendedGarbledOrNewerStateIsRefusedAndChangesNothing) {
+    ClapInstance source;
+    ASSERT_TRUE(source.presets->from_location(source.plugin, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, "3"));
+    const std::string saved = saveState(source);
+    ClapInstance instance;
+    const std::vector<double> before = values(instance);
+    const std::string savedBefore = saveState(instance);
+    std::vector<std::string> broken;
+    for (std::size_t length = 0; length < saved.size(); ++length) broken.push_back(saved.substr(0, length));
+    broken.push_back(saved + '\0');
+    broken.push_back(saved + saved);
+    const std::size_t versionEnd = saved.find('\0', saved.find('\0') + 1) + 1;
+    broken.push_back(std::string("vexa_state_version\0003\0", 21) + saved.substr(versionEnd));
+    // An unknown parameter, a value out of range, a value that is not a number (preset 3: Pitch 5.5, Poles 4:4).
+    const auto replaced = [&](std::string_view from, std::string_view to) {
+        std::string garbled = saved;
+        const std::size_t at = garbled.find(from);
+        EXPECT_NE(at, std::string::npos) << "no field to garble in the saved state";
+        return at == std::string::npos ? std::string() : garbled.replace(at, from.size(), to);
+    };
+    broken.push_back(replaced(std::string_view("resonance\0", 10), std::string_view("resonancf\0", 10)));
+    broken.push_back(replaced(std::string_view("poles\00018\0", 9), std::string_view("poles\00030\0", 9)));
+    broken.push_back(replaced(std::string_view("pitch\0005.5\0", 10), std::string_view("pitch\000nan\0", 10)));
+    for (const std::string& bytes : broken) {
+        EXPECT_FALSE(loadState(instance, bytes)) << "loaded a state of " << bytes.size() << " bytes";
+        EXPECT_EQ(values(instance), before);
+        EXPECT_EQ(saveState(instance), savedBefore);
+    }
+    ASSERT_TRUE(loadState(instance, saved));
+    EXPECT_EQ(values(instance), values(source));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saved sessions: the states kept in tests/plugins/states load to the same parameters and sound
+
+std::string statesDir;      ///< --states=DIR: the stored states
+std::string saveStatesDir;  ///< --save-states=DIR: write this build's states there instead (see the folder's README)
+
+/// A stored state: its file, the plug-in, and what it was saved with (a factory preset's row, or controls).
+struct StoredState {
+    std::string file;
+    bool stereo;
+    int preset;
+    Controls controls;
+};
+
+std::vector<StoredState> storedStates() {
+    const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
+    // Saved before the state had a version (DPF's own layout), and by the build that gave it version 1.
+    std::vector<StoredState> states = {{"clap-v0-mono.state", false, -1, {7.25, 8.5, 33, 24, 1}},
+                                       {"clap-v1-mono.state", false, -1, {7.25, 8.5, 33, 24, 1}},
+                                       {"clap-v1-stereo.state", true, -1, {6.5, 7.25, 20, 18, 1}}};
+    for (std::size_t i = 0; i < vexaplugin::factoryPresets.size(); ++i) {
+        const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[i];
+        std::size_t position = 0;
+        while (pins.poleChoices.entries().at(position).label != preset.poles) ++position;
+        states.push_back({"clap-v1-preset-" + std::to_string(i) + ".state", false, static_cast<int>(i),
+                          {preset.pitchVolts, preset.resonanceVolts, preset.zingVolts, static_cast<double>(position),
+                           preset.type == std::string("HP") ? 1.0 : 0.0}});
+    }
+    return states;
+}
+
+std::unique_ptr<ClapInstance> instanceFor(const StoredState& stored) {
+    return stored.stereo ? std::make_unique<ClapInstance>(&testHost, stereoLibrary(), "vexa.lp-filter-2-stereo")
+                         : std::make_unique<ClapInstance>();
+}
+
+/// --save-states: this build's states, each saved from an instance set as the table says.
+int saveStoredStates() {
+    for (const StoredState& stored : storedStates()) {
+        auto instance = instanceFor(stored);
+        if (stored.preset >= 0) {
+            instance->presets->from_location(instance->plugin, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr,
+                                             std::to_string(stored.preset).c_str());
+        } else {
+            EventList events;
+            const Controls& c = stored.controls;
+            for (const auto& [id, value] : {std::pair{pitch, c.pitch}, {resonance, c.resonance}, {zing, c.zing},
+                                            {poles, c.poles}, {type, c.type}}) {
+                events.add(id, value);
+            }
+            instance->params->flush(instance->plugin, events.list(), &noOutput);
+        }
+        std::string bytes = saveState(*instance);
+        // Version 0 is the same fields without the version pair: DPF wrote "%.12g", which for
+        // these values is the shortest text this build writes.
+        if (stored.file.find("-v0-") != std::string::npos) bytes.erase(0, bytes.find('\0', bytes.find('\0') + 1) + 1);
+        std::ofstream(saveStatesDir + "/" + stored.file, std::ios::binary) << bytes;
+    }
+    return 0;
+}
+
+TEST(ClapSavedSessions, EveryStoredStateLoadsToItsParametersAndSoundsAsTheModule) {
+    const std::vector<float> in = stimulus(256 * 48);
+    const std::vector<HostBlock> pluginBlocks(48, HostBlock{256, {}});
+    for (const StoredState& stored : storedStates()) {
+        SCOPED_TRACE(stored.file);
+        std::ifstream file(statesDir + "/" + stored.file, std::ios::binary);
+        ASSERT_TRUE(file) << "missing " << statesDir << "/" << stored.file;
+        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        auto instance = instanceFor(stored);
+        ASSERT_TRUE(loadState(*instance, bytes));
+        const Controls& c = stored.controls;
+        EXPECT_EQ(values(*instance), (std::vector<double>{static_cast<float>(c.pitch), static_cast<float>(c.resonance),
+                                                          static_cast<float>(c.zing), c.poles, c.type}));
+        std::vector<HostBlock> moduleBlocks = pluginBlocks;
+        moduleBlocks[0].changes = {{pitch, static_cast<float>(c.pitch)}, {resonance, static_cast<float>(c.resonance)},
+                                   {zing, static_cast<float>(c.zing)}, {poles, c.poles}, {type, c.type}};
+        instance->activate(sampleRate, 256);
+        const std::vector<float> expected = runModule(in, moduleBlocks, 256);
+        const std::vector<std::vector<float>> out =
+            runPlugin(*instance, std::vector<std::vector<float>>(stored.stereo ? 2 : 1, in), pluginBlocks);
+        for (const std::vector<float>& channel : out) expectSame(expected, channel);
+    }
 }
 
 bool allFinite(const std::vector<float>& samples) {
@@ -1634,11 +1772,16 @@ int main(int argc, char** argv) {
         if (argument.rfind("--plugin=", 0) == 0) pluginPath = argument.substr(9);
         if (argument.rfind("--stereo-plugin=", 0) == 0) stereoPluginPath = argument.substr(16);
         if (argument.rfind("--older-state=", 0) == 0) olderStatePath = argument.substr(14);
+        if (argument.rfind("--states=", 0) == 0) statesDir = argument.substr(9);
+        if (argument.rfind("--save-states=", 0) == 0) saveStatesDir = argument.substr(14);
     }
-    if (pluginPath.empty() || stereoPluginPath.empty()) {
-        std::fprintf(stderr, "usage: %s --plugin=PATH.clap --stereo-plugin=PATH.clap [--older-state=PATH] [gtest options]\n",
-                     argv[0]);
+    if (pluginPath.empty() || stereoPluginPath.empty() || (statesDir.empty() && saveStatesDir.empty())) {
+        std::fprintf(stderr,
+                     "usage: %s --plugin=PATH.clap --stereo-plugin=PATH.clap --states=DIR [--older-state=PATH] [gtest options]\n"
+                     "       %s --plugin=PATH.clap --stereo-plugin=PATH.clap --save-states=DIR\n",
+                     argv[0], argv[0]);
         return 2;
     }
+    if (!saveStatesDir.empty()) return saveStoredStates();
     return RUN_ALL_TESTS();
 }
