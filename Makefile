@@ -64,7 +64,7 @@ extremes: linux
 	@build/linux/extremes --full
 
 # The LV2 and VST3 plug-ins in Ardour's headless session tool; not in `make test`:
-# even with three attempts a run, 2 of 20 runs failed on a busy machine (README).
+# even with three attempts a run, 2 of 20 runs failed on a busy machine (docs/plugins.md).
 ardour-test: deps-ardour linux
 	@ctest --test-dir build/linux -L ardour --output-on-failure
 

@@ -3,6 +3,10 @@
 encoding (see HostActionsFuzzer.cpp), one file per session."""
 import os
 import struct
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+from pole_configs import names  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -84,7 +88,7 @@ AUDIO_RATE_PITCH = (HEADER + open_() + status(0, 2)
 
 SESSIONS = {
     "stream-every-configuration": HEADER + b"".join(
-        poles(p) + open_() + status(0, 2) + fill(0, 0, 200, 200) + process(64) for p in range(0, 30, 3)),
+        poles(p) + open_() + status(0, 2) + fill(0, 0, 200, 200) + process(64) for p in range(0, len(names()), 3)),
     "silence-then-sleep": HEADER + open_() + status(0, 2) + process(64) + status(0, 0) + process(512) * 3,
     "switch-while-streaming": HEADER + open_() + status(0, 2) + fill(0, 0, 512, 230) + process(128)
     + poles(18) + status(4, 1) + process(128) + type_(1) + status(5, 1) + process(128),

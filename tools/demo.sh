@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The demo: renders the built-in riff through a handful of contrasting pole
-# configurations, measures all thirty frequency responses and the cutoff
+# configurations, measures every configuration's frequency response and the cutoff
 # tracking, draws the pictures and says what it wrote and how fast it ran.
 # Expects the native build (make linux).
 set -euo pipefail
@@ -39,10 +39,10 @@ echo
 echo "Measuring the frequency responses:"
 "$host" response --all --type both -o "$out/responses.csv" --force
 "${plot[@]}" grid "$out/responses.csv" "$out/responses.png" --force --size 1800x1200 \
-  --title "Vexa LP Filter 2, all thirty configurations"
+  --title "Vexa LP Filter 2, every configuration"
 "$host" response --all --type both --resonance 0,5,9 -o "$out/responses-resonance.csv" --force
 "${plot[@]}" grid "$out/responses-resonance.csv" "$out/responses-resonance.png" --force --size 1800x1200 \
-  --title "Vexa LP Filter 2, all thirty configurations at three Resonance values"
+  --title "Vexa LP Filter 2, every configuration at three Resonance values"
 "$host" response --poles 4:4 --resonance 0,2.5,5,7.5,9 -o "$out/resonance-4-4.csv" --force
 "${plot[@]}" overlay "$out/resonance-4-4.csv" "$out/resonance-4-4.png" --force --size 1000x600 \
   --title "4:4 LP at several Resonance values"

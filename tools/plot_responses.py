@@ -2,7 +2,7 @@
 """Plots frequency responses written by `vexa-host response` as PNG, SVG or PDF.
 
   grid     one small panel per pole configuration, low-pass and high-pass
-           curves together (all thirty: `vexa-host response --all --type both`)
+           curves together (all of them: `vexa-host response --all --type both`)
   overlay  every curve of the file in one panel, e.g. one configuration at
            several Resonance values (`--resonance 0,2.5,5,7.5,10`)
 

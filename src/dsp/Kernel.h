@@ -1,4 +1,25 @@
 // The one generic block kernel: the sample loop of a configuration, instantiated per table row.
+//
+// The model: the Moog ladder as Stilson and Smith analyse it ("Analyzing the Moog
+// VCF with Considerations for Digital Implementation", ICMC 1996,
+// https://ccrma.stanford.edu/~stilti/papers/moogvcf.pdf), each stage a one-pole
+// recursion with a zero at Nyquist, up to five stages and an extra resonance pole.
+// Per sample, with x the input, fb the value fed back by the sample before and
+// s_i the state of pole i:
+//
+//   entry      u   = (x - fb) * 0.5
+//   pole i     v   = in + q * (in - s_i)          in: u for pole 1, else the pole before's y
+//              a   = sat(v, inKnee)               saturating poles only (linear: a = v)
+//              y   = sat(s_i + a, outKnee)        the knee where the row has one
+//              s_i = a
+//   tap        t   = y_tap * boost(p),  boost = 1 + boostSlope * max(0, 0.5 - p)   (p = Pitch, 1.0 = 10 V)
+//   output     outGain * t (low-pass), outGain * (x - t) (high-pass), outGain * (2 s_d - t) (difference)
+//   feedback   fb  = y_b * (0.02 y_b + 1) * resFeedback  (soft)   or   y_b * resFeedback  (linear)
+//
+// with sat(v, c) = 0.331 (v + |v + c| - |v - c|): 0.993 v inside the knee c,
+// slope 0.331 beyond it. q and resFeedback come from the coefficient update
+// (CoefficientUpdate.h) at the control rate; each configuration is one row of
+// PoleConfigs.h, which names its chain, tap, feedback pole and knees.
 #pragma once
 
 #include <algorithm>

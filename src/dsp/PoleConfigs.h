@@ -1,4 +1,4 @@
-// The thirty pole configurations as data: one row each, the Poles list text made from them, and their checks.
+// The pole configurations as data: one row each, the Poles list text made from them, and their checks.
 #pragma once
 
 #include <algorithm>
@@ -24,17 +24,17 @@ inline constexpr int32_t noForcedUpdate = 0;
 inline constexpr int32_t forcedEvery48 = 48;
 }  // namespace rows
 
-/// The thirty pole configurations, indexed by the Poles pin value (the number
-/// after each row). The name is "a:b": output after pole a, feedback after pole
+/// The pole configurations, indexed by the Poles pin value (the number after
+/// each row); their count is the table's length, `poleConfigCount`. The name is "a:b": output after pole a, feedback after pole
 /// b; f marks the light variants, where only the first pole saturates. The list
 /// item is the row's entry in the Poles list text, blanks as the list has
 /// always had them, and its place there. Chains list the poles from pole 1:
 /// P(q, in knee, out knee) saturating, P(q, in knee) with an unsaturated
 /// output, Pout(q, out knee) with a plain state, L(q) linear. The update's
 /// offset is applied in f32 or f64 (in), and so are the kA, kB, kC multipliers (k*).
-inline constexpr std::array<PoleConfig, 30> poleConfigs = [] {
+inline constexpr auto poleConfigs = [] {
     using namespace rows;
-    return std::array<PoleConfig, 30>{{
+    return std::to_array<PoleConfig>({
       // list item, place           chain                                                                                              routing          boost  feedback    {offset, in, ceiling, floor, resScale, k*, forced}  outGain
         // Output after pole 2.
         {{"2:2 Pole=0",         0}, chain(P(k, 5.1f),  P(kA, 5.5f, 4.95f)),                                                            tapAfter(2),      0.5f, fbSoft,      {0.1, f32, 1.01f, -10,  2.2f, f32, noForcedUpdate},   0.65f},  //  0
@@ -73,7 +73,12 @@ inline constexpr std::array<PoleConfig, 30> poleConfigs = [] {
         {{" 5:3f Pole=27 ",    23}, chain(P(k, 5.5f),  L(k),               L(k),               L(k),               L(k)),              loopAfter(3),     0.3f, fbLinear,   {-0.1, f32, 1.06f, -99,  1.0f, f64, forcedEvery48},    0.06f},  // 27
         {{" 4:3 Pole= 28",     16}, chain(P(k, 5.1f),  P(kA, 5.5f, 4.95f), Pout(kB, 5.5f),     P(k, 5.15f, 5.5f)),                     loopAfter(3),     0.3f, fbSoft,      {0.0, f32, 1.06f, -99,  1.2f, f64, forcedEvery48},    0.25f},  // 28
         {{" 4:3f Pole= 29",    17}, chain(P(k, 5.5f),  L(kA),              L(k),               L(k)),                                  loopAfter(3),     0.3f, fbLinear,    {0.0, f32, 1.06f, -99,  1.0f, f32, forcedEvery48},   0.125f},  // 29
-    }};
+#ifdef VEXA_EXTRA_POLE_CONFIG
+        // One row more, at the end of the list: the build that checks that
+        // everything walking the configurations reads their count from here.
+        {{" 2:4f Pole=30",      30}, chain(P(k, 5.5f), L(k),               L(k),               L(k)),                                  tapAfter(2),      0.3f, fbLinear,   {0.05, f32, 1.06f, -99, 0.45f, f32, noForcedUpdate},    0.5f},  // 30
+#endif
+    });
 }();
 
 inline constexpr std::size_t poleConfigCount = poleConfigs.size();

@@ -20,7 +20,7 @@ struct BlockIo {
 
 /// The configuration a block runs in.
 struct BlockConfig {
-    int32_t poles = 0;      ///< 0 to 29; any other value runs the first configuration
+    int32_t poles = 0;      ///< a row of poleConfigs; any other value runs the first configuration
     bool highPass = false;  ///< ignored by the difference taps
 };
 

@@ -34,7 +34,7 @@ public:
     float* pitchIn = nullptr;      ///< Pitch buffer, 1 V/octave, 440 Hz at 0.5
     float* resonanceIn = nullptr;  ///< Resonance buffer, 0 to 1
     float* zingIn = nullptr;       ///< Zing buffer, read once per block
-    int16_t poles = 0;             ///< Poles list value, 0 to 29
+    int16_t poles = 0;             ///< Poles list value: a row of the configuration table
     int16_t type = 0;              ///< 0 low-pass, anything else high-pass
     float* output = nullptr;       ///< Output buffer
 

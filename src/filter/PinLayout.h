@@ -12,7 +12,7 @@ enum FilterPin : int32_t {
     pitchPin,      ///< Pitch, audio in, 1 V/octave
     resonancePin,  ///< Resonance, audio in, 0 to 1 (0 to 10 V)
     zingPin,       ///< Zing, audio in, read once per block
-    polesPin,      ///< Poles, list in: the pole configuration, 0 to 29
+    polesPin,      ///< Poles, list in: the pole configuration, a row of the table
     typePin,       ///< Type, list in: 0 low-pass, anything else high-pass
     outputPin,     ///< Output, audio out
     filterPinCount

@@ -1,4 +1,4 @@
-// The input ranges the README documents and the output bound the module promises inside them, shared by the fuzzer, the extreme-value grid and the integration tests.
+// The input ranges docs/module.md documents and the output bound the module promises inside them, shared by the fuzzer, the extreme-value grid and the integration tests.
 #pragma once
 
 namespace vexatest {

@@ -59,11 +59,12 @@ TEST(PoleConfigTable, DerivedCoefficientSets) {
 
 TEST(BlockFunctions, OnePerConfigurationAndTypeAndTheFirstForOtherValues) {
     std::set<BlockFunction> functions;
-    for (int32_t poles = 0; poles < 30; ++poles) {
+    constexpr auto count = static_cast<int32_t>(poleConfigCount);
+    for (int32_t poles = 0; poles < count; ++poles) {
         for (const bool highPass : {false, true}) functions.insert(blockFunction({poles, highPass}));
     }
-    EXPECT_EQ(functions.size(), 60u);
-    for (const int32_t outside : {-1, 30, 31, -32768, 32767}) {
+    EXPECT_EQ(functions.size(), 2 * poleConfigCount);
+    for (const int32_t outside : {-1, count, count + 1, -32768, 32767}) {
         EXPECT_EQ(blockFunction({outside, false}), blockFunction({0, false}));
         EXPECT_EQ(blockFunction({outside, true}), blockFunction({0, true}));
     }
@@ -83,7 +84,7 @@ TEST(ProcessBlock, InPlaceAsApartAndStatesBeyondTheChainUntouched) {
     constexpr std::size_t n = 256;
     std::vector<float> signal(n), pitch(n, 0.5f), resonance(n, 0.5f), zing(n, 1.0f);
     for (std::size_t i = 0; i < n; ++i) signal[i] = 0.7f * std::sin(0.05f * static_cast<float>(i));
-    for (int32_t poles = 0; poles < 30; ++poles) {
+    for (int32_t poles = 0; poles < static_cast<int32_t>(poleConfigCount); ++poles) {
         for (const bool highPass : {false, true}) {
             SCOPED_TRACE(testing::Message() << poles << (highPass ? " HP" : " LP"));
             const std::size_t used = poleConfigs[static_cast<std::size_t>(poles)].poleCount();

@@ -16,6 +16,7 @@
 #include "common/DocumentedRanges.h"
 #include "filter/PinLayout.h"
 #include "hostlib/HostInstance.h"
+#include "hostlib/FilterChannel.h"
 #include "hostlib/ModuleLibrary.h"
 
 namespace {
@@ -183,9 +184,9 @@ Outcome runCase(const vexahost::ModuleEntryPoints& entries, const Case& c, bool 
 }
 
 /// Every combination, in a fixed order.
-std::vector<Case> fullGrid() {
+std::vector<Case> fullGrid(int16_t configurations) {
     std::vector<Case> cases;
-    for (int16_t poles = 0; poles < 30; ++poles)
+    for (int16_t poles = 0; poles < configurations; ++poles)
         for (int16_t type = 0; type < 2; ++type)
             for (std::size_t s = 0; s < signals.size(); ++s)
                 for (std::size_t p = 0; p < pitches.size(); ++p)
@@ -206,9 +207,9 @@ std::vector<Case> fullGrid() {
 
 /// The cases of the grid with a negative Zing, as a bipolar modulator sends it,
 /// and every control held.
-std::vector<Case> negativeZing() {
+std::vector<Case> negativeZing(int16_t configurations) {
     std::vector<Case> cases;
-    for (const Case& c : fullGrid()) {
+    for (const Case& c : fullGrid(configurations)) {
         if (zings[c.zing] < 0.0f && motions[c.motion].motion == Motion::held) cases.push_back(c);
     }
     return cases;
@@ -217,10 +218,10 @@ std::vector<Case> negativeZing() {
 /// A sparse subset that still covers every value of every input in every
 /// configuration and type: case j of a configuration steps each input through
 /// its values at its own stride, so values meet in changing combinations.
-std::vector<Case> coveringSubset() {
+std::vector<Case> coveringSubset(int16_t configurations) {
     constexpr std::size_t perConfiguration = motions.size();  // the most values any input has
     std::vector<Case> cases;
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < configurations; ++poles) {
         for (int16_t type = 0; type < 2; ++type) {
             for (std::size_t j = 0; j < perConfiguration; ++j) {
                 const std::size_t shift = static_cast<std::size_t>(poles) + static_cast<std::size_t>(type) * 3;
@@ -269,10 +270,14 @@ int main(int argc, char** argv) {
         if (std::strncmp(argv[i], "--module=", 9) == 0) modulePath = argv[i] + 9;
     }
     const vexahost::ModuleLibrary library(modulePath);
-    const std::vector<Case> cases = negative ? negativeZing() : full ? fullGrid() : coveringSubset();
+    const auto configurations =
+        static_cast<int16_t>(vexahost::FilterPins::describe(library.entryPoints()).poleChoices.entries().size());
+    const std::vector<Case> cases = negative ? negativeZing(configurations)
+                                    : full   ? fullGrid(configurations)
+                                             : coveringSubset(configurations);
 
-    std::array<float, 30> loudest{};
-    std::array<Case, 30> loudestCase{};
+    std::vector<float> loudest(static_cast<std::size_t>(configurations));
+    std::vector<Case> loudestCase(static_cast<std::size_t>(configurations));
     double worstRecovery = 0.0;
     int failures = 0;
     for (std::size_t n = 0; n < cases.size(); ++n) {
@@ -291,7 +296,7 @@ int main(int argc, char** argv) {
         if ((full || negative) && n % 2000 == 0) std::fprintf(stderr, "extremes: %zu of %zu cases\n", n, cases.size());
     }
     std::printf("loudest output per configuration (bound %g):\n", static_cast<double>(inRangeBound));
-    for (std::size_t poles = 0; poles < 30; ++poles) {
+    for (std::size_t poles = 0; poles < loudest.size(); ++poles) {
         std::printf("  %2zu: %8.3f  %s\n", poles, static_cast<double>(loudest[poles]), describe(loudestCase[poles]).c_str());
     }
     std::printf("worst recovery: %.3f dB from a fresh filter's level (allowed %g dB)\n", worstRecovery,

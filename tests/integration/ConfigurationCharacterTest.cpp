@@ -74,7 +74,7 @@ TEST(ThreeFive, ResonanceChangesItsOutput) {
 }
 
 TEST(Resonance, PeakRisesWithResonanceInEveryConfiguration) {
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
         EXPECT_GT(peakAboveBass(poles, 1.0f), peakAboveBass(poles, 0.1f) + 0.5f) << poles;
     }
 }

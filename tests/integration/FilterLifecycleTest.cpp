@@ -27,12 +27,12 @@ TEST(KernelChoice, OpenInstallsTheKernelOfPolesWhateverTheSignalStatus) {
 
 TEST(KernelChoice, EveryPolesValueHasItsOwnKernelAndOutsideValuesFallBack) {
     std::vector<SubProcess> kernels;
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
         const SubProcess kernel = kernelOf(poles);
         for (const SubProcess other : kernels) EXPECT_NE(kernel, other) << poles;
         kernels.push_back(kernel);
     }
-    EXPECT_EQ(kernelOf(30), kernels[0]);
+    EXPECT_EQ(kernelOf(ModuleUnderTest::configurationCount()), kernels[0]);
     EXPECT_EQ(kernelOf(-1), kernels[0]);
     EXPECT_EQ(kernelOf(32767), kernels[0]);
 }
@@ -42,7 +42,7 @@ TEST(KernelChoice, OutsideValuesSoundExactlyLikeTheFirstConfiguration) {
     setup.poles = 0;
     auto reference = makeFilter(setup);
     reference->process(0, 512);
-    for (const int16_t poles : {int16_t{30}, int16_t{-1}}) {
+    for (const int16_t poles : {ModuleUnderTest::configurationCount(), int16_t{-1}}) {
         setup.poles = poles;
         auto host = makeFilter(setup);
         host->process(0, 512);

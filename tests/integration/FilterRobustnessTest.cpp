@@ -65,7 +65,7 @@ std::unique_ptr<HostInstance> runWithBadBlock(int16_t poles, const BadValue& bad
 }
 
 TEST_P(BadInput, OutputStaysFiniteInEveryConfiguration) {
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
         auto host = runWithBadBlock(poles, GetParam(), true);
         ASSERT_TRUE(allFinite(outputOf(*host, 0, 512))) << "Poles " << poles;
     }
@@ -107,7 +107,7 @@ TEST(BadInput, ResonanceAndZingAreHeldAtTheEdgesOfWhatAPatchSends) {
     const HeldControl controls[] = {{resonancePin, -1.2f, 1.2f, -1.21f, 1.21f, -0.6f},
                                     {zingPin, -1.2f, 5.0f, -1.3f, 5.5f, -1.0f}};
     for (const HeldControl& control : controls) {
-        for (int16_t poles = 0; poles < 30; ++poles) {
+        for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
             const auto render = [&](float value) { return outputOf(*runWithBadBlock(poles, {control.pin, value}, true), 0, 512); };
             const auto low = render(control.low);
             const auto high = render(control.high);
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BadInput, HugeSignalsReachTheHostNoLouderThanTenKilovolts) {
     constexpr float ceiling = 1000.0f;
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
         FilterSetup setup;
         setup.poles = poles;
         setup.signal = 0.0f;
@@ -181,7 +181,8 @@ TEST(InRangeModulation, PitchJumpingEverySampleAtOneSampleBlocksStaysBounded) {
     // 0 V / 10 V on Pitch every sample, a 10 V square, Resonance 10 V, Zing 50 V:
     // the light loops once ran to the 10 kV ceiling within 30 samples.
     constexpr int32_t length = 12000;
-    for (int16_t poles = 1; poles < 30; poles += 2) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
+        if (!isLight(poles)) continue;
         FilterSetup setup;
         setup.sampleRate = 48000.0f;
         setup.poles = poles;
@@ -201,7 +202,7 @@ TEST(InRangeModulation, PitchJumpingEverySampleAtOneSampleBlocksStaysBounded) {
 TEST(BadInput, NegativeHugePitchIsTheLowestCutoffWithAFiniteOutput) {
     FilterSetup setup;
     setup.pitch = -1e30f;
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
         setup.poles = poles;
         auto host = makeFilter(setup, 1024);
         host->processInBlocks(1024, 64);
@@ -263,7 +264,7 @@ TEST(EmptyBlocks, WriteNothingAndLeaveTheEnvelopeAlone) {
 
 TEST(SampleRates, CommonRatesRunStableInEveryConfiguration) {
     for (const float rate : {22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
-        for (int16_t poles = 0; poles < 30; ++poles) {
+        for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
             FilterSetup setup;
             setup.sampleRate = rate;
             setup.poles = poles;
@@ -329,7 +330,8 @@ float impulseTail(float rate, int16_t poles, float pitch, int32_t seconds) {
 }
 
 TEST(LowCutoffs, LightConfigurationsDecayAtHighSampleRates) {
-    for (const int16_t poles : {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29}) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
+        if (!isLight(poles)) continue;
         EXPECT_LT(impulseTail(96000.0f, poles, 0.0f, 2), 1e-6f) << poles;
     }
 }
@@ -380,7 +382,7 @@ TEST(Sweep, EveryConfigurationAndTypeStaysBoundedUnderModulation) {
     constexpr int32_t total = 8192;
     std::minstd_rand random(42);
     std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
         for (const int16_t type : {int16_t{0}, int16_t{1}}) {
             FilterSetup setup;
             setup.poles = poles;
@@ -406,7 +408,7 @@ TEST(Sweep, SwitchingWhileStreamingRestartsEachConfiguration) {
     FilterSetup setup;
     setup.zing = 1.0f;
     auto host = makeFilter(setup, 128);
-    for (int16_t poles = 1; poles < 30; ++poles) {
+    for (int16_t poles = 1; poles < ModuleUnderTest::configurationCount(); ++poles) {
         host->process(0, 128);
         host->setListValue(polesPin, poles);
         host->sendStatus(polesPin, PinStatusChangedOnce);
@@ -441,7 +443,7 @@ std::vector<float> squareAtPitch(int16_t poles, int16_t type, float pitch) {
 TEST(LowPitchBoost, IsHeldBelowMinusTwelveVoltsInEveryConfiguration) {
     // Below 2 V the cutoff is already at its lowest; below -12 V the boost stops
     // growing too, so any lower Pitch sounds exactly like -12 V.
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < ModuleUnderTest::configurationCount(); ++poles) {
         for (int16_t type = 0; type < 2; ++type) {
             const auto atFloor = squareAtPitch(poles, type, -1.2f);
             const float atZero = peak(squareAtPitch(poles, type, 0.0f));

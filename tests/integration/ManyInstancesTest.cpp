@@ -27,7 +27,8 @@ struct Voice {
 };
 
 Voice voiceOf(int32_t index) {
-    return {static_cast<int16_t>(index % 30), static_cast<int16_t>((index / 30) % 2),
+    const int32_t configurations = ModuleUnderTest::configurationCount();
+    return {static_cast<int16_t>(index % configurations), static_cast<int16_t>((index / configurations) % 2),
             0.3f + 0.02f * static_cast<float>(index % 37), 0.01f + 0.001f * static_cast<float>(index % 91)};
 }
 

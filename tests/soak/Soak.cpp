@@ -13,6 +13,7 @@
 
 #include "filter/PinLayout.h"
 #include "hostlib/HostInstance.h"
+#include "hostlib/FilterChannel.h"
 #include "hostlib/ModuleLibrary.h"
 
 namespace {
@@ -23,7 +24,6 @@ constexpr float sampleRate = 48000.0f;
 constexpr int32_t blockSize = 64;
 /// Every configuration in both types is visited at least once; each stays
 /// between one and five seconds.
-constexpr int32_t configurationsAndTypes = 60;
 constexpr double shortestStay = 1.0;
 constexpr double longestStay = 5.0;
 /// Largest output seen over ten-minute runs with every input in its documented
@@ -79,6 +79,9 @@ int main(int argc, char** argv) {
         if (std::strncmp(argv[i], "--module=", 9) == 0) modulePath = argv[i] + 9;
     }
     const vexahost::ModuleLibrary library(modulePath);
+    const int configurations =
+        static_cast<int>(vexahost::FilterPins::describe(library.entryPoints()).poleChoices.entries().size());
+    const int configurationsAndTypes = 2 * configurations;
     vexahost::HostInstance::Options options;
     options.bufferCapacity = blockSize;
     vexahost::HostInstance host(library.entryPoints(), options);
@@ -100,10 +103,10 @@ int main(int argc, char** argv) {
     int failures = 0;
 
     // One block of every configuration and type first, so that the code pages of
-    // all sixty block routines are resident before memory is measured.
+    // all block routines are resident before memory is measured.
     for (int c = 0; c < configurationsAndTypes; ++c) {
-        host.setListValue(polesPin, static_cast<int16_t>(c % 30));
-        host.setListValue(typePin, static_cast<int16_t>(c / 30));
+        host.setListValue(polesPin, static_cast<int16_t>(c % configurations));
+        host.setListValue(typePin, static_cast<int16_t>(c / configurations));
         host.sendStatus(polesPin, PinStatusChangedOnce);
         host.process(0, blockSize);
     }
@@ -111,8 +114,8 @@ int main(int argc, char** argv) {
     for (int64_t block = 0; block < totalBlocks; ++block) {
         if (block % blocksPerConfiguration == 0) {
             configuration = static_cast<int>((block / blocksPerConfiguration) % configurationsAndTypes);
-            host.setListValue(polesPin, static_cast<int16_t>(configuration % 30));
-            host.setListValue(typePin, static_cast<int16_t>(configuration / 30));
+            host.setListValue(polesPin, static_cast<int16_t>(configuration % configurations));
+            host.setListValue(typePin, static_cast<int16_t>(configuration / configurations));
             host.sendStatus(polesPin, PinStatusChangedOnce);
         }
         for (int32_t i = 0; i < blockSize; ++i) {
@@ -128,7 +131,7 @@ int main(int argc, char** argv) {
             if (!std::isfinite(sample) || std::fabs(sample) > outputBound) {
                 if (++failures <= 10) {
                     std::printf("soak: output %g at block %lld in Poles %d Type %d\n", static_cast<double>(sample),
-                                static_cast<long long>(block), configuration % 30, configuration / 30);
+                                static_cast<long long>(block), configuration % configurations, configuration / configurations);
                 }
             }
         }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/ToolsTestSupport.h"
+#include "dsp/PoleConfigs.h"
 
 namespace vexatools_test {
 namespace {
@@ -92,6 +93,10 @@ TEST_P(CommandErrorsTest, ReportsInOneLineAndLeavesNoFile) {
 
 const std::vector<std::string> renderInput = {"render", "@input.wav", "-o", "@out.wav"};
 
+/// The first Poles value past the last configuration.
+const std::string beyondTheTable = std::to_string(vexa::poleConfigCount);
+const std::string beyondTheTableMessage = "unknown poles '" + beyondTheTable + "'";
+
 std::vector<std::string> render(std::initializer_list<std::string> more) {
     std::vector<std::string> arguments = renderInput;
     arguments.insert(arguments.end(), more);
@@ -102,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
     Render, CommandErrorsTest,
     ::testing::Values(
         ErrorCase{"unknown_pole_label", render({"--poles", "4:6"}), exitBadArguments, "unknown poles '4:6'"},
-        ErrorCase{"unknown_pole_value", render({"--poles", "30"}), exitBadArguments, "unknown poles '30'"},
+        ErrorCase{"unknown_pole_value", render({"--poles", beyondTheTable}), exitBadArguments,
+                  beyondTheTableMessage.c_str()},
         ErrorCase{"unknown_type", render({"--type", "BP"}), exitBadArguments, "unknown type 'BP'"},
         ErrorCase{"pitch_not_a_number", render({"--pitch", "5x"}), exitBadArguments, "--pitch: '5x' is not a number"},
         ErrorCase{"resonance_ramp_end_not_a_number", render({"--resonance", "2..x"}), exitBadArguments,

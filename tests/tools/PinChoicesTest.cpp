@@ -10,6 +10,7 @@
 #include "hostlib/PinChoices.h"
 #include "hostlib/Errors.h"
 #include "tools/ToolsTestSupport.h"
+#include "dsp/PoleConfigs.h"
 
 namespace vexatools_test {
 namespace {
@@ -25,13 +26,13 @@ const FilterPins& modulePins() {
     return pins;
 }
 
-TEST(PoleListTest, ReadsAllThirtyConfigurationsFromTheModulesListText) {
+TEST(PoleListTest, ReadsEveryConfigurationFromTheModulesListText) {
     const auto& entries = modulePins().poleChoices.entries();
-    ASSERT_EQ(entries.size(), 30u);
-    std::vector<bool> seen(30, false);
+    ASSERT_EQ(entries.size(), vexa::poleConfigCount);
+    std::vector<bool> seen(vexa::poleConfigCount, false);
     for (const auto& choice : entries) {
         ASSERT_GE(choice.value, 0);
-        ASSERT_LT(choice.value, 30);
+        ASSERT_LT(static_cast<std::size_t>(choice.value), vexa::poleConfigCount);
         EXPECT_FALSE(seen[static_cast<std::size_t>(choice.value)]) << choice.label;
         seen[static_cast<std::size_t>(choice.value)] = true;
         EXPECT_EQ(choice.label.find("Pole"), std::string::npos) << choice.label;

@@ -99,7 +99,7 @@ std::pair<double, double> reportedLevels(const std::string& report) {
     return {std::stod(match[1]), std::stod(match[2])};
 }
 
-/// All thirty configurations, LP and HP, at three Resonance values, measured once, and
+/// Every configuration, LP and HP, at three Resonance values, measured once, and
 /// their grid drawn once as SVG, for the tests that read them.
 struct ThreeResonances {
     TemporaryFolder folder;

@@ -7,6 +7,7 @@
 
 #include "unit/FakeHost.h"
 #include "filter/LadderFilter.h"
+#include "dsp/PoleConfigs.h"
 
 namespace vexatest {
 namespace {
@@ -64,7 +65,7 @@ TEST(LadderFilterOpen, ResetsStateAndInstallsTheKernelOfPoles) {
 }
 
 TEST(LadderFilterOpen, OutOfRangePolesFallBackToTheFirstConfiguration) {
-    for (const int16_t poles : {int16_t{30}, int16_t{-1}}) {
+    for (const int16_t poles : {static_cast<int16_t>(vexa::poleConfigCount), int16_t{-1}}) {
         OpenedFilter opened(poles);
         EXPECT_EQ(opened.filter.hostRecord()->subProcess, vexa::selectKernel(0));
         EXPECT_EQ(opened.filter.lastPoles, poles);

@@ -1,4 +1,4 @@
-// The thirty pole configurations arranged for the Poles menu: one column per output pole, the light "f" beside the full one.
+// The pole configurations arranged for the Poles menu: one column per output pole, the light "f" beside the full one.
 #pragma once
 
 #include <array>
