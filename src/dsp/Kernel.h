@@ -67,9 +67,21 @@ inline constexpr float softFeedbackCeiling = 25.0f;
 /// coefficients jump every sample (at one-sample blocks an audio-rate Pitch
 /// pairs the large feedback of a low cutoff with the open chain of a high one).
 inline constexpr float loopLimit = 300.0f;
-template <class T>
-inline T heldInLoop(T v) {
-    return heldBetween(v, -loopLimit, loopLimit);
+/// The hold is a predicted branch, not a max and a min: ordinary signals never
+/// reach the limit, and so the hold adds nothing to the chain from one
+/// sample's feedback to the next. It gives heldBetween's values, NaN included.
+inline float heldInLoop(float v) {
+    if (!(v >= -loopLimit && v <= loopLimit)) [[unlikely]] {
+        // Hidden from the compiler, which would turn the branch back into a max and a min.
+        asm("" : "+x"(v));
+        return heldBetween(v, -loopLimit, loopLimit);
+    }
+    return v;
+}
+inline Lanes heldInLoop(Lanes v) {
+    const __m128 inside = _mm_and_ps(_mm_cmpge_ps(v.v, _mm_set1_ps(-loopLimit)), _mm_cmple_ps(v.v, _mm_set1_ps(loopLimit)));
+    if (_mm_movemask_ps(inside) != 0xf) [[unlikely]] return heldBetween(v, -loopLimit, loopLimit);
+    return v;
 }
 
 /// Scale of the entry step u = (x - fb) * 0.5 (a design value), applied inside the first pole.
