@@ -46,6 +46,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <numbers>
 #include <cstdlib>
 #include <thread>
 
@@ -689,7 +690,7 @@ TEST(ClapSwitching, PolesTypeAndBypassCrossfadeWithoutAClick) {
     constexpr std::size_t window = 1024;
     constexpr std::size_t steady = 9600;
     std::vector<float> sine(frames * 120);
-    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = static_cast<float>(0.5 * std::sin(2.0 * M_PI * 110.0 * i / sampleRate));
+    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * 110.0 * static_cast<double>(i) / sampleRate));
     struct Case {
         const char* name;
         std::vector<std::pair<clap_id, double>> before, at;
