@@ -16,8 +16,6 @@
 # to remove once they are empty again, and the bundle folders' roots, below which every
 # emptied folder is ours.
 
-set(VEXA_PACKAGE_NAME vexa-lp-filter-2)
-
 install(CODE [[
   if(VEXA_USER_FOLDERS)
     set(vexa_folders lv2 .lv2 vst3 .vst3 clap .clap lib .local/lib/vexa-lp-filter-2 bin .local/bin
