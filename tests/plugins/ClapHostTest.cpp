@@ -798,7 +798,7 @@ TEST(ClapState, SavedParametersComeBackInANewInstance) {
         float scratch[1]{};
         instance.process(scratch, scratch, 0, events);
         ASSERT_NE(instance.state, nullptr);
-        saved = savedState(instance);
+        saved = saveState(instance);
         first = runPlugin(instance, in, blocks);
     }
     ASSERT_FALSE(saved.empty());
