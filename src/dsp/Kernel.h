@@ -273,13 +273,14 @@ public:
     }
 
 private:
-    /// Light chains (every pole after the first linear) on 64-bit x86.
-    static constexpr bool statesInLocals = Channels > 1 || sizeof(void*) == 8 && [] {
+    /// Several channels (an output store could otherwise alias every lane's
+    /// state), and light chains (every pole after the first linear) on 64-bit x86.
+    static constexpr bool statesInLocals = Channels > 1 || (sizeof(void*) == 8 && [] {
         for (std::size_t i = 1; i < poleCount; ++i) {
             if (config.chain.stages[i].form != StageForm::linear) return false;
         }
         return true;
-    }();
+    }());
 
     [[gnu::always_inline]] void walk(Loop& st) {
         int32_t i = 0;
