@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Turns a benchmark run into the README's performance section.
+"""Turns a benchmark run into the tables of docs/performance.md.
 
-Usage: summarize.py BENCHMARK_JSON TIMINGS_REPORT... --readme README.md
+Usage: summarize.py BENCHMARK_JSON TIMINGS_REPORT... --readme docs/performance.md
                     [--channels CHANNELS_REPORT...] [--before TIMINGS_REPORT...]
 
 Reads Google Benchmark's JSON output of module_benchmarks and the reports of
@@ -9,7 +9,7 @@ build_timings (timings-BUILD-ROUND.txt, several rounds of each build), the
 reports of channel_timings (channels-BUILD-ROUND.txt: one, two and four
 channels per frame) and, where given, build_timings of the native build before
 a change (before-ROUND.txt, taken in the same rounds), checks the performance
-targets, and rewrites the part of the README between the performance markers.
+targets, and rewrites the part of that page between the performance markers.
 """
 import argparse
 import json

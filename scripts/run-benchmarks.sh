@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures every configuration (Google Benchmark on the native build; ns and
 # cycles per sample of each of the three builds, the Windows ones under Wine)
-# and rewrites the README's performance section. Timing is only reported here,
+# and rewrites the tables of docs/performance.md. Timing is only reported here,
 # never asserted by tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ echo "bench: module benchmarks (native build, every configuration, four block si
 build/linux/module_benchmarks --benchmark_min_time=0.1 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
   --benchmark_format=json --benchmark_out="$out/benchmarks.json" --benchmark_out_format=json > "$out/benchmarks.txt"
 
-echo "bench: the plug-ins' engine at 96 kHz, at either Model rate (the README's design-rate section)"
+echo "bench: the plug-ins' engine at 96 kHz, at either Model rate (docs/plugins.md, Model rate)"
 build/linux/plugin_rate_benchmarks --benchmark_min_time=0.2 --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true | tee "$out/plugin-rates.txt"
 
@@ -40,5 +40,5 @@ for round in $(seq "$rounds"); do
 done
 
 python3 bench/summarize.py "$out/benchmarks.json" "$out"/timings-*.txt --channels "$out"/channels-*.txt \
-  ${before:+--before "$out"/before-*.txt} --readme README.md
-echo "bench: README.md performance section rewritten"
+  ${before:+--before "$out"/before-*.txt} --readme docs/performance.md
+echo "bench: docs/performance.md rewritten"
