@@ -201,8 +201,10 @@ void FilterEngine::applyModelRate() {
         state.setSampleRate(rate);
         state.lastPitch = vexa::LadderState::initialLastPitch;
     }
+    // Ramps and crossfades count the core's samples; one under way ends at the new length.
+    const bool crossfading = fadeDone < fadeLength;
     fadeLength = framesOf(smoothingSeconds, rate);
-    fadeDone = std::min(fadeDone, fadeLength);
+    fadeDone = crossfading ? std::min(fadeDone, fadeLength) : fadeLength;
 }
 
 void FilterEngine::process(const float* const* signals, float* const* outputs, uint32_t frames,
