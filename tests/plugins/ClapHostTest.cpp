@@ -34,7 +34,6 @@
 #include "ParameterTable.h"
 #include "Smoothing.h"
 #include "HostStreams.h"
-#include "StateCodec.h"
 #include "filter/Exports.h"
 #include "filter/PinLayout.h"
 #include "hostlib/FilterChannel.h"
@@ -924,9 +923,10 @@ TEST(ClapSavedSessions, EveryStoredStateLoadsToItsParametersAndSoundsAsTheModule
         const Controls& c = stored.controls;
         std::vector<double> expectedValues{static_cast<float>(c.pitch), static_cast<float>(c.resonance),
                                            static_cast<float>(c.zing), c.poles, c.type};
-        // What the stored states (versions 0 and 1) lack takes the value that keeps their sound.
-        for (std::size_t i = expectedValues.size(); i < vexaplugin::filterStateParameters().size(); ++i) {
-            expectedValues.push_back(vexaplugin::filterStateParameters()[i].valueForOlderStates);
+        // What the stored states (versions 0 and 1) lack keeps their sound: the stages around
+        // the filter at rest, and the filter at the session's rate.
+        for (clap_id id = expectedValues.size(); id < paramCount; ++id) {
+            expectedValues.push_back(id == modelRate ? sessionRate : vexaplugin::parameterTable[id].defaultValue);
         }
         EXPECT_EQ(values(*instance), expectedValues);
         std::vector<HostBlock> moduleBlocks = pluginBlocks;
