@@ -27,6 +27,9 @@ foreach(bundle IN LISTS BUNDLES)
   file(COPY ${SOURCE}/${bundle} DESTINATION ${folder})
   if(format STREQUAL "lv2")
     get_filename_component(name ${bundle} NAME_WLE)
+    # Removed first: file(COPY) passes over a file whose time stamp matches, and both binaries
+    # are often linked within the same second.
+    file(REMOVE ${folder}/${bundle}/${name}_dsp.so)
     file(COPY ${SHIPPED_LV2}/${name}_dsp.so DESTINATION ${folder}/${bundle})
     file(GLOB descriptions ${folder}/${bundle}/*.ttl)
     foreach(description IN LISTS descriptions)
