@@ -932,6 +932,7 @@ TEST(ClapSavedSessions, EveryStoredStateLoadsToItsParametersAndSoundsAsTheModule
         std::vector<HostBlock> moduleBlocks = pluginBlocks;
         moduleBlocks[0].changes = {{pitch, static_cast<float>(c.pitch)}, {resonance, static_cast<float>(c.resonance)},
                                    {zing, static_cast<float>(c.zing)}, {poles, c.poles}, {type, c.type}};
+        moduleBlocks[0].atStart = true;  // the state set them all before the first sample
         instance->activate(sampleRate, 256);
         const std::vector<float> expected = runModule(in, moduleBlocks, 256);
         const std::vector<std::vector<float>> out =
