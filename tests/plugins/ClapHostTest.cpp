@@ -869,7 +869,9 @@ std::vector<StoredState> storedStates() {
     std::vector<StoredState> states = {{"clap-v0-mono.state", false, -1, {7.25, 8.5, 33, 24, 1}},
                                        {"clap-v1-mono.state", false, -1, {7.25, 8.5, 33, 24, 1}},
                                        {"clap-v1-stereo.state", true, -1, {6.5, 7.25, 20, 18, 1}}};
-    for (std::size_t i = 0; i < vexaplugin::factoryPresets.size(); ++i) {
+    // The factory presets of that build, each loaded and saved (the later ones came with version 2).
+    constexpr std::size_t presetsAtVersionOne = 10;
+    for (std::size_t i = 0; i < presetsAtVersionOne; ++i) {
         const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[i];
         std::size_t position = 0;
         while (pins.poleChoices.entries().at(position).label != preset.poles) ++position;
