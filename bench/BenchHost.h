@@ -7,12 +7,18 @@
 #include <string>
 
 #include "filter/PinLayout.h"
+#include "hostlib/FilterChannel.h"
 #include "hostlib/HostInstance.h"
 #include "hostlib/ModuleLibrary.h"
 
 namespace vexabench {
 
 using enum vexa::FilterPin;
+
+/// How many pole configurations a built module has: the length of its Poles list.
+inline int16_t configurationCount(const vexahost::ModuleEntryPoints& entries) {
+    return static_cast<int16_t>(vexahost::FilterPins::describe(entries).poleChoices.entries().size());
+}
 
 enum class Scenario {
     constantControls,   ///< Pitch, Resonance and Zing held

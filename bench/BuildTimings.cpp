@@ -1,9 +1,11 @@
 // Cost per sample of every configuration in one build, in nanoseconds and in cycles of the clock measured in the same run.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "BenchHost.h"
 
@@ -40,9 +42,10 @@ double chainSeconds() {
 int main(int argc, char** argv) {
     const std::string modulePath = argc > 1 ? argv[1] : vexahost::ModuleLibrary::defaultModulePath(argv[0]);
     const vexahost::ModuleLibrary library(modulePath);
-    double best[30][scenarioCount];
-    double clockHz[30];
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    const int16_t configurations = vexabench::configurationCount(library.entryPoints());
+    std::vector<std::array<double, scenarioCount>> best(static_cast<std::size_t>(configurations));
+    std::vector<double> clockHz(static_cast<std::size_t>(configurations));
+    for (int16_t poles = 0; poles < configurations; ++poles) {
         std::unique_ptr<vexahost::HostInstance> hosts[scenarioCount];
         for (int s = 0; s < scenarioCount; ++s) {
             hosts[s] = vexabench::makeBenchInstance(library.entryPoints(), poles, scenarios[s]);
@@ -64,7 +67,7 @@ int main(int argc, char** argv) {
     }
     std::printf("module %s\n", modulePath.c_str());
     std::printf("poles clock-hz constant-ns pitch-mod-ns decaying-ns constant-cycles pitch-mod-cycles decaying-cycles\n");
-    for (int poles = 0; poles < 30; ++poles) {
+    for (int poles = 0; poles < configurations; ++poles) {
         std::printf("%d %.0f", poles, clockHz[poles]);
         for (int s = 0; s < scenarioCount; ++s) std::printf(" %.3f", best[poles][s]);
         for (int s = 0; s < scenarioCount; ++s) std::printf(" %.2f", best[poles][s] * 1e-9 * clockHz[poles]);

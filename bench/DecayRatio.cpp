@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     double worst = 0.0;
     int worstPoles = 0;
     std::printf("poles  normal ns  decaying ns  ratio\n");
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < vexabench::configurationCount(library.entryPoints()); ++poles) {
         auto normal = vexabench::makeBenchInstance(library.entryPoints(), poles, vexabench::Scenario::constantControls);
         auto decaying = vexabench::makeBenchInstance(library.entryPoints(), poles, vexabench::Scenario::decayingSignal);
         const double normalCost = nanosecondsPerSample(*normal, blockSize);

@@ -55,7 +55,7 @@ void registerAll() {
         benchmark::RegisterBenchmark(("reference-2:5/constant/" + std::to_string(blockSize)).c_str(),
                                      referenceBenchmark, blockSize);
     }
-    for (int16_t poles = 0; poles < 30; ++poles) {
+    for (int16_t poles = 0; poles < configurationCount(*entries); ++poles) {
         for (const Scenario scenario :
              {Scenario::constantControls, Scenario::modulatedPitch, Scenario::decayingSignal}) {
             for (const int32_t blockSize : blockSizes) {

@@ -18,6 +18,13 @@ import re
 import statistics
 import subprocess
 import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "scripts"))
+from pole_configs import names as configuration_names  # noqa: E402
+
+# The configurations the tables cover: every row of the table.
+CONFIGURATIONS = len(configuration_names())
 
 START = "<!-- performance:start -->"
 END = "<!-- performance:end -->"
@@ -77,8 +84,8 @@ CHAIN_CYCLES = {"2:5": 38 * 3, "2:2f": 8 * 3}
 
 def load_timings(paths):
     """{build: {poles: {scenario: [cycles per round]}}}, the same for ns, and the clocks seen."""
-    cycles = {b: {p: {s: [] for s in SCENARIOS} for p in range(30)} for b in BUILDS}
-    ns = {b: {p: {s: [] for s in SCENARIOS} for p in range(30)} for b in BUILDS}
+    cycles = {b: {p: {s: [] for s in SCENARIOS} for p in range(CONFIGURATIONS)} for b in BUILDS}
+    ns = {b: {p: {s: [] for s in SCENARIOS} for p in range(CONFIGURATIONS)} for b in BUILDS}
     clocks = []
     for path in paths:
         match = re.search(r"timings-(\w+)-\d+\.txt$", path)
@@ -97,8 +104,8 @@ def load_timings(paths):
                     ns[build][poles][scenario].append(float(fields[2 + i]))
                     cycles[build][poles][scenario].append(float(fields[5 + i]))
                 rows += 1
-        if rows != 30:
-            sys.exit(f"summarize: {path} has {rows} configurations, not 30")
+        if rows != CONFIGURATIONS:
+            sys.exit(f"summarize: {path} has {rows} configurations, not {CONFIGURATIONS}")
     for b in BUILDS:
         if not cycles[b][0]["constant"]:
             sys.exit(f"summarize: no timings of the {b} build")
@@ -106,12 +113,12 @@ def load_timings(paths):
 
 
 def median_of(table):
-    return {b: {p: {s: statistics.median(v) for s, v in table[b][p].items()} for p in range(30)} for b in BUILDS}
+    return {b: {p: {s: statistics.median(v) for s, v in table[b][p].items()} for p in range(CONFIGURATIONS)} for b in BUILDS}
 
 
 def spread(table):
     """Median over configurations and builds of (slowest round / fastest round - 1), constant controls."""
-    values = [max(v) / min(v) - 1 for b in BUILDS for p in range(30) for v in [table[b][p]["constant"]]]
+    values = [max(v) / min(v) - 1 for b in BUILDS for p in range(CONFIGURATIONS) for v in [table[b][p]["constant"]]]
     return statistics.median(values), max(values)
 
 
@@ -127,7 +134,7 @@ CHANNEL_TARGETS = {
 
 def load_channels(paths):
     """{build: {poles: {column: median ns per frame over the rounds}}}."""
-    rounds = {b: {p: {c: [] for c in CHANNEL_COLUMNS} for p in range(30)} for b in CHANNEL_BUILDS}
+    rounds = {b: {p: {c: [] for c in CHANNEL_COLUMNS} for p in range(CONFIGURATIONS)} for b in CHANNEL_BUILDS}
     for path in paths:
         match = re.search(r"channels-(\w+)-\d+\.txt$", path)
         if not match or match.group(1) not in CHANNEL_BUILDS:
@@ -138,7 +145,7 @@ def load_channels(paths):
                 if len(fields) == 7 and fields[0].isdigit():
                     for column, value in zip(CHANNEL_COLUMNS, fields[1:]):
                         rounds[match.group(1)][int(fields[0])][column].append(float(value))
-    return {b: {p: {c: statistics.median(v) for c, v in rounds[b][p].items()} for p in range(30)}
+    return {b: {p: {c: statistics.median(v) for c, v in rounds[b][p].items()} for p in range(CONFIGURATIONS)}
             for b in CHANNEL_BUILDS if rounds[b][0]["mono-constant"]}
 
 
@@ -162,19 +169,19 @@ def channel_section(paths, names):
              "| Poles | name | mono ns/frame | stereo / mono, constant, Pitch-mod | 4 ch / mono, constant, Pitch-mod "
              + "".join(f"| {b}: stereo / mono, 4 ch / mono " for b in builds[1:]) + "|",
              "|---:|---|---:|---|---|" + "---|" * (len(builds) - 1)]
-    for p in range(30):
+    for p in range(CONFIGURATIONS):
         lines.append(f"| {p} | {names[p]} | {ns['linux'][p]['mono-constant']:.1f} "
                      f"| {r('linux', p, 'stereo', 'constant'):.2f}, {r('linux', p, 'stereo', 'pitch-mod'):.2f} "
                      f"| {r('linux', p, '4ch', 'constant'):.2f}, {r('linux', p, '4ch', 'pitch-mod'):.2f} "
                      + "".join(f"| {r(b, p, 'stereo', 'constant'):.2f}, {r(b, p, '4ch', 'constant'):.2f} "
                                for b in builds[1:]) + "|")
-    stereo = [(r("linux", p, "stereo", s), f"{names[p]}, {s}") for p in range(30) for s in ("constant", "pitch-mod")]
+    stereo = [(r("linux", p, "stereo", s), f"{names[p]}, {s}") for p in range(CONFIGURATIONS) for s in ("constant", "pitch-mod")]
     measured = {
-        "stereo / mono per frame, median": (max(statistics.median(r("linux", p, "stereo", s) for p in range(30))
+        "stereo / mono per frame, median": (max(statistics.median(r("linux", p, "stereo", s) for p in range(CONFIGURATIONS))
                                                 for s in ("constant", "pitch-mod")),
                                             "native, the larger of the two scenarios' medians"),
         "stereo / mono per frame, worst": (*max(stereo),),
-        "4 channels / mono per frame, median": (max(statistics.median(r("linux", p, "4ch", s) for p in range(30))
+        "4 channels / mono per frame, median": (max(statistics.median(r("linux", p, "4ch", s) for p in range(CONFIGURATIONS))
                                                     for s in ("constant", "pitch-mod")),
                                                 "native, the larger of the two scenarios' medians"),
     }
@@ -187,9 +194,9 @@ def channel_section(paths, names):
         lines.append(f"| {label} | {target:.2f} | {value:.3f}{'' if value <= target else ' (missed)'} | {where} |")
         print(f"bench: {label}: {value:.3f} (target {target:.2f}; {where})")
     for b in builds[1:]:
-        lines += ["", f"{b}: stereo / mono median {statistics.median(r(b, p, 'stereo', 'constant') for p in range(30)):.3f}, "
-                  f"worst {max(r(b, p, 'stereo', 'constant') for p in range(30)):.3f}; 4 channels / mono median "
-                  f"{statistics.median(r(b, p, '4ch', 'constant') for p in range(30)):.3f} (constant controls)."]
+        lines += ["", f"{b}: stereo / mono median {statistics.median(r(b, p, 'stereo', 'constant') for p in range(CONFIGURATIONS)):.3f}, "
+                  f"worst {max(r(b, p, 'stereo', 'constant') for p in range(CONFIGURATIONS)):.3f}; 4 channels / mono median "
+                  f"{statistics.median(r(b, p, '4ch', 'constant') for p in range(CONFIGURATIONS)):.3f} (constant controls)."]
     return lines + [""], failed
 
 
@@ -197,7 +204,7 @@ def before_section(paths, cycle_rounds, names):
     """The native build against the build before a change (BENCH_BEFORE), same rounds."""
     if not paths:
         return []
-    before = {p: [] for p in range(30)}
+    before = {p: [] for p in range(CONFIGURATIONS)}
     for path in paths:
         with open(path) as f:
             for line in f:
@@ -205,14 +212,14 @@ def before_section(paths, cycle_rounds, names):
                 if len(fields) == 8 and fields[0].isdigit():
                     before[int(fields[0])].append(float(fields[5]))
     ratio = {p: statistics.median(cycle_rounds["linux"][p]["constant"]) / statistics.median(before[p])
-             for p in range(30)}
-    light = [p for p in range(30) if names[p].endswith("f")]
+             for p in range(CONFIGURATIONS)}
+    light = [p for p in range(CONFIGURATIONS) if names[p].endswith("f")]
     lines = ["### Against the build before", "",
              "The native build's timing program on this build's library and on the one before the change "
              "(`BENCH_BEFORE`), in the same rounds: cycles per sample, constant controls, 64-sample blocks, "
              "this build / before.", "",
              "| Poles | name | before cycles | this build / before |", "|---:|---|---:|---:|"]
-    for p in range(30):
+    for p in range(CONFIGURATIONS):
         lines.append(f"| {p} | {names[p]} | {statistics.median(before[p]):.1f} | {ratio[p]:.3f} |")
     lines += ["", f"Median {statistics.median(ratio.values()):.3f}, worst {max(ratio.values()):.3f} "
               f"({names[max(ratio, key=ratio.get)]}); the light configurations: median "
@@ -232,7 +239,7 @@ def main():
 
     times, context = load_times(args.benchmarks)
     names = {}
-    for poles in range(30):
+    for poles in range(CONFIGURATIONS):
         match = [n for n in times if n.startswith(f"poles-{poles:02d}/")]
         if not match:
             sys.exit(f"summarize: no benchmark of Poles {poles}")
@@ -242,8 +249,8 @@ def main():
     with open("src/dsp/PoleConfigs.h") as f:
         for name, poles in re.findall(r'^\s*\{\{" *([^" ]+) Pole[^"]*",\s*\d+\},\s*chain\(.*//\s*(\d+)\s*$', f.read(), flags=re.M):
             names[int(poles)] = name
-    if len(names) != 30:
-        sys.exit(f"summarize: found {len(names)} configuration names in src/dsp/PoleConfigs.h, not 30")
+    if len(names) != CONFIGURATIONS:
+        sys.exit(f"summarize: found {len(names)} configuration names in src/dsp/PoleConfigs.h, not {CONFIGURATIONS}")
     number = {name: poles for poles, name in names.items()}
 
     cycle_rounds, ns_rounds, clocks = load_timings(args.timings)
@@ -257,29 +264,29 @@ def main():
                    *worst([(f"{b}-sample blocks", t(6, "constant", b), times[f"reference-2:5/constant/{b}"])
                            for b in (16, 64, 256, 1024)])))
     ratios.append(("audio-rate Pitch / constant controls, 64-sample blocks",
-                   *worst([(f"Poles {p}", t(p, "pitch-mod", 64), t(p, "constant", 64)) for p in range(30)])))
+                   *worst([(f"Poles {p}", t(p, "pitch-mod", 64), t(p, "constant", 64)) for p in range(CONFIGURATIONS)])))
     small_blocks = worst([(f"Poles {p}, {b}-sample blocks", t(p, "pitch-mod", b), t(p, "constant", b))
-                          for p in range(30) for b in (16, 256, 1024)])
+                          for p in range(CONFIGURATIONS) for b in (16, 256, 1024)])
     ratios.append(("decaying / normal signal",
                    *worst([(f"native benchmark, Poles {p}, {b}-sample blocks", t(p, "decaying", b), t(p, "constant", b))
-                           for p in range(30) for b in (16, 64, 256, 1024)])))
+                           for p in range(CONFIGURATIONS) for b in (16, 64, 256, 1024)])))
     ratios.append(("16-sample / 1024-sample blocks, per sample",
-                   *worst([(f"Poles {p}", t(p, "constant", 16), t(p, "constant", 1024)) for p in range(30)])))
+                   *worst([(f"Poles {p}", t(p, "constant", 16), t(p, "constant", 1024)) for p in range(CONFIGURATIONS)])))
     ratios.append(("light (f) / full partner",
                    *worst([(f"{names[p + 1]} / {names[p]}", t(p + 1, "constant", 64), t(p, "constant", 64))
-                           for p in range(0, 30, 2)])))
+                           for p in range(0, CONFIGURATIONS, 2)])))
 
     def ratio(build, poles, scenario, other="constant"):
         return cycles[build][poles][scenario] / cycles[build][poles][other]
-    win32_linux = [(cycles["win32"][p]["constant"] / cycles["linux"][p]["constant"], names[p]) for p in range(30)]
+    win32_linux = [(cycles["win32"][p]["constant"] / cycles["linux"][p]["constant"], names[p]) for p in range(CONFIGURATIONS)]
     cross = []
     cross.append(("win32 / linux, constant controls, median", statistics.median(r for r, _ in win32_linux),
-                  "over the thirty configurations"))
+                  "over every configuration"))
     cross.append(("win32 / linux, constant controls, worst", *max(win32_linux)))
     cross.append(("audio-rate Pitch / constant controls, every build",
-                  *max((ratio(b, p, "pitch-mod"), f"{b}, {names[p]}") for b in BUILDS for p in range(30))))
+                  *max((ratio(b, p, "pitch-mod"), f"{b}, {names[p]}") for b in BUILDS for p in range(CONFIGURATIONS))))
     cross.append(("decaying / normal signal, every build",
-                  *max((ratio(b, p, "decaying"), f"{b}, {names[p]}") for b in BUILDS for p in range(30))))
+                  *max((ratio(b, p, "decaying"), f"{b}, {names[p]}") for b in BUILDS for p in range(CONFIGURATIONS))))
 
     lines = [START, "",
              f"Measured by `make bench` on {processor_name()}, {context.get('num_cpus', '?')} cores, "
@@ -296,7 +303,7 @@ def main():
              "| Poles | name | linux ns | linux cycles | win64 cycles | win32 ns | win32 cycles | win32 / linux "
              "| Pitch-mod / constant, linux, win64, win32 | decaying / normal, worst build |",
              "|---:|---|---:|---:|---:|---:|---:|---:|---|---:|"]
-    for p in range(30):
+    for p in range(CONFIGURATIONS):
         mods = ", ".join(f"{ratio(b, p, 'pitch-mod'):.2f}" for b in BUILDS)
         decay = max(ratio(b, p, "decaying") for b in BUILDS)
         lines.append(f"| {p} | {names[p]} | {ns['linux'][p]['constant']:.1f} | {cycles['linux'][p]['constant']:.1f} "
@@ -322,7 +329,7 @@ def main():
               "called through the native build's block routine in 64-sample blocks at 48 kHz, Pitch, Resonance "
               "and Zing held. Instances per core is how many run in real time on one core.", "",
               "| Poles | name | ns per sample | instances per core at 48 kHz |", "|---:|---|---:|---:|"]
-    for p in range(30):
+    for p in range(CONFIGURATIONS):
         value = t(p, "constant", 64)
         lines.append(f"| {p} | {names[p]} | {value:.1f} | {1e9 / (value * RATE):.0f} |")
     lines += ["", "Targets, each the worst case of one run:", "",
@@ -332,10 +339,10 @@ def main():
         if value > target:
             failed.append(label)
         lines.append(f"| {label} | {target:.2f} | {value:.3f}{'' if value <= target else ' (missed)'} | {where} |")
-    pitch_ratios = sorted(((t(p, "pitch-mod", 64) / t(p, "constant", 64), p) for p in range(30)), reverse=True)
+    pitch_ratios = sorted(((t(p, "pitch-mod", 64) / t(p, "constant", 64), p) for p in range(CONFIGURATIONS)), reverse=True)
     over = [f"{names[p]} {r:.2f}" for r, p in pitch_ratios if r > TARGETS["audio-rate Pitch / constant controls, 64-sample blocks"]]
     lines += ["",
-              f"Audio-rate Pitch within its target in {30 - len(over)} of 30 configurations"
+              f"Audio-rate Pitch within its target in {CONFIGURATIONS - len(over)} of {CONFIGURATIONS} configurations"
               + (f"; above it: {', '.join(over)}." if over else "."),
               "",
               f"At other block sizes the worst is {small_blocks[0]:.3f} ({small_blocks[1]}); "

@@ -42,8 +42,8 @@ public:
 protected:
     const char* getLabel() const override { return VEXA_PLUGIN_LABEL; }
     const char* getDescription() const override {
-        return "Resonant ladder filter after Stilson and Smith, with an extra resonance pole: thirty pole "
-               "configurations, low-pass or high-pass, 1 V/octave pitch, resonance and Zing (how strongly "
+        return "Resonant ladder filter after Stilson and Smith, with an extra resonance pole: two to five "
+               "poles in every configuration of output and feedback, low-pass or high-pass, 1 V/octave pitch, resonance and Zing (how strongly "
                "resonance follows the cutoff).";
     }
     const char* getMaker() const override { return "Vexa audio team"; }

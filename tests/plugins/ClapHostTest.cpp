@@ -74,6 +74,8 @@ using namespace pluginreference;
 enum Param : clap_id { pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, modelRate, bypass, paramCount };
 /// Model rate's positions.
 enum ModelRate { designRate, sessionRate };
+/// The Poles list's last position ("5:5f").
+constexpr double lastPolesPosition = static_cast<double>(vexa::poleConfigCount - 1);
 
 /// The .clap file, loaded once for the whole run.
 class ClapLibrary {
@@ -290,7 +292,7 @@ TEST(ClapDescription, PolesAndTypeShowTheModulesLabelsInItsListOrder) {
     ClapInstance instance;
     const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
     const auto& labels = pins.poleChoices.entries();
-    ASSERT_EQ(labels.size(), 30u);
+    ASSERT_EQ(labels.size(), vexa::poleConfigCount);
     char text[CLAP_NAME_SIZE];
     for (std::size_t position = 0; position < labels.size(); ++position) {
         ASSERT_TRUE(instance.params->value_to_text(instance.plugin, poles, static_cast<double>(position), text,
@@ -299,7 +301,7 @@ TEST(ClapDescription, PolesAndTypeShowTheModulesLabelsInItsListOrder) {
     }
     // Spot checks against the module's list text: "4-1:5" follows "2:5f", "5:5f" closes it.
     EXPECT_EQ(labels[8].label, "4-1:5");
-    EXPECT_EQ(labels[29].label, "5:5f");
+    EXPECT_EQ(labels.back().label, "5:5f");
     ASSERT_TRUE(instance.params->value_to_text(instance.plugin, type, 1.0, text, sizeof text));
     EXPECT_STREQ(text, "HP");
 }
@@ -504,7 +506,7 @@ TEST(ClapProcessing, ConstantParametersMatchTheModuleAtAnyBlockSizes) {
         {},
         {{poles, 18}, {type, 1}, {pitch, 6.5}, {resonance, 7.25}, {zing, 20}},
         {{poles, 8}, {pitch, 7.75}, {resonance, 8.5}},
-        {{poles, 29}, {type, 1}, {pitch, 4.5}, {resonance, 2.5}, {zing, 0.5}},
+        {{poles, lastPolesPosition}, {type, 1}, {pitch, 4.5}, {resonance, 2.5}, {zing, 0.5}},
         {{poles, 16}, {pitch, 8.25}, {resonance, 9.75}, {zing, 42}},
         {{poles, 25}, {pitch, 3.5}, {resonance, 6}, {zing, 15}},
     };
@@ -973,7 +975,7 @@ TEST(ClapBadInput, ValuesOutOfRangeAreClampedAndNaNIsIgnored) {
     EXPECT_DOUBLE_EQ(instance.value(pitch), 10.5);
     EXPECT_DOUBLE_EQ(instance.value(resonance), 0.0);
     EXPECT_DOUBLE_EQ(instance.value(zing), 10.0);
-    EXPECT_DOUBLE_EQ(instance.value(poles), 29.0);
+    EXPECT_DOUBLE_EQ(instance.value(poles), lastPolesPosition);
     EXPECT_DOUBLE_EQ(instance.value(type), 1.0);
     events.clear();
     events.add(poles, -7.0);
@@ -989,7 +991,7 @@ TEST(ClapBadInput, ValuesOutOfRangeAreClampedAndNaNIsIgnored) {
     std::vector<HostBlock> blocks = {{256, {{pitch, 1.0e9}, {resonance, -50}, {zing, NAN}, {poles, 99}, {type, 0.6}}},
                                      {256, {{poles, -7}, {pitch, -INFINITY}, {type, NAN}}}};
     // (Each change in the same place of its block: a change is heard from its own sample.)
-    std::vector<HostBlock> clamped = {{256, {{pitch, 10.5}, {resonance, 0}, {zing, 10}, {poles, 29}, {type, 1}}},
+    std::vector<HostBlock> clamped = {{256, {{pitch, 10.5}, {resonance, 0}, {zing, 10}, {poles, lastPolesPosition}, {type, 1}}},
                                       {256, {{poles, 0}, {pitch, 0}, {type, 1}}}};
     ClapInstance a;
     a.activate(sampleRate, 256);

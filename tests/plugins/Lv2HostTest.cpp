@@ -22,6 +22,7 @@
 
 #include "UridMap.h"
 #include "resampler/CoreRate.h"
+#include "dsp/PoleConfigs.h"
 
 namespace {
 
@@ -416,7 +417,7 @@ TEST(Lv2RealTime, RunAllocatesNothingWhileEverythingChanges) {
         instance.controls[0] = 2.0f + static_cast<float>(b % 9);
         instance.controls[1] = static_cast<float>(b % 11);
         instance.controls[2] = 0.5f + static_cast<float>(b % 7) * 5.0f;
-        instance.controls[3] = static_cast<float>(b % 30);
+        instance.controls[3] = static_cast<float>(b % vexa::poleConfigCount);
         instance.controls[4] = static_cast<float>(b % 2);
         modelRate = static_cast<float>(b / 8 % 2);
         instance.connect(standard::signal, const_cast<float*>(in.data() + b * 512));
@@ -439,7 +440,7 @@ TEST(Lv2RealTime, RunAllocatesNothingWhileEverythingChanges) {
     allocations = 0;
     countingAllocations = true;
     for (std::size_t b = 0; b < 32; ++b) {
-        poles = static_cast<float>((b * 7) % 30);
+        poles = static_cast<float>((b * 7) % vexa::poleConfigCount);
         for (uint32_t c = 0; c < 3; ++c) cvInstance.connect(cv::pitch + c, (b + c) % 3 == 0 ? nullptr : cvs.data());
         cvInstance.connect(cv::signal, const_cast<float*>(in.data() + b * maxBlock));
         cvInstance.connect(cv::output, out.data() + b * maxBlock);

@@ -51,6 +51,8 @@ std::string olderStatePath;
 /// The parameters in the order the plug-in lists them: the program list first, then the plug-in's own.
 enum Id : v3_param_id {
     program, pitch, resonance, zing, poles, type, drive, output, mix, keyTrack, modelRate, bypass, idCount };
+/// The Poles list's last position ("5:5f").
+constexpr double lastPolesPosition = static_cast<double>(vexa::poleConfigCount - 1);
 
 /// The VST3 id of the program list: DPF numbers its own parameters first, and a
 /// plug-in with an editor has two more of them (its controller lives apart).
@@ -370,7 +372,7 @@ TEST(Vst3Processing, ParametersFromTheHostMatchTheModule) {
         std::size_t poles;
         int16_t type;
     };
-    for (const Setting& s : {Setting{6.5, 7.25, 20, 18, 1}, Setting{7.75, 8.5, 10, 8, 0}, Setting{4.5, 2.5, 0.5, 29, 1}}) {
+    for (const Setting& s : {Setting{6.5, 7.25, 20, 18, 1}, Setting{7.75, 8.5, 10, 8, 0}, Setting{4.5, 2.5, 0.5, vexa::poleConfigCount - 1, 1}}) {
         SCOPED_TRACE("Poles position " + std::to_string(s.poles));
         Vst3Instance instance;
         ASSERT_EQ(instance.activate(512), V3_OK);
@@ -481,7 +483,7 @@ TEST(Vst3Controller, PitchInHzAndTheFactoryPresetsAsAProgramList) {
         ASSERT_EQ(ctrl->set_parameter_normalised(instance.controller, vst3Id(program), programValue), V3_OK);
         EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(pitch)), normalized(pitch, preset.pitchVolts), 1e-6);
         EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(zing)), normalized(zing, preset.zingVolts), 1e-6);
-        const double position = std::round(ctrl->get_parameter_normalised(instance.controller, vst3Id(poles)) * 29);
+        const double position = std::round(ctrl->get_parameter_normalised(instance.controller, vst3Id(poles)) * lastPolesPosition);
         EXPECT_EQ(pins.poleChoices.entries().at(static_cast<std::size_t>(position)).label, preset.poles) << preset.name;
     }
     v3_cpp_obj_unref(units);
