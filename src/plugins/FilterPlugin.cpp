@@ -42,9 +42,9 @@ public:
 protected:
     const char* getLabel() const override { return VEXA_PLUGIN_LABEL; }
     const char* getDescription() const override {
-        return "Resonant ladder filter after Stilson and Smith, with an extra resonance pole: two to five "
-               "poles in every configuration of output and feedback, low-pass or high-pass, 1 V/octave pitch, resonance and Zing (how strongly "
-               "resonance follows the cutoff).";
+        return "Resonant ladder filter after Stilson and Smith, with an extra resonance pole: two to five poles, "
+               "the output and the feedback taken after any of them, low-pass or high-pass, 1 V/octave pitch, "
+               "resonance and Zing (how strongly resonance follows the cutoff).";
     }
     const char* getMaker() const override { return "Vexa audio team"; }
     // The LICENSE file's; DPF turns the SPDX name into the licence's URI in the LV2 description.
