@@ -56,9 +56,9 @@ runs() {
   "$wav_tool" compare "$work/render.wav" "$work/apply.wav" || return 1
   [ "$("$vexa_host" --version)" = "vexa-host $version" ] || { echo "vexa-host --version: $("$vexa_host" --version)"; return 1; }
   "$clap_host" --plugin="$clap/VexaLPFilter2.clap" --stereo-plugin="$clap/VexaLPFilter2Stereo.clap" \
-    --gtest_filter="$clap_checks" --gtest_brief=1 || return 1
+    --states="$repo/tests/plugins/states" --gtest_filter="$clap_checks" --gtest_brief=1 || return 1
   "$vst3_host" --plugin="$vst3/VexaLPFilter2.vst3" --stereo-plugin="$vst3/VexaLPFilter2Stereo.vst3" \
-    --gtest_filter="$vst3_checks" --gtest_brief=1
+    --states="$repo/tests/plugins/states" --gtest_filter="$vst3_checks" --gtest_brief=1
 }
 
 # only_left ROOT PATH...: under ROOT there is nothing but these paths and their folders.
@@ -173,10 +173,12 @@ for what in "${checks[@]}"; do
     check "windows installer: /S under Wine into a fresh prefix, Common Files\\VST3 and \\CLAP, Add/Remove Programs" win_install
     win_hosts() {
       "$wine" build/win64/clap_host_tests.exe "--plugin=C:/Program Files/Common Files/CLAP/VexaLPFilter2.clap" \
-        "--stereo-plugin=C:/Program Files/Common Files/CLAP/VexaLPFilter2Stereo.clap" --gtest_filter="$clap_checks" \
+        "--stereo-plugin=C:/Program Files/Common Files/CLAP/VexaLPFilter2Stereo.clap" --states=tests/plugins/states \
+        --gtest_filter="$clap_checks" \
         --gtest_brief=1 &&
       "$wine" build/win64/vst3_host_tests.exe "--plugin=C:/Program Files/Common Files/VST3/VexaLPFilter2.vst3" \
-        "--stereo-plugin=C:/Program Files/Common Files/VST3/VexaLPFilter2Stereo.vst3" --gtest_filter="$vst3_checks" \
+        "--stereo-plugin=C:/Program Files/Common Files/VST3/VexaLPFilter2Stereo.vst3" --states=tests/plugins/states \
+        --gtest_filter="$vst3_checks" \
         --gtest_brief=1
     }
     check "windows installer: our win64 CLAP and VST3 hosts load the plug-ins from Common Files" win_hosts
