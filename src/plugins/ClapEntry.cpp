@@ -141,7 +141,7 @@ bool heldInRange(const clap_plugin_t* plugin, clap_id id, double& value) {
 bool CLAP_ABI paramsGetInfo(const clap_plugin_t* plugin, uint32_t index, clap_param_info_t* info) {
     if (!isKnownParameter(index) || info == nullptr) return false;
     if (!dpfParams(plugin)->get_info(dpfOf(plugin), index, info)) return false;
-    if (specAt(index).modulatable) info->flags |= CLAP_PARAM_IS_MODULATABLE;
+    if (infoAt(index).modulatable) info->flags |= CLAP_PARAM_IS_MODULATABLE;
     return true;
 }
 

@@ -34,7 +34,7 @@ inline bool isCoreEvent(const clap_event_header_t* header, uint16_t type, std::s
 inline bool applyToEngine(FilterEngine& engine, const clap_event_header_t* header) {
     if (isCoreEvent(header, CLAP_EVENT_PARAM_MOD, sizeof(clap_event_param_mod_t))) {
         const auto* event = reinterpret_cast<const clap_event_param_mod_t*>(header);
-        if (event->param_id < parameterCount && specAt(event->param_id).modulatable) {
+        if (event->param_id < parameterCount && infoAt(event->param_id).modulatable) {
             engine.setModulation(controlOf(parameterIds[event->param_id]), static_cast<float>(event->amount));
         }
         return true;

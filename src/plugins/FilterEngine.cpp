@@ -30,8 +30,8 @@ uint32_t roundedPosition(float position, std::size_t count, uint32_t current) {
 }
 
 float heldToRange(Control control, double value) {
-    const ParameterSpec& spec = specOf(control);
-    return static_cast<float>(std::clamp(value, static_cast<double>(spec.minimum), static_cast<double>(spec.maximum)));
+    const ParameterInfo& entry = infoOf(control);
+    return static_cast<float>(std::clamp(value, static_cast<double>(entry.minimum), static_cast<double>(entry.maximum)));
 }
 
 double gainOfDecibels(double decibels) { return std::pow(10.0, decibels / 20.0); }
@@ -59,9 +59,9 @@ FilterEngine::FilterEngine(uint32_t channels)
       channelOutputs(states.size()),
       fadedOutputs(states.size()),
       outgoing(states.size()) {
-    for (std::size_t i = 0; i < controlCount; ++i) values[i] = specOf(static_cast<Control>(i)).defaultValue;
-    polesCurrent = polesApplied = static_cast<uint32_t>(specOf(ParameterId::poles).defaultValue);
-    typeCurrent = typeApplied = static_cast<uint32_t>(specOf(ParameterId::type).defaultValue);
+    for (std::size_t i = 0; i < controlCount; ++i) values[i] = infoOf(static_cast<Control>(i)).defaultValue;
+    polesCurrent = polesApplied = static_cast<uint32_t>(infoOf(ParameterId::poles).defaultValue);
+    typeCurrent = typeApplied = static_cast<uint32_t>(infoOf(ParameterId::type).defaultValue);
     retarget();
     for (LinearRamp& ramp : ramps) ramp.jumpTo(ramp.target());
 }

@@ -73,29 +73,29 @@ protected:
             return;
         }
         // CV inputs: samples in the module's convention, 1.0 = 10 V; unconnected reads as the default.
-        const ParameterSpec& spec = specOf(cvInputs[index - 1]);
+        const ParameterInfo& entry = infoOf(cvInputs[index - 1]);
         port.groupId = kPortGroupNone;
         port.hints = kAudioPortIsCV | kCVPortIsOptional;
-        port.name = spec.name;
-        port.symbol = spec.symbol;
+        port.name = entry.name;
+        port.symbol = entry.symbol;
     }
 
     void initParameter(uint32_t index, Parameter& parameter) override {
         if (index >= parameterCount) return;
-        const ParameterSpec& spec = specAt(index);
+        const ParameterInfo& entry = infoAt(index);
         if (parameterIds[index] == ParameterId::bypass) {
             // DPF marks it as the format's own bypass (VST3's and CLAP's bypass flag).
             parameter.initDesignation(kParameterDesignationBypass);
             return;
         }
         parameter.hints = kParameterIsAutomatable;
-        parameter.name = spec.name;
-        parameter.symbol = spec.symbol;
-        parameter.unit = spec.unit;
-        parameter.description = spec.description;
-        parameter.ranges.min = spec.minimum;
-        parameter.ranges.max = spec.maximum;
-        parameter.ranges.def = spec.defaultValue;
+        parameter.name = entry.name;
+        parameter.symbol = entry.symbol;
+        parameter.unit = entry.unit;
+        parameter.description = entry.description;
+        parameter.ranges.min = entry.minimum;
+        parameter.ranges.max = entry.maximum;
+        parameter.ranges.def = entry.defaultValue;
         if (parameterIds[index] == ParameterId::poles) describeList(parameter, poleChoices());
         if (parameterIds[index] == ParameterId::type) describeList(parameter, typeChoices());
         if (parameterIds[index] == ParameterId::modelRate) describeList(parameter, modelRateChoices());

@@ -25,7 +25,7 @@ inline constexpr std::size_t moduleControlCount = 3;
 
 enum class ParameterKind : uint8_t { continuous, list, toggle };
 
-struct ParameterSpec {
+struct ParameterInfo {
     const char* name;
     const char* symbol;
     const char* unit;  ///< "V", "dB", "%" or empty
@@ -70,7 +70,7 @@ constexpr float defaultPolesPosition() {
 
 // Pitch, Resonance and Zing take the module's names and defaults; the ranges are
 // what a plug-in user reaches (the module accepts wider ones from patch cables).
-inline constexpr std::array<ParameterSpec, parameterIdCount> parameterTable{{
+inline constexpr std::array<ParameterInfo, parameterIdCount> parameterTable{{
     {detail::pin(vexa::pitchPin).name, "pitch", "V", 0.0f, 10.5f, detail::moduleDefault(vexa::pitchPin),
      ParameterKind::continuous, true, "1 V/octave, 440 Hz at 5 V"},
     {detail::pin(vexa::resonancePin).name, "resonance", "V", 0.0f, 10.0f, detail::moduleDefault(vexa::resonancePin),
@@ -97,7 +97,7 @@ inline constexpr std::array<ParameterSpec, parameterIdCount> parameterTable{{
      "Passes the input through, crossfaded, with no latency"},
 }};
 
-constexpr const ParameterSpec& specOf(ParameterId id) { return parameterTable[static_cast<std::size_t>(id)]; }
+constexpr const ParameterInfo& infoOf(ParameterId id) { return parameterTable[static_cast<std::size_t>(id)]; }
 
 constexpr ParameterId idOf(Control control) {
     constexpr std::array<ParameterId, controlCount> ids{ParameterId::pitch,  ParameterId::resonance, ParameterId::zing,
@@ -106,7 +106,7 @@ constexpr ParameterId idOf(Control control) {
     return ids[static_cast<std::size_t>(control)];
 }
 
-constexpr const ParameterSpec& specOf(Control control) { return specOf(idOf(control)); }
+constexpr const ParameterInfo& infoOf(Control control) { return infoOf(idOf(control)); }
 
 /// The control behind a continuous parameter (Key track for the others, which have none).
 constexpr Control controlOf(ParameterId id) {

@@ -51,6 +51,6 @@ inline constexpr ParameterId parameterIds[parameterCount] = {
 #endif
 
 /// The table entry of the plug-in's parameter `index` (< parameterCount).
-constexpr const ParameterSpec& specAt(uint32_t index) { return specOf(parameterIds[index]); }
+constexpr const ParameterInfo& infoAt(uint32_t index) { return infoOf(parameterIds[index]); }
 
 }  // namespace vexaplugin

@@ -83,11 +83,11 @@ const std::vector<StateParameter>& filterStateParameters() {
         std::vector<StateParameter> rows;
         for (std::size_t i = 0; i < parameterIdCount; ++i) {
             const auto id = static_cast<ParameterId>(i);
-            const ParameterSpec& spec = parameterTable[i];
+            const ParameterInfo& entry = parameterTable[i];
             const bool fromTheStart = id <= ParameterId::type;
-            rows.push_back({id == ParameterId::bypass ? "dpf_bypass" : spec.symbol, spec.minimum, spec.maximum,
-                            spec.kind != ParameterKind::continuous, fromTheStart ? 0u : firstVersionWithDriveAndModelRate,
-                            id == ParameterId::modelRate ? sessionRatePosition : spec.defaultValue});
+            rows.push_back({id == ParameterId::bypass ? "dpf_bypass" : entry.symbol, entry.minimum, entry.maximum,
+                            entry.kind != ParameterKind::continuous, fromTheStart ? 0u : firstVersionWithDriveAndModelRate,
+                            id == ParameterId::modelRate ? sessionRatePosition : entry.defaultValue});
         }
         return rows;
     }();

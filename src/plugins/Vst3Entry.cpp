@@ -326,9 +326,9 @@ void applyWithoutSamples(v3_param_changes** changes, FilterEngine* engine) {
     vst3changes::forEachPoint(changes, 1, [engine](v3_param_value_queue** queue, int32_t, double normalized) {
         const v3_param_id id = v3_cpp_obj(queue)->get_param_id(queue);
         if (id < firstPluginParameter || id >= parameterIdEnd) return;
-        const ParameterSpec& spec = specAt(id - firstPluginParameter);
+        const ParameterInfo& entry = infoAt(id - firstPluginParameter);
         engine->setParameter(parameterIds[id - firstPluginParameter],
-                             static_cast<float>(spec.minimum + normalized * (spec.maximum - spec.minimum)));
+                             static_cast<float>(entry.minimum + normalized * (entry.maximum - entry.minimum)));
     });
 }
 
@@ -400,7 +400,7 @@ v3_result V3_API setActive(void* self, v3_bool state) {
 v3_result V3_API stringForValue(void* self, v3_param_id id, double normalized, v3_str_128 output) {
 #if !VEXA_PLUGIN_CONTROLS_AS_CV
     if (id == pitchId && output != nullptr && normalized >= 0.0 && normalized <= 1.0) {
-        const ParameterSpec& range = specOf(Control::pitch);
+        const ParameterInfo& range = infoOf(Control::pitch);
         char text[textUnits];
         if (!pitchToText(range.minimum + normalized * (range.maximum - range.minimum), text,
                          sizeof text)) {
@@ -425,7 +425,7 @@ v3_result V3_API valueForString(void* self, v3_param_id id, int16_t* input, doub
         text[n] = '\0';
         const auto volts = pitchFromText(text);
         if (!volts) return V3_INVALID_ARG;
-        const ParameterSpec& range = specOf(Control::pitch);
+        const ParameterInfo& range = infoOf(Control::pitch);
         const double held = std::fmin(std::fmax(*volts, range.minimum), range.maximum);
         *output = (held - range.minimum) / (range.maximum - range.minimum);
         return V3_OK;

@@ -268,16 +268,16 @@ TEST(ClapDescription, OnePluginWithTheTableParametersAndTheirRanges) {
     ASSERT_EQ(instance.params->count(instance.plugin), static_cast<uint32_t>(paramCount));
     ASSERT_EQ(vexaplugin::parameterTable.size(), static_cast<std::size_t>(paramCount));
     for (uint32_t i = 0; i < paramCount; ++i) {
-        const vexaplugin::ParameterSpec& spec = vexaplugin::parameterTable[i];
+        const vexaplugin::ParameterInfo& entry = vexaplugin::parameterTable[i];
         clap_param_info_t info{};
         ASSERT_TRUE(instance.params->get_info(instance.plugin, i, &info));
         EXPECT_EQ(info.id, i);
-        EXPECT_STREQ(info.name, spec.name);
-        EXPECT_FLOAT_EQ(info.min_value, spec.minimum) << info.name;
-        EXPECT_FLOAT_EQ(info.max_value, spec.maximum) << info.name;
-        EXPECT_FLOAT_EQ(info.default_value, spec.defaultValue) << info.name;
-        EXPECT_EQ((info.flags & CLAP_PARAM_IS_STEPPED) != 0, spec.kind != vexaplugin::ParameterKind::continuous) << info.name;
-        EXPECT_EQ((info.flags & CLAP_PARAM_IS_MODULATABLE) != 0, spec.modulatable) << info.name;
+        EXPECT_STREQ(info.name, entry.name);
+        EXPECT_FLOAT_EQ(info.min_value, entry.minimum) << info.name;
+        EXPECT_FLOAT_EQ(info.max_value, entry.maximum) << info.name;
+        EXPECT_FLOAT_EQ(info.default_value, entry.defaultValue) << info.name;
+        EXPECT_EQ((info.flags & CLAP_PARAM_IS_STEPPED) != 0, entry.kind != vexaplugin::ParameterKind::continuous) << info.name;
+        EXPECT_EQ((info.flags & CLAP_PARAM_IS_MODULATABLE) != 0, entry.modulatable) << info.name;
         EXPECT_EQ((info.flags & CLAP_PARAM_IS_BYPASS) != 0, i == bypass) << info.name;
     }
     // The table against the module's own pin defaults and a user's expectations.

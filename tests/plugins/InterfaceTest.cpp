@@ -63,7 +63,7 @@ TEST(InterfaceCurve, EqualsVexaHostResponseAtTheSameSettings) {
         int rate;
     };
     const Case cases[] = {
-        {static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::poles).defaultValue), 0, 5.0, 5.0, 10.0, 48000},
+        {static_cast<uint32_t>(vexaplugin::infoOf(vexaplugin::ParameterId::poles).defaultValue), 0, 5.0, 5.0, 10.0, 48000},
         {18, 1, 6.5, 7.25, 20.0, 44100},  // 4:4 HP
         {8, 0, 3.0, 9.0, 10.0, 48000},    // 4-1:5, a difference output
         {1, 0, 8.5, 0.0, 0.5, 96000},     // 2:2f, no resonance, high up

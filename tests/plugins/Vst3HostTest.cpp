@@ -66,8 +66,8 @@ struct Range {
 /// The program list's, then the parameter table's.
 Range rangeOf(Id id) {
     if (id == program) return {0.0, static_cast<double>(vexaplugin::factoryPresets.size() - 1)};
-    const vexaplugin::ParameterSpec& spec = vexaplugin::parameterTable[id - 1];
-    return {spec.minimum, spec.maximum};
+    const vexaplugin::ParameterInfo& entry = vexaplugin::parameterTable[id - 1];
+    return {entry.minimum, entry.maximum};
 }
 const Range ranges[idCount] = {rangeOf(program), rangeOf(pitch),    rangeOf(resonance), rangeOf(zing),
                                rangeOf(poles),   rangeOf(type),     rangeOf(drive),     rangeOf(output),

@@ -78,11 +78,11 @@ Color withAlpha(Color colour, float alpha) {
 }
 
 /// Values as the hosts show them: volts with two decimals, decibels with one, percent whole, and the unit.
-std::string formatValue(const vexaplugin::ParameterSpec& spec, float value) {
-    const std::string unit = spec.unit;
+std::string formatValue(const vexaplugin::ParameterInfo& entry, float value) {
+    const std::string unit = entry.unit;
     const int decimals = unit == "V" ? 2 : unit == "dB" ? 1 : 0;
     char text[32];
-    std::snprintf(text, sizeof text, "%.*f %s", decimals, static_cast<double>(value), spec.unit);
+    std::snprintf(text, sizeof text, "%.*f %s", decimals, static_cast<double>(value), entry.unit);
     return text;
 }
 
@@ -105,8 +105,8 @@ public:
           menuColumns(vexaui::arrangePolesMenu(vexaplugin::poleChoices())),
           curves(curvePoints) {
         loadSharedResources();
-        polesPosition = static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::poles).defaultValue);
-        typePosition = static_cast<uint32_t>(vexaplugin::specOf(vexaplugin::ParameterId::type).defaultValue);
+        polesPosition = static_cast<uint32_t>(vexaplugin::infoOf(vexaplugin::ParameterId::poles).defaultValue);
+        typePosition = static_cast<uint32_t>(vexaplugin::infoOf(vexaplugin::ParameterId::type).defaultValue);
         fitToScale(getScaleFactor());
         curveWanted = true;
     }
@@ -378,8 +378,8 @@ private:
     }
 
     KnobMotion knobFor(Control control) const {
-        const vexaplugin::ParameterSpec& spec = vexaplugin::specOf(control);
-        return KnobMotion(spec.minimum, spec.maximum, spec.defaultValue);
+        const vexaplugin::ParameterInfo& entry = vexaplugin::infoOf(control);
+        return KnobMotion(entry.minimum, entry.maximum, entry.defaultValue);
     }
 
     static uint32_t nearestPosition(float value, std::size_t count) {
@@ -618,7 +618,7 @@ private:
     }
 
     void drawKnob(int knob) {
-        const vexaplugin::ParameterSpec& spec = vexaplugin::specAt(parameterOf(static_cast<uint32_t>(knob)));
+        const vexaplugin::ParameterInfo& entry = vexaplugin::infoAt(parameterOf(static_cast<uint32_t>(knob)));
         const KnobMotion& motion = knobs[static_cast<std::size_t>(knob)];
         const layout::KnobPlace place = layout::knobPlace(knob);
         const float cx = place.centreX;
@@ -627,9 +627,9 @@ private:
 
         // A large knob has its name above it, a small one beside it, over its value.
         if (place.small) {
-            label(place.value.x + 2, cy - 10, 11.5f, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, spec.name);
+            label(place.value.x + 2, cy - 10, 11.5f, colour::dimText, ALIGN_LEFT | ALIGN_MIDDLE, entry.name);
         } else {
-            label(cx, place.area.y + 10, 12, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE, spec.name);
+            label(cx, place.area.y + 10, 12, colour::dimText, ALIGN_CENTER | ALIGN_MIDDLE, entry.name);
         }
 
         const float valueAngle = knobStartAngle + knobSweep * motion.position();
@@ -673,9 +673,9 @@ private:
             strokeWidth(1.0f);
             stroke();
             label(valueX + (place.small ? 4.0f : 0.0f), valueY, 13, colour::text, align,
-                  typed + "| " + spec.unit);
+                  typed + "| " + entry.unit);
         } else {
-            label(valueX, valueY, 13, colour::text, align, formatValue(spec, motion.value()));
+            label(valueX, valueY, 13, colour::text, align, formatValue(entry, motion.value()));
         }
         if (knob == static_cast<int>(pitchParameter)) {
             label(cx, valueY + 16, 11.5f, colour::cutoff, ALIGN_CENTER | ALIGN_MIDDLE,
