@@ -1,10 +1,6 @@
 // The one place that knows DPF's private details: how our VST3 and CLAP entries get in front of DPF's (DpfAdapter.h).
 #include "DpfAdapter.h"
 
-#include <algorithm>
-#include <cstring>
-#include <string>
-
 #if defined(VEXA_DPF_VST3)
 // DPF's factory, compiled under another name (DpfAdapter.cmake): ours is in front of it.
 #undef GetPluginFactory
@@ -108,37 +104,4 @@ const void* GetPluginFactory(void) {
     guard(functions.v1.create_instance, createInstance, dpf.createInstance);
     return factory;
 }
-#endif
-
-#if defined(VEXA_DPF_CLAP)
-#include "clap/ext/state.h"
-
-namespace vexaplugin::dpfadapter {
-
-bool loadClapProgram(const clap_plugin_t* plugin, uint32_t index) {
-    const auto* state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
-    if (state == nullptr) return false;
-
-    // DPF's state format: key and value as zero-terminated strings, then its end mark.
-    std::string blob = "__dpf_program__";
-    blob += '\0';
-    blob += std::to_string(index);
-    blob += '\0';
-    blob += '\xfe';
-    struct Reader {
-        const std::string* bytes;
-        std::size_t position;
-    } reader{&blob, 0};
-    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* data, uint64_t size) -> int64_t {
-                                    auto* r = static_cast<Reader*>(s->ctx);
-                                    const std::size_t count =
-                                        std::min<std::size_t>(size, r->bytes->size() - r->position);
-                                    std::memcpy(data, r->bytes->data() + r->position, count);
-                                    r->position += count;
-                                    return static_cast<int64_t>(count);
-                                }};
-    return state->load(plugin, &stream);
-}
-
-}  // namespace vexaplugin::dpfadapter
 #endif

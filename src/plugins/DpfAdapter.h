@@ -128,15 +128,6 @@ extern const Vst3Hooks vst3Hooks;
 /// DPF's CLAP entry, compiled under this name (DpfAdapter.cmake): ours is in front of it.
 extern "C" const clap_plugin_entry_t dpf_clap_entry;
 
-namespace vexaplugin::dpfadapter {
-
-/// Loads program `index` (a factory preset) into DPF's CLAP plug-in `plugin`. DPF 1.6
-/// offers CLAP hosts no preset extension, only its state, whose private format
-/// carries a program number; its state loading calls the plug-in's loadProgram
-/// and tells the host to rescan the values. False when DPF refuses it.
-bool loadClapProgram(const clap_plugin_t* plugin, uint32_t index);
-
-}  // namespace vexaplugin::dpfadapter
 #endif
 
 #if defined(VEXA_DPF_LV2)

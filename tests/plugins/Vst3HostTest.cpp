@@ -24,7 +24,6 @@
 #include "PluginReference.h"
 #include "Smoothing.h"
 #include "VexaVersion.h"
-#include "Vst3MemoryStream.h"
 #include "resampler/CoreRate.h"
 #include "travesty/audio_processor.h"
 #include "travesty/component.h"
@@ -587,14 +586,14 @@ TEST(Vst3ModelRate, AnOlderStateLoadsAsSessionRateAndTheLatencyIsReported) {
     ASSERT_FALSE(older.empty()) << olderStatePath;
 
     Vst3Instance instance;
-    vexaplugin::Vst3MemoryStream toComponent(older);
-    vexaplugin::Vst3MemoryStream toController(older);
+    hoststreams::Vst3Stream toComponent{&hoststreams::Vst3Stream::table, older};
+    hoststreams::Vst3Stream toController{&hoststreams::Vst3Stream::table, older};
     ASSERT_EQ(v3_cpp_obj(instance.component)->set_state(instance.component, toComponent.stream()), V3_OK);
     ASSERT_EQ(v3_cpp_obj(instance.controller)->set_component_state(instance.controller, toController.stream()), V3_OK);
     auto* ctrl = v3_cpp_obj(instance.controller);
     EXPECT_DOUBLE_EQ(ctrl->get_parameter_normalised(instance.controller, vst3Id(modelRate)), 1.0);
     EXPECT_NEAR(ctrl->get_parameter_normalised(instance.controller, vst3Id(pitch)), normalized(pitch, 6.0), 1e-6);
-    vexaplugin::Vst3MemoryStream saved;
+    hoststreams::Vst3Stream saved;
     ASSERT_EQ(v3_cpp_obj(instance.component)->get_state(instance.component, saved.stream()), V3_OK);
     EXPECT_NE(saved.bytes.find(std::string("model_rate\0" "1\0", 13)), std::string::npos);
 
