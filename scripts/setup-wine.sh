@@ -30,6 +30,10 @@
 #   WINEPREFIX        prefix to create/check (default: $HOME/.wine)
 #   WINEDEBUG         default -all
 #   WINEDLLOVERRIDES  default "mscoree,mshtml=" (no Mono/Gecko install dialogs)
+#   QEMU_RESERVED_VA  default 0xffff0000: the address space qemu-i386 reserves
+#                     for a 32-bit program (see below); whoever runs 32-bit
+#                     Windows programs under the emulator needs it too (the
+#                     test suites get it from tests/CMakeLists.txt)
 #   SETUP_WINE_I386   auto (default): use native 32-bit execution if it works,
 #                     otherwise register qemu-i386-static;
 #                     qemu: always make sure qemu-i386-static is registered
@@ -54,6 +58,13 @@ export WINEPREFIX="${WINEPREFIX:-${HOME:?HOME is not set}/.wine}"
 WINEPREFIX="${WINEPREFIX%/}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Under qemu-i386 a 32-bit program's memory lies wherever the emulator's own
+# allocations leave room, and Wine's 32-bit loader then cannot map its shared
+# user data page at the fixed address Windows programs read it from ("failed
+# to map the shared user data"), so wineboot never makes the prefix's 32-bit
+# half. Reserving the whole 32-bit space up front gives Wine its addresses.
+# (Ignored where the kernel runs 32-bit programs itself.)
+export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0xffff0000}"
 # No X server here: keep Wine from trying to open windows or dialogs.
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -269,6 +280,10 @@ else
     die "'$WINE64 wineboot -i' failed (rc=$?)"
   # wineserver writes the registry to disk when it exits; wait for that.
   timeout 300 "$WINESERVER" -w 9>&- || true
+  # Without its 32-bit half the prefix still runs 64-bit programs.
+  if ! prefix_complete && [ -z "$i386_problem" ] && [ -f "$WINEPREFIX/system.reg" ] && lacks_32_bit_half; then
+    i386_problem="wineboot did not make the prefix's 32-bit half (no syswow64/kernel32.dll)"
+  fi
   prefix_complete || die "$WINEPREFIX still incomplete after wineboot"
   log "Wine prefix ready after $((SECONDS - start)) s"
 fi
@@ -318,4 +333,4 @@ if [ -n "$i386_problem" ]; then
   echo "Wine ready for 64-bit programs only ('/usr/lib/wine/wine64 PROGRAM.exe'); 32-bit programs cannot run: $i386_problem"
   exit 3
 fi
-echo "Wine ready: run 32-bit programs with '/usr/lib/wine/wine PROGRAM.exe', 64-bit with '/usr/lib/wine/wine64 PROGRAM.exe' (env: WINEPREFIX=$WINEPREFIX WINEDEBUG=$WINEDEBUG WINEDLLOVERRIDES=$WINEDLLOVERRIDES)"
+echo "Wine ready: run 32-bit programs with '/usr/lib/wine/wine PROGRAM.exe', 64-bit with '/usr/lib/wine/wine64 PROGRAM.exe' (env: WINEPREFIX=$WINEPREFIX WINEDEBUG=$WINEDEBUG WINEDLLOVERRIDES=$WINEDLLOVERRIDES$([ "$emulated" -eq 0 ] || echo " QEMU_RESERVED_VA=$QEMU_RESERVED_VA"))"
