@@ -3,8 +3,10 @@
 the fuzzers' action encoding (ClapPluginFuzzer.cpp, Vst3PluginFuzzer.cpp), among them every
 stored state of tests/plugins/states loaded as a host hands it back. Files named regression-*
 are findings and are kept; the others are rewritten."""
+import base64
 import glob
 import os
+import re
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -77,10 +79,24 @@ class Vst3:
         return bytes([cls.LOAD, kind]) + word(at) + extra
 
 
-def raw_state(path):
-    """A stored state as the fuzzers' garbage mutation takes it: a length byte, then the bytes."""
-    data = open(path, "rb").read()[:255]
+def raw_state(data):
+    """A state as the fuzzers' garbage mutation takes it: a length byte, then the bytes."""
+    data = data[:255]
     return bytes([len(data)]) + data
+
+
+def ardour_component_state(path):
+    """The component state inside the VST3 chunk of an Ardour session: a VST3 preset whose chunk list,
+    at the offset after the 32-digit class id, names each chunk's id, offset and size."""
+    session = open(path, encoding="utf-8").read()
+    chunk = base64.b64decode(re.search(r'type="vst3".*?<chunk>(.*?)</chunk>', session, re.S).group(1))
+    (list_at,) = struct.unpack_from("<q", chunk, 40)
+    (count,) = struct.unpack_from("<i", chunk, list_at + 4)
+    for i in range(count):
+        name, offset, size = struct.unpack_from("<4sqq", chunk, list_at + 8 + 20 * i)
+        if name == b"Comp":
+            return chunk[offset:offset + size]
+    raise ValueError(f"{path}: no component state in its VST3 chunk")
 
 
 def clap_seeds():
@@ -103,7 +119,7 @@ def clap_seeds():
         plugin = 1 if "stereo" in path else 0
         stem = os.path.basename(path)[:-len(".state")]
         seeds[f"stored-{stem}"] = (bytes([plugin]) + Clap.activate(RATE_48K, BLOCK_64) + Clap.process() +
-                                   Clap.load(6, 0, raw_state(path)) + Clap.process() + bytes([Clap.SAVE]) +
+                                   Clap.load(6, 0, raw_state(open(path, "rb").read())) + Clap.process() + bytes([Clap.SAVE]) +
                                    Clap.load(2, 60, b"\x01"))
     return seeds
 
@@ -123,11 +139,14 @@ def vst3_seeds():
                Vst3.queue(4, [(255, 199), (3, 0)])]
         seeds[f"odd-changes-{name}"] = (bytes([plugin]) + Vst3.activate(BLOCK_64, RATE_48K) + Vst3.process(odd) +
                                         bytes([Vst3.CONTROLLER, 1, 150, Vst3.CONTROLLER, 0, 199]) + Vst3.process())
-    for path in sorted(glob.glob(os.path.join(STATES, "vst3-*.state"))):
-        plugin = 1 if "stereo" in path else 0
-        stem = os.path.basename(path)[:-len(".state")]
+    stored = {os.path.basename(path)[:-len(".state")]: open(path, "rb").read()
+              for path in glob.glob(os.path.join(STATES, "vst3-*.state"))}
+    for path in glob.glob(os.path.join(STATES, "*vst3*.ardour")):
+        stored[os.path.basename(path)[:-len(".ardour")]] = ardour_component_state(path)
+    for stem, data in sorted(stored.items()):
+        plugin = 1 if "stereo" in stem else 0
         seeds[f"stored-{stem}"] = (bytes([plugin]) + Vst3.activate(BLOCK_64, RATE_48K) + Vst3.process() +
-                                   Vst3.load(6, 0, raw_state(path)) + Vst3.process() + bytes([Vst3.SAVE]) +
+                                   Vst3.load(6, 0, raw_state(data)) + Vst3.process() + bytes([Vst3.SAVE]) +
                                    Vst3.load(2, 60, b"\x01"))
     return seeds
 

@@ -868,19 +868,26 @@ struct StoredState {
 std::vector<StoredState> storedStates() {
     const vexahost::FilterPins pins = vexahost::FilterPins::describe(linkedModule);
     // Saved before the state had a version (DPF's own layout), and by the build that gave it version 1.
+    // Version 2 added the stages around the filter: its states set them off their defaults.
     std::vector<StoredState> states = {{"clap-v0-mono.state", false, -1, {7.25, 8.5, 33, 24, 1}},
                                        {"clap-v1-mono.state", false, -1, {7.25, 8.5, 33, 24, 1}},
-                                       {"clap-v1-stereo.state", true, -1, {6.5, 7.25, 20, 18, 1}}};
-    // The factory presets of that build, each loaded and saved (the later ones came with version 2).
-    constexpr std::size_t presetsAtVersionOne = 10;
-    for (std::size_t i = 0; i < presetsAtVersionOne; ++i) {
+                                       {"clap-v1-stereo.state", true, -1, {6.5, 7.25, 20, 18, 1}},
+                                       {"clap-v2-mono.state", false, -1, {7.25, 8.5, 33, 24, 1, 6, -3, 75}},
+                                       {"clap-v2-stereo.state", true, -1, {6.5, 7.25, 20, 18, 1, -6, 3, 50}}};
+    // The factory presets of each build, loaded and saved: version 1 had the first ten.
+    const auto presetState = [&](int version, std::size_t i) {
         const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[i];
         std::size_t position = 0;
         while (pins.poleChoices.entries().at(position).label != preset.poles) ++position;
-        states.push_back({"clap-v1-preset-" + std::to_string(i) + ".state", false, static_cast<int>(i),
+        states.push_back({"clap-v" + std::to_string(version) + "-preset-" + std::to_string(i) + ".state", false,
+                          static_cast<int>(i),
                           {preset.pitchVolts, preset.resonanceVolts, preset.zingVolts, static_cast<double>(position),
-                           preset.type == std::string("HP") ? 1.0 : 0.0}});
-    }
+                           preset.type == std::string("HP") ? 1.0 : 0.0, preset.driveDecibels, preset.outputDecibels,
+                           preset.mixPercent}});
+    };
+    constexpr std::size_t presetsAtVersionOne = 10;
+    for (std::size_t i = 0; i < presetsAtVersionOne; ++i) presetState(1, i);
+    presetState(2, presetsAtVersionOne);
     return states;
 }
 
@@ -900,7 +907,8 @@ int saveStoredStates() {
             EventList events;
             const Controls& c = stored.controls;
             for (const auto& [id, value] : {std::pair{pitch, c.pitch}, {resonance, c.resonance}, {zing, c.zing},
-                                            {poles, c.poles}, {type, c.type}}) {
+                                            {poles, c.poles}, {type, c.type}, {drive, c.drive}, {output, c.output},
+                                            {mix, c.mix}}) {
                 events.add(id, value);
             }
             instance->params->flush(instance->plugin, events.list(), &noOutput);
@@ -926,16 +934,21 @@ TEST(ClapSavedSessions, EveryStoredStateLoadsToItsParametersAndSoundsAsTheModule
         ASSERT_TRUE(loadState(*instance, bytes));
         const Controls& c = stored.controls;
         std::vector<double> expectedValues{static_cast<float>(c.pitch), static_cast<float>(c.resonance),
-                                           static_cast<float>(c.zing), c.poles, c.type};
-        // What the stored states (versions 0 and 1) lack keeps their sound: the stages around
-        // the filter at rest, and the filter at the session's rate.
-        for (clap_id id = expectedValues.size(); id < paramCount; ++id) {
-            expectedValues.push_back(id == modelRate ? sessionRate : vexaplugin::parameterTable[id].defaultValue);
-        }
+                                           static_cast<float>(c.zing), c.poles, c.type, c.drive, c.output, c.mix};
+        // What the stored states of versions 0 and 1 lack keeps their sound: the stages around
+        // the filter at rest (their Controls' defaults), and the filter at the session's rate.
+        const bool beforeModelRate = stored.file.find("-v2-") == std::string::npos;
+        expectedValues.push_back(stored.preset >= 0 && !beforeModelRate
+                                     ? vexaplugin::factoryPresets[stored.preset].keyTrackPercent
+                                     : vexaplugin::infoOf(vexaplugin::ParameterId::keyTrack).defaultValue);
+        expectedValues.push_back(beforeModelRate ? sessionRate : designRate);
+        expectedValues.push_back(vexaplugin::infoOf(vexaplugin::ParameterId::bypass).defaultValue);
         EXPECT_EQ(values(*instance), expectedValues);
         std::vector<HostBlock> moduleBlocks = pluginBlocks;
+        // (Key track moves Pitch only from a note, and these runs play none.)
         moduleBlocks[0].changes = {{pitch, static_cast<float>(c.pitch)}, {resonance, static_cast<float>(c.resonance)},
-                                   {zing, static_cast<float>(c.zing)}, {poles, c.poles}, {type, c.type}};
+                                   {zing, static_cast<float>(c.zing)}, {poles, c.poles}, {type, c.type},
+                                   {drive, c.drive}, {output, c.output}, {mix, c.mix}};
         moduleBlocks[0].atStart = true;  // the state set them all before the first sample
         instance->activate(sampleRate, 256);
         const std::vector<float> expected = runModule(in, moduleBlocks, 256);
