@@ -79,7 +79,7 @@ inline constexpr std::array<ParameterInfo, parameterIdCount> parameterTable{{
      ParameterKind::continuous, true, "How strongly resonance follows the cutoff"},
     {detail::pin(vexa::polesPin).name, "poles", "", 0.0f, static_cast<float>(vexa::poleConfigCount - 1),
      detail::defaultPolesPosition(), ParameterKind::list, false,
-     "The configuration by its position in the list (0 is 2:2, 18 is 4:4, 29 is 5:5f); "
+     "The configuration by its position in the module's list, from 2:2 at 0 (the Poles menu names them all); "
      "vexa-host --poles takes the module's own values, another numbering"},
     {detail::pin(vexa::typePin).name, "type", "", 0.0f, 1.0f, detail::moduleDefault(vexa::typePin),
      ParameterKind::list, false, "Low-pass or high-pass output"},
