@@ -135,16 +135,11 @@ protected:
     // A factory preset loaded by the host: the controls show what it set.
     void programLoaded(uint32_t index) override {
         if (index >= vexaplugin::factoryPresets.size()) return;
-        const vexaplugin::FactoryPreset& preset = vexaplugin::factoryPresets[index];
-        parameterChanged(pitchParameter, preset.pitchVolts);
-        parameterChanged(resonanceParameter, preset.resonanceVolts);
-        parameterChanged(zingParameter, preset.zingVolts);
-        parameterChanged(keyTrackParameter, preset.keyTrackPercent);
-        parameterChanged(driveParameter, preset.driveDecibels);
-        parameterChanged(outputParameter, preset.outputDecibels);
-        parameterChanged(mixParameter, preset.mixPercent);
-        parameterChanged(polesParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::poleChoices(), preset.poles)));
-        parameterChanged(typeParameter, static_cast<float>(vexaplugin::positionOf(vexaplugin::typeChoices(), preset.type)));
+        for (const vexaplugin::PresetValue& preset : vexaplugin::presetValues(vexaplugin::factoryPresets[index])) {
+            for (uint32_t parameter = 0; parameter < parameterCount; ++parameter) {
+                if (vexaplugin::parameterIds[parameter] == preset.id) parameterChanged(parameter, preset.value);
+            }
+        }
     }
 #endif
 
