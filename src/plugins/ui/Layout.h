@@ -89,16 +89,30 @@ inline constexpr float knobCentreY = 322.0f;
 inline constexpr float knobCentres[3] = {82.0f, 202.0f, 322.0f};
 /// Where a knob takes the mouse: its name, the knob and its value below.
 inline constexpr float knobHalfWidth = 56.0f;
+inline constexpr float knobAreaTop = 268.0f;
+inline constexpr float knobAreaHeight = 128.0f;
 inline constexpr Box knobArea(int knob) {
-    return {knobCentres[knob] - knobHalfWidth, 268, 2 * knobHalfWidth, 128};
+    return {knobCentres[knob] - knobHalfWidth, knobAreaTop, 2 * knobHalfWidth, knobAreaHeight};
 }
-/// A knob's value under it, which a click opens for typing.
-inline constexpr Box valueBox(int knob) { return {knobCentres[knob] - 44, knobCentreY + knobTrackRadius + 4, 88, 20}; }
+/// A knob's value, which a click opens for typing: under a large knob's track, after this gap, or beside a small one.
+inline constexpr float valueWidth = 88.0f;
+inline constexpr float valueHeight = 20.0f;
+inline constexpr float valueGap = 4.0f;
+inline constexpr Box valueBox(int knob) {
+    return {knobCentres[knob] - valueWidth / 2, knobCentreY + knobTrackRadius + valueGap, valueWidth, valueHeight};
+}
 /// The second row: Drive, Output, Mix and Key track, small knobs with their name and value beside them.
 inline constexpr Box levels{16, 404, 688, 56};
 inline constexpr float levelWidth = levels.width / 4;
 inline constexpr float smallKnobRadius = 14.0f;
 inline constexpr float smallKnobTrackRadius = 19.0f;
+/// In a small knob's quarter of the row: the knob's centre from the quarter's left, the width where it takes the
+/// mouse, and its value's box, right of the centre and a pixel above the row's middle.
+inline constexpr float smallKnobIndent = 30.0f;
+inline constexpr float smallKnobAreaWidth = 58.0f;
+inline constexpr float smallValueIndent = 28.0f;
+inline constexpr float smallValueRise = 1.0f;
+inline constexpr float smallValueWidth = 100.0f;
 
 /// A knob's drawing: the track's and the pointer's stroke widths (large, small knob), the pointer
 /// running from 35 % to 85 % of the radius.
@@ -137,9 +151,14 @@ inline constexpr KnobPlace knobPlace(int knob) {
         return {knobCentres[knob], knobCentreY, knobRadius, knobTrackRadius, knobArea(knob), valueBox(knob), false};
     }
     const float left = levels.x + levelWidth * static_cast<float>(knob - largeKnobCount);
-    const float centreX = left + 30;
-    return {centreX, levels.centreY(), smallKnobRadius, smallKnobTrackRadius, {left, levels.y, 58, levels.height},
-            {centreX + 28, levels.centreY() - 1, 100, 20}, true};
+    const float centreX = left + smallKnobIndent;
+    return {centreX,
+            levels.centreY(),
+            smallKnobRadius,
+            smallKnobTrackRadius,
+            {left, levels.y, smallKnobAreaWidth, levels.height},
+            {centreX + smallValueIndent, levels.centreY() - smallValueRise, smallValueWidth, valueHeight},
+            true};
 }
 
 inline constexpr Box poles{412, 280, 150, 92};
@@ -160,9 +179,10 @@ inline constexpr float menuArrowTopInset = 12.0f;
 inline constexpr float menuArrowWidth = 10.0f;
 inline constexpr float menuArrowDepth = 6.0f;
 
-/// The Poles menu, over the response panel: one column per output pole.
+/// The Poles menu, over the response panel: one column per output pole (2 to 5), one for the differences.
 inline constexpr Box menu{response.x + 6, response.y + 6, response.width - 12, response.height - 12};
-inline constexpr float menuColumnWidth = menu.width / 5;
+inline constexpr int menuColumnCount = 5;
+inline constexpr float menuColumnWidth = menu.width / menuColumnCount;
 inline constexpr float menuHeaderHeight = 30.0f;
 inline constexpr float menuRowHeight = 42.0f;
 inline constexpr float menuFullWidth = 70.0f;

@@ -25,7 +25,7 @@ struct PolesMenuColumn {
 };
 
 /// Output after pole 2, 3, 4 and 5, and the difference outputs.
-inline constexpr std::size_t polesMenuColumns = 5;
+inline constexpr std::size_t polesMenuColumns = layout::menuColumnCount;
 
 /// The columns for the module's list, in its order within each column. A
 /// label ending in "f" is the light variant of the label without it.
