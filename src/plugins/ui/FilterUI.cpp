@@ -31,7 +31,6 @@ START_NAMESPACE_DISTRHO
 namespace {
 
 using enum vexaplugin::ParameterIndex;
-using vexaui::Box;
 using vexaui::KnobMotion;
 using vexaui::knobCount;
 using vexaui::parameterOf;
