@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 
+#include "ParameterTable.h"
+
 namespace vexaplugin {
 
 /// One factory preset: controls in volts, Poles by its label, Type as "LP" or "HP", then the
@@ -47,5 +49,16 @@ inline constexpr std::array<FactoryPreset, 11> factoryPresets{{
      "the keyboard (Key track 100 %): the whistle moves an octave with each octave of the keys", 5.0f, 10.0f, 10.0f,
      "4:5", "LP", 100.0f, 0.0f, -12.0f, 100.0f},
 }};
+
+/// One parameter a loaded preset sets, in the parameter's unit (Poles and Type by list position).
+struct PresetValue {
+    ParameterId id;
+    float value;
+};
+inline constexpr std::size_t presetValueCount = 9;
+
+/// What loading `preset` sets, every control, then Poles and Type: the plug-in applies
+/// these and its editor shows them.
+std::array<PresetValue, presetValueCount> presetValues(const FactoryPreset& preset);
 
 }  // namespace vexaplugin

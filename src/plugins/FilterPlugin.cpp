@@ -116,16 +116,9 @@ protected:
 
     void loadProgram(uint32_t index) override {
         if (index >= programCount) return;
-        const FactoryPreset& preset = factoryPresets[index];
-        engine.setControl(Control::pitch, preset.pitchVolts);
-        engine.setControl(Control::resonance, preset.resonanceVolts);
-        engine.setControl(Control::zing, preset.zingVolts);
-        engine.setControl(Control::keyTrack, preset.keyTrackPercent);
-        engine.setControl(Control::drive, preset.driveDecibels);
-        engine.setControl(Control::output, preset.outputDecibels);
-        engine.setControl(Control::mix, preset.mixPercent);
-        engine.setPolesPosition(static_cast<float>(positionOf(poleChoices(), preset.poles)));
-        engine.setTypePosition(static_cast<float>(positionOf(typeChoices(), preset.type)));
+        for (const PresetValue& preset : presetValues(factoryPresets[index])) {
+            engine.setParameter(preset.id, preset.value);
+        }
     }
 #endif
 

@@ -1,4 +1,4 @@
-// The Poles menu's arrangement, read from the module's list and its configuration table.
+// The Poles menu's arrangement, read from the module's list and its configuration table, and its entries' places.
 #include "ui/PolesMenu.h"
 
 #include "dsp/PoleConfigs.h"
@@ -42,6 +42,29 @@ std::array<PolesMenuColumn, polesMenuColumns> arrangePolesMenu(const std::vector
         columns[column].rows.push_back(row);
     }
     return columns;
+}
+
+Box polesMenuCell(std::size_t column, std::size_t row, bool light) {
+    const float columnLeft = layout::menu.x + layout::menuColumnWidth * static_cast<float>(column);
+    const float pairWidth = layout::menuFullWidth + layout::menuCellGap + layout::menuLightWidth;
+    const float left = columnLeft + (layout::menuColumnWidth - pairWidth) / 2;
+    const float top = layout::menu.y + layout::menuHeaderHeight + layout::menuRowHeight * static_cast<float>(row);
+    if (light) {
+        return {left + layout::menuFullWidth + layout::menuCellGap, top, layout::menuLightWidth, layout::menuCellHeight};
+    }
+    return {left, top, layout::menuFullWidth, layout::menuCellHeight};
+}
+
+std::optional<uint32_t> polesMenuEntryAt(const std::array<PolesMenuColumn, polesMenuColumns>& columns, float x,
+                                         float y) {
+    for (std::size_t column = 0; column < columns.size(); ++column) {
+        const std::vector<PolesMenuRow>& rows = columns[column].rows;
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            if (polesMenuCell(column, row, false).contains(x, y)) return rows[row].full;
+            if (rows[row].light && polesMenuCell(column, row, true).contains(x, y)) return rows[row].light;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string describeConfiguration(int16_t moduleValue) {
