@@ -4,6 +4,7 @@
 // step the plug-in's promises to the host are checked.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -117,6 +118,14 @@ public:
         view = {this, size, get};
         return &view;
     }
+    /// True when an event modulates Drive or Output, which moves them where no state shows.
+    bool modulatesStageGains() const {
+        return std::any_of(events.begin(), events.end(), [](const Event& event) {
+            const auto id = static_cast<vexaplugin::ParameterId>(event.mod.param_id);
+            return event.mod.header.type == CLAP_EVENT_PARAM_MOD && event.mod.header.space_id == CLAP_CORE_EVENT_SPACE_ID &&
+                   (id == vexaplugin::ParameterId::drive || id == vexaplugin::ParameterId::output);
+        });
+    }
 
 private:
     union Event {
@@ -192,7 +201,8 @@ private:
         const uint8_t choice = in.byte();
         maxFrames = choice < 200 ? choice % 64 + 1 : choice < 250 ? largestFuzzBlock : in.word() % (1u << 22);
         active = plugin->activate(plugin, rate, 1, maxFrames);
-        inRange = sampleRateInRange(rate);
+        rateInRange = sampleRateInRange(rate);
+        loudestInput = 0.0f;
         if (active && maxFrames > largestFuzzBlock) {
             // A large promise is the plug-in's to keep or refuse; blocks stay at the fuzzer's size.
             maxFrames = largestFuzzBlock;
@@ -232,14 +242,17 @@ private:
         call.audio_outputs_count = 1;
         call.in_events = busShape % 8 == 7 ? nullptr : events.list();
         call.out_events = &noOutput;
-        inRange = inRange && buffers.inputInRange;
+        gains.follow(save(plugin, state));
+        if (call.in_events != nullptr && events.modulatesStageGains()) gains.atRangeEnds();
+        loudestInput = std::max(loudestInput, buffers.inputPeak);
         const bool ownLayout = busShape % 16 != 3 && busShape % 16 != 5 && busShape % 16 != 9;
         if (plugin->process(plugin, &call) == CLAP_PROCESS_ERROR) {
             if (ownLayout) broken("a block in the plug-in's own layout was refused");
             return;  // the host plays nothing of it
         }
         if (!ownLayout && frames != 0) broken("a block in another layout was taken");
-        buffers.check(frames, inRange);
+        gains.follow(save(plugin, state));
+        buffers.check(frames, rateInRange && gains.carriesInRange(loudestInput), gains.outputBound());
         checkParametersInRange();
     }
 
@@ -303,7 +316,9 @@ private:
     uint32_t parameterCount = 0;
     bool active = false;
     bool processing = false;
-    bool inRange = false;  ///< the rate and every input since activation inside the documented ranges
+    bool rateInRange = false;  ///< the rate of the last activation inside the documented range
+    float loudestInput = 0.0f;  ///< since the last activation
+    StageGains gains;
     uint32_t maxFrames = 0;
     std::string lastSaved;
     FuzzBuffers buffers;

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "FactoryPresets.h"
 #include "FuzzInput.h"
+#include "ParameterTable.h"
 #include "StateCodec.h"
 #include "common/DocumentedRanges.h"
 
@@ -56,7 +58,7 @@ inline double pickValue(FuzzInput& in) {
 struct FuzzBuffers {
     std::vector<std::vector<float>> input, output;
     std::vector<float*> inputChannels, outputChannels;
-    bool inputInRange = true;  ///< every input sample finite and within the documented signal range
+    float inputPeak = 0.0f;  ///< the loudest input sample, infinite for one that is not finite
     bool nullChannels = false;
 
     /// `channels` each way, `frames` long; the shape (null channels, in and out aliased) and the samples from `in`.
@@ -78,7 +80,8 @@ struct FuzzBuffers {
                 case 2: samples[i] = level; break;
                 default: samples[i] = i < 64 ? in.floatBits() : samples[i % 64]; break;
                 }
-                if (!(std::fabs(samples[i]) <= vexatest::signalRange.high)) inputInRange = false;
+                inputPeak = std::isfinite(samples[i]) ? std::max(inputPeak, std::fabs(samples[i]))
+                                                      : std::numeric_limits<float>::infinity();
             }
             inputChannels[c] = (shape & (1u << c)) != 0 ? nullptr : input[c].data();
             // Aliased: the output written into the input's own buffer, as hosts may.
@@ -88,19 +91,50 @@ struct FuzzBuffers {
         nullChannels = (shape & 0x40) != 0;  // no channel arrays at all
     }
 
-    /// After a process call: every output the plug-in had to write is finite, and within the
-    /// in-range bound while everything fed to it since its activation was in range.
-    void check(uint32_t frames, bool inRange) const {
+    /// After a process call: every output the plug-in had to write is finite, and within
+    /// `bound` while everything fed to it since its activation was in range.
+    void check(uint32_t frames, bool inRange, float bound) const {
         if (nullChannels) return;
         for (std::size_t c = 0; c < output.size(); ++c) {
             const float* samples = outputChannels[c];
             if (samples == nullptr) continue;
             for (uint32_t i = 0; i < frames; ++i) {
                 if (!std::isfinite(samples[i])) broken("output not finite");
-                if (inRange && std::fabs(samples[i]) > vexatest::inRangeBound) broken("output beyond the in-range bound");
+                if (inRange && std::fabs(samples[i]) > bound) broken("output beyond the in-range bound");
             }
         }
     }
+};
+
+/// Drive scales the signal that reaches the filter and Output what leaves it, so the module's
+/// in-range promise holds for the plug-in counted through the loudest of each this instance has
+/// had (its ramps move only between values it had). A host's modulation, which no state shows,
+/// counts them at the ends of their ranges.
+class StageGains {
+public:
+    /// Follows the values in a state the plug-in has just saved.
+    void follow(const std::string& state) {
+        const auto decoded = vexaplugin::decodeState(state, vexaplugin::filterStateParameters(),
+                                                     static_cast<uint32_t>(vexaplugin::factoryPresets.size()));
+        if (!decoded) broken("a saved state does not decode");
+        reach(decoded->values[index(vexaplugin::ParameterId::drive)], decoded->values[index(vexaplugin::ParameterId::output)]);
+    }
+    void atRangeEnds() {
+        reach(vexaplugin::infoOf(vexaplugin::ParameterId::drive).maximum,
+              vexaplugin::infoOf(vexaplugin::ParameterId::output).maximum);
+    }
+    /// True while the loudest input since activation, driven, stays in the module's signal range.
+    bool carriesInRange(float loudestInput) const { return loudestInput * drive <= vexatest::signalRange.high; }
+    float outputBound() const { return vexatest::inRangeBound * output; }
+
+private:
+    static std::size_t index(vexaplugin::ParameterId id) { return static_cast<std::size_t>(id); }
+    void reach(float driveDecibels, float outputDecibels) {
+        drive = std::max(drive, std::pow(10.0f, driveDecibels / 20.0f));
+        output = std::max(output, std::pow(10.0f, outputDecibels / 20.0f));
+    }
+    float drive = 1.0f;
+    float output = 1.0f;
 };
 
 /// A saved state as a hostile or broken session hands it back.

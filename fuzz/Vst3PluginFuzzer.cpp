@@ -4,6 +4,7 @@
 // setState and setComponentState, deactivation, another rate), and after every step the promises are checked.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -170,7 +171,8 @@ private:
         v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, maxFrames, pickSampleRate(in)};
         const bool setUp = v3_cpp_obj(processor)->setup_processing(processor, &setup) == V3_OK;
         active = setUp && v3_cpp_obj(component)->set_active(component, 1) == V3_OK;
-        inRange = sampleRateInRange(setup.sample_rate);
+        rateInRange = sampleRateInRange(setup.sample_rate);
+        loudestInput = 0.0f;
         if (!active && maxFrames > 0 && maxFrames <= static_cast<int32_t>(largestFuzzBlock) &&
             std::isfinite(setup.sample_rate)) {
             broken("an activation with a usable block was refused");
@@ -212,9 +214,11 @@ private:
         data.outputs = &outputs;
         data.input_params = in.byte() % 8 == 7 ? nullptr : changes.list();
         data.output_params = noChanges.list();
-        inRange = inRange && buffers.inputInRange;
+        gains.follow(save());
+        loudestInput = std::max(loudestInput, buffers.inputPeak);
         v3_cpp_obj(processor)->process(processor, &data);
-        buffers.check(static_cast<uint32_t>(frames), inRange);
+        gains.follow(save());
+        buffers.check(static_cast<uint32_t>(frames), rateInRange && gains.carriesInRange(loudestInput), gains.outputBound());
     }
 
     void setFromController() {
@@ -291,7 +295,9 @@ private:
     v3_edit_controller** controller = nullptr;
     std::vector<v3_param_id> ids;  ///< every parameter the controller lists, the program list among them
     bool active = false;
-    bool inRange = false;  ///< the rate and every input since activation inside the documented ranges
+    bool rateInRange = false;  ///< the rate of the last activation inside the documented range
+    float loudestInput = 0.0f;  ///< since the last activation
+    StageGains gains;
     int32_t maxFrames = 0;
     std::string lastSaved;
     FuzzBuffers buffers;
