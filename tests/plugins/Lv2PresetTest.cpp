@@ -50,15 +50,21 @@ void collectPortValue(const char* symbol, void* into, const void* value, uint32_
     collected.values[symbol] = number;
 }
 
+/// The plug-in at `uri` in `bundle` of the built LV2 folder, loaded into `world`; null if it is not there.
+const LilvPlugin* loadPlugin(LilvWorld* world, const std::string& bundle, const char* uri) {
+    LilvNode* bundleUri = lilv_new_file_uri(world, nullptr, (lv2Dir + "/" + bundle + "/").c_str());
+    lilv_world_load_bundle(world, bundleUri);
+    lilv_node_free(bundleUri);
+    LilvNode* pluginUri = lilv_new_uri(world, uri);
+    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), pluginUri);
+    lilv_node_free(pluginUri);
+    return plugin;
+}
+
 /// Each preset of the plug-in at `uri` in `bundle`, by name, with the port values loading it sets.
 std::map<std::string, PortValues> loadPresets(const std::string& bundle, const char* uri) {
     std::unique_ptr<LilvWorld, decltype(&lilv_world_free)> world(lilv_world_new(), lilv_world_free);
-    LilvNode* bundleUri = lilv_new_file_uri(world.get(), nullptr, (lv2Dir + "/" + bundle + "/").c_str());
-    lilv_world_load_bundle(world.get(), bundleUri);
-    lilv_node_free(bundleUri);
-    LilvNode* pluginUri = lilv_new_uri(world.get(), uri);
-    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world.get()), pluginUri);
-    lilv_node_free(pluginUri);
+    const LilvPlugin* plugin = loadPlugin(world.get(), bundle, uri);
     std::map<std::string, PortValues> presets;
     if (plugin == nullptr) return presets;
     LilvNode* presetClass = lilv_new_uri(world.get(), "http://lv2plug.in/ns/ext/presets#Preset");
@@ -122,12 +128,7 @@ struct ControlPort {
 
 /// The mono plug-in's input control ports, by symbol.
 std::map<std::string, ControlPort> controlPorts(LilvWorld* world) {
-    LilvNode* bundleUri = lilv_new_file_uri(world, nullptr, (lv2Dir + "/vexa-lp-filter-2.lv2/").c_str());
-    lilv_world_load_bundle(world, bundleUri);
-    lilv_node_free(bundleUri);
-    LilvNode* pluginUri = lilv_new_uri(world, "urn:vexa:lp-filter-2");
-    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), pluginUri);
-    lilv_node_free(pluginUri);
+    const LilvPlugin* plugin = loadPlugin(world, "vexa-lp-filter-2.lv2", "urn:vexa:lp-filter-2");
     std::map<std::string, ControlPort> ports;
     if (plugin == nullptr) return ports;
     LilvNode* input = lilv_new_uri(world, LILV_URI_INPUT_PORT);
